@@ -1,0 +1,52 @@
+#pragma once
+// Errors the library detects are values (TarvelError inside Result); broken internal invariants are
+// thrown as InternalError and turned into PanicException at the Python boundary.
+
+#include <expected>
+#include <stdexcept>
+#include <string>
+
+namespace tarvel {
+
+enum class ErrorKind : unsigned char {
+    UnitNotFound,
+    LogUnitNotFound,
+    ConstantNotFound,
+    IncompatibleUnits,
+    NotCoercibleToUnit,
+    NotCoercibleToNumber,
+    // Not one of the six documented kinds: raising a quantity with units to a power that is not finite
+    // (or that makes an exponent non-finite). Raised as ValueError.
+    InvalidPower,
+};
+
+struct TarvelError {
+    ErrorKind kind;
+    std::string first;   // the text, or the first unit text of IncompatibleUnits
+    std::string second;  // the second unit text of IncompatibleUnits; empty otherwise
+
+    static TarvelError unit_not_found(std::string text);
+    static TarvelError log_unit_not_found(std::string text);
+    static TarvelError constant_not_found(std::string text);
+    static TarvelError incompatible_units(std::string first, std::string second);
+    static TarvelError not_coercible_to_unit(std::string text);
+    static TarvelError not_coercible_to_number(std::string text);
+    static TarvelError invalid_power(std::string unit_text, std::string power_text);
+
+    // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
+    std::string message() const;
+};
+
+template <class T>
+using Result = std::expected<T, TarvelError>;
+
+// Shorthand for returning an error from a function that returns Result<T>.
+inline std::unexpected<TarvelError> fail(TarvelError error) { return std::unexpected(std::move(error)); }
+
+// A broken internal invariant. Never a user error.
+class InternalError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,17 @@
+#pragma once
+// Rewriting a unit collection into an equivalent one with fewer units. Both operations keep the dimension
+// vector and never touch magnitudes: a caller holding a magnitude converts it to the result itself.
+// Broken invariants of the input throw InternalError.
+
+#include "unit/unit_collection.hpp"
+
+namespace tarvel {
+
+// Pairwise cancellation of units of equal or opposite dimensions.
+UnitCollection simple_simplify(const UnitCollection& units);
+
+// simple_simplify, then a search for a shortest product of the collection's own units with the same
+// dimension vector.
+UnitCollection simplify(const UnitCollection& units);
+
+}  // namespace tarvel

@@ -1,0 +1,42 @@
+#pragma once
+// A unit expression: a product of units raised to real exponents, with its dimension vector and scale
+// factor cached beside the map. A value type; no operation changes its operands.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "unit/single_unit/single_unit.hpp"
+#include "unit/unit_map.hpp"
+
+namespace tarvel {
+
+struct UnitCollection {
+    UnitMap unit_map;
+    Dimensions dimensions{};
+    double factor = 1.0;
+
+    // No entries, all-zero dimensions, factor 1.
+    static UnitCollection empty() { return UnitCollection{}; }
+    // The unit with exponent 1; dimensions and factor copied from it.
+    static UnitCollection single(const SingleUnit& unit);
+    // Takes the map and computes the aggregates from it (factor with C pow, in map order).
+    static UnitCollection from_single_unit_hashmap(UnitMap map);
+    // Parses a unit expression such as "kg.m/s2"; nothing when the text is not one.
+    static std::optional<UnitCollection> from_unit_name(std::string_view text);
+};
+
+// Unit algebra. The product and the quotient remove an entry of the right operand's units when its
+// merged exponent becomes exactly 0.0; pow removes nothing.
+UnitCollection mul(const UnitCollection& a, const UnitCollection& b);
+UnitCollection div(const UnitCollection& a, const UnitCollection& b);
+UnitCollection pow(const UnitCollection& a, double power);
+// The eight base units with a's dimension components as exponents (zeros included), factor 1.
+UnitCollection get_base_units(const UnitCollection& a);
+
+// Text forms: "[kg.m/s2]", "\mathrm{\frac{kg~m}{s^2}}", "[kilogram.meter/second2]".
+std::string as_string(const UnitCollection& units);
+std::string as_latex(const UnitCollection& units);
+std::string as_descriptive_string(const UnitCollection& units);
+
+}  // namespace tarvel

@@ -1,0 +1,153 @@
+#pragma once
+// A small flat map from unit to exponent, kept in insertion order (so every result is the same in every
+// run). Up to INLINE_CAPACITY entries live inside the object: building, copying and combining the
+// collections of ordinary quantities never touches the heap.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "unit/single_unit/single_unit.hpp"
+
+namespace tarvel {
+
+struct UnitEntry {
+    SingleUnit unit;
+    double exponent;
+};
+
+class UnitMap {
+public:
+    static constexpr std::size_t INLINE_CAPACITY = 4;
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+    UnitMap() noexcept = default;
+    UnitMap(const UnitMap& other) { copy_from(other); }
+    UnitMap(UnitMap&& other) noexcept { move_from(std::move(other)); }
+    UnitMap& operator=(const UnitMap& other) {
+        if (this != &other) {
+            UnitMap copy(other);
+            clear_and_free();
+            move_from(std::move(copy));
+        }
+        return *this;
+    }
+    UnitMap& operator=(UnitMap&& other) noexcept {
+        if (this != &other) {
+            clear_and_free();
+            move_from(std::move(other));
+        }
+        return *this;
+    }
+    ~UnitMap() { clear_and_free(); }
+
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+
+    UnitEntry* begin() noexcept { return data(); }
+    UnitEntry* end() noexcept { return data() + size_; }
+    const UnitEntry* begin() const noexcept { return data(); }
+    const UnitEntry* end() const noexcept { return data() + size_; }
+    UnitEntry& operator[](std::size_t i) noexcept { return data()[i]; }
+    const UnitEntry& operator[](std::size_t i) const noexcept { return data()[i]; }
+
+    // Position of the entry whose unit equals `unit`, or npos.
+    std::size_t find(const SingleUnit& unit) const noexcept {
+        const UnitEntry* entries = data();
+        for (std::size_t i = 0; i < size_; ++i) {
+            if (entries[i].unit.record() == unit.record()) return i;
+        }
+        for (std::size_t i = 0; i < size_; ++i) {
+            if (entries[i].unit == unit) return i;
+        }
+        return npos;
+    }
+
+    // Appends a unit the map does not hold yet.
+    void push_back(SingleUnit unit, double exponent) {
+        if (size_ == capacity_) grow(capacity_ * 2);
+        new (data() + size_) UnitEntry{std::move(unit), exponent};
+        ++size_;
+    }
+
+    // Removes the entry at `index`, keeping the order of the others.
+    void erase_at(std::size_t index) noexcept {
+        UnitEntry* entries = data();
+        for (std::size_t i = index; i + 1 < size_; ++i) entries[i] = std::move(entries[i + 1]);
+        entries[size_ - 1].~UnitEntry();
+        --size_;
+    }
+
+    void reserve(std::size_t capacity) {
+        if (capacity > capacity_) grow(capacity);
+    }
+
+private:
+    UnitEntry* data() noexcept { return heap_ ? heap_ : std::launder(reinterpret_cast<UnitEntry*>(inline_)); }
+    const UnitEntry* data() const noexcept {
+        return heap_ ? heap_ : std::launder(reinterpret_cast<const UnitEntry*>(inline_));
+    }
+
+    void grow(std::size_t capacity) {
+        auto* fresh = static_cast<UnitEntry*>(::operator new(capacity * sizeof(UnitEntry)));
+        UnitEntry* old = data();
+        for (std::size_t i = 0; i < size_; ++i) {
+            new (fresh + i) UnitEntry(std::move(old[i]));
+            old[i].~UnitEntry();
+        }
+        if (heap_) ::operator delete(heap_);
+        heap_ = fresh;
+        capacity_ = static_cast<std::uint32_t>(capacity);
+    }
+
+    void copy_from(const UnitMap& other) {
+        if (other.size_ > INLINE_CAPACITY) grow(other.size_);
+        const UnitEntry* source = other.data();
+        UnitEntry* target = data();
+        for (std::size_t i = 0; i < other.size_; ++i) {
+            new (target + i) UnitEntry(source[i]);
+            ++size_;
+        }
+    }
+
+    // Requires an empty map with inline storage.
+    void move_from(UnitMap&& other) noexcept {
+        if (other.heap_) {
+            heap_ = other.heap_;
+            capacity_ = other.capacity_;
+            size_ = other.size_;
+            other.heap_ = nullptr;
+            other.capacity_ = INLINE_CAPACITY;
+            other.size_ = 0;
+            return;
+        }
+        UnitEntry* source = other.data();
+        UnitEntry* target = data();
+        for (std::size_t i = 0; i < other.size_; ++i) {
+            new (target + i) UnitEntry(std::move(source[i]));
+            source[i].~UnitEntry();
+        }
+        size_ = other.size_;
+        other.size_ = 0;
+    }
+
+    void clear_and_free() noexcept {
+        UnitEntry* entries = data();
+        for (std::size_t i = 0; i < size_; ++i) entries[i].~UnitEntry();
+        size_ = 0;
+        if (heap_) {
+            ::operator delete(heap_);
+            heap_ = nullptr;
+            capacity_ = INLINE_CAPACITY;
+        }
+    }
+
+    UnitEntry* heap_ = nullptr;
+    std::uint32_t size_ = 0;
+    std::uint32_t capacity_ = INLINE_CAPACITY;
+    alignas(UnitEntry) unsigned char inline_[INLINE_CAPACITY * sizeof(UnitEntry)];
+};
+
+}  // namespace tarvel
