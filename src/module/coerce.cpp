@@ -1,0 +1,105 @@
+#include "module/coerce.hpp"
+
+#include "module/boundary.hpp"
+#include "module/objects.hpp"
+#include "module/py_ref.hpp"
+
+namespace tarvel::py {
+
+namespace {
+
+Extraction failed(bool for_slot) {
+    if (for_slot) PyErr_Clear();
+    return Extraction::Failed;
+}
+
+// A Python int of any size, converted as float(int) does (OverflowError beyond the float range).
+bool int_value(PyObject* object, double& out) {
+    out = PyLong_AsDouble(object);
+    return !(out == -1.0 && PyErr_Occurred());
+}
+
+}  // namespace
+
+std::string text_of_object(PyObject* object) {
+    PyRef text = PyRef::steal(PyObject_Str(object));
+    if (text) {
+        Py_ssize_t size = 0;
+        if (const char* utf8 = PyUnicode_AsUTF8AndSize(text.get(), &size)) {
+            return std::string(utf8, static_cast<std::size_t>(size));
+        }
+    }
+    PyErr_WriteUnraisable(object);
+    PyRef type_name = PyRef::steal(PyType_GetName(Py_TYPE(object)));
+    if (type_name) {
+        if (const char* name = PyUnicode_AsUTF8(type_name.get())) {
+            return std::string("<unprintable ") + name + " object>";
+        }
+    }
+    PyErr_Clear();
+    return "<unprintable object>";
+}
+
+Extraction extract_unit_coercible(PyObject* object, QuantityOperand& out, bool for_slot) {
+    if (is_tarvel(object)) {
+        TarvelObject* tarvel = as_tarvel(object);
+        SharedAccess access(tarvel->access);
+        if (!access) {
+            if (!for_slot) raise_already_mutably_borrowed();
+            return Extraction::Failed;
+        }
+        out.read_in_place(tarvel->quantity, std::move(access));
+        return Extraction::Ok;
+    }
+    if (is_log_tarvel(object)) {
+        out.hold(unitless_quantity(as_log_tarvel(object)->log.ratio()));
+        return Extraction::Ok;
+    }
+    if (PyFloat_Check(object)) {
+        out.hold(unitless_quantity(PyFloat_AS_DOUBLE(object)));
+        return Extraction::Ok;
+    }
+    if (PyLong_Check(object)) {
+        double value = 0.0;
+        if (!int_value(object, value)) return failed(for_slot);
+        out.hold(unitless_quantity(value));
+        return Extraction::Ok;
+    }
+    if (PyUnicode_Check(object)) {
+        Py_ssize_t size = 0;
+        const char* text = PyUnicode_AsUTF8AndSize(object, &size);
+        if (!text) return failed(for_slot);
+        const std::string_view view(text, static_cast<std::size_t>(size));
+        auto units = UnitCollection::from_unit_name(view);
+        if (!units) {
+            if (!for_slot) raise_error(TarvelError::unit_not_found(std::string(view)));
+            return Extraction::Failed;
+        }
+        out.hold(Quantity{std::move(*units), 1.0});
+        return Extraction::Ok;
+    }
+    if (!for_slot) raise_error(TarvelError::not_coercible_to_unit(text_of_object(object)));
+    return Extraction::Failed;
+}
+
+Extraction extract_py_number(PyObject* object, LogOperand& out, bool for_slot) {
+    if (PyFloat_Check(object)) {
+        out = LogOperand{PyFloat_AS_DOUBLE(object), std::nullopt};
+        return Extraction::Ok;
+    }
+    if (PyLong_Check(object)) {
+        double value = 0.0;
+        if (!int_value(object, value)) return failed(for_slot);
+        out = LogOperand{value, std::nullopt};
+        return Extraction::Ok;
+    }
+    if (is_log_tarvel(object)) {
+        const LogQuantity& log = as_log_tarvel(object)->log;
+        out = LogOperand{log.ratio(), log};
+        return Extraction::Ok;
+    }
+    if (!for_slot) raise_error(TarvelError::not_coercible_to_number(text_of_object(object)));
+    return Extraction::Failed;
+}
+
+}  // namespace tarvel::py

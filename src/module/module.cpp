@@ -1,0 +1,61 @@
+// The module `tarvel`: multi-phase initialisation whose execution step adds the two classes.
+
+#include <Python.h>
+
+#include "module/boundary.hpp"
+#include "module/objects.hpp"
+#include "module/py_ref.hpp"
+
+namespace tarvel::py {
+namespace {
+
+// Sets module.<name> = type and appends the name to module.__all__ (made on first use).
+int add_class(PyObject* module, const char* name, PyTypeObject* type) {
+    if (!type) return -1;
+    if (PyModule_AddObjectRef(module, name, reinterpret_cast<PyObject*>(type)) < 0) return -1;
+    PyRef all = PyRef::steal(PyObject_GetAttrString(module, "__all__"));
+    if (!all) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
+        PyErr_Clear();
+        all = PyRef::steal(PyList_New(0));
+        if (!all || PyModule_AddObjectRef(module, "__all__", all.get()) < 0) return -1;
+    }
+    PyRef text = PyRef::steal(PyUnicode_FromString(name));
+    if (!text) return -1;
+    return PyList_Append(all.get(), text.get());
+}
+
+int exec_module(PyObject* module) {
+    return guarded(-1, [&] {
+        if (!panic_exception_type()) return -1;
+        if (add_class(module, "Tarvel", tarvel_type()) < 0) return -1;
+        if (add_class(module, "LogTarvel", log_tarvel_type()) < 0) return -1;
+        return 0;
+    });
+}
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
+#if PY_VERSION_HEX >= 0x030C0000
+    // The classes are process-wide objects: they must not be handed to a second interpreter.
+    {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED},
+#endif
+    {0, nullptr},
+};
+
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT,
+    "tarvel",
+    "Physical quantities: numbers that carry units of measure, and logarithmic ratio quantities.",
+    0,
+    nullptr,
+    module_slots,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+}  // namespace
+}  // namespace tarvel::py
+
+PyMODINIT_FUNC PyInit_tarvel(void) { return PyModuleDef_Init(&tarvel::py::module_definition); }
