@@ -1,0 +1,72 @@
+"""A short tour of tarvel: quantities with units, from parsing to printing."""
+
+from tarvel import LogTarvel, Tarvel
+
+
+def show(label, value):
+    print(f"{label:<44} {value}")
+
+
+print("Units, prefixes and aliases")
+show('Tarvel.unit("kg.m/s2")', Tarvel.unit("kg.m/s2"))
+show('Tarvel.unit("km"), "kilometre", "kilometer"',
+     [str(Tarvel.unit(text)) for text in ("km", "kilometre", "kilometer")])
+show('Tarvel.unit("micron").descriptive()', Tarvel.unit("micron").descriptive())
+show('Tarvel.unit("fl oz (food)")', Tarvel.unit("fl oz (food)"))
+
+print("\nConstants and custom units")
+c = Tarvel.constant("speed of light")
+show('Tarvel.constant("speed of light")', c)
+dozen = Tarvel.custom("dozen", "dz", 12)
+show('Tarvel.custom("dozen", "dz", 12) * 3', dozen * 3)
+show("... as a plain number", (dozen * 3).as_unitless())
+
+print("\nArithmetic (numbers, quantities and unit text on either side)")
+km, m, hr = Tarvel.unit("km"), Tarvel.unit("m"), Tarvel.unit("hr")
+show("1 km + 500 m", km + m * 500)
+show("500 m + 1 km", m * 500 + km)
+show("36 km / hr", km * 36 / hr)
+show('(3 m) ** 2', (m * 3) ** 2)
+show('2 * "ft"', 2 * Tarvel.unit("ft"))
+show("1 km / 1 m", km / m)
+
+print("\nConversion and comparison")
+speed = km * 36 / hr
+show('36 km/hr as "m/s"', speed.as_unit("m/s"))
+show('5 km in miles', (km * 5).as_number("mi"))
+show("1 km > 500 m", km > m * 500)
+show("1 ft == 12 in (exact, no tolerance)", Tarvel.unit("ft") == Tarvel.unit("in") * 12)
+
+print("\nTemperatures: offsets apply to absolute temperatures only")
+celsius = Tarvel.unit("degree Celsius") * 100
+show("100 degree Celsius in K", celsius.as_unit("K"))
+show("100 degree Celsius in degree Fahrenheit", celsius.as_unit("degree Fahrenheit"))
+show("20 degC + 10 K (a difference)", Tarvel.unit("°C") * 20 + Tarvel.unit("K") * 10)
+
+print("\nSimplification and base units")
+work = Tarvel.unit("W") * Tarvel.unit("s") * Tarvel.unit("N") / Tarvel.unit("J")
+show("W.s.N/J printed (fully simplified)", work)
+show("N.m as base units", Tarvel.unit("N.m").as_base_units())
+show("in/m simplified", Tarvel.unit("in/m").simplify())
+
+print("\nRounding and text forms")
+g = Tarvel.constant("earth gravity")
+show("round(g, 1)", round(g, 1))
+show("g.round_sfig(2)", g.round_sfig(2))
+show("g.latex()", g.latex())
+show("g.descriptive()", g.descriptive())
+
+print("\nLogarithmic ratio quantities")
+db = LogTarvel.unit("dB")
+show("3 dB", db * 3)
+show("3 dB as a ratio", float(db * 3))
+show("1 B + 1 dB", LogTarvel.unit("B") + db)
+show("12 semitones as a ratio", float(LogTarvel.unit("stn") * 12))
+
+print("\nErrors")
+for attempt in (lambda: Tarvel.unit("furlongs"), lambda: m + Tarvel.unit("s"),
+                lambda: Tarvel.constant("planck constant")):
+    try:
+        attempt()
+    except (LookupError, TypeError) as error:
+        show(type(error).__name__, error)
