@@ -1,0 +1,383 @@
+// The LogTarvel class: a number on a logarithmic ratio scale, as Python sees it.
+//
+// Records never change after creation, so every method reads the instance under shared access;
+// round_sfig alone asks for exclusive access (it is declared as changing the instance, like its Tarvel
+// counterpart) without touching the record.
+
+#include <Python.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string_view>
+
+#include "module/access.hpp"
+#include "module/args.hpp"
+#include "module/boundary.hpp"
+#include "module/coerce.hpp"
+#include "module/objects.hpp"
+#include "quantity/log_quantity.hpp"
+
+namespace tarvel::py {
+namespace {
+
+PyObject* const NO_OBJECT = nullptr;
+
+PyTypeObject* cached_type = nullptr;
+
+// The class accepts no subclasses, so an exact type check is all an operand needs.
+bool is_instance(PyObject* object) noexcept { return cached_type && Py_IS_TYPE(object, cached_type); }
+
+const LogQuantity& record_of(PyObject* self) noexcept { return as_log_tarvel(self)->log; }
+AccessFlag& access_of(PyObject* self) noexcept { return as_log_tarvel(self)->access; }
+
+PyObject* result_object(const LogResult& result) {
+    if (result.log) return new_log_tarvel(*result.log);
+    return to_py_float(result.number);
+}
+
+// Runs `body(record)` under shared access to `self`.
+template <class Body>
+PyObject* with_shared(PyObject* self, Body&& body) {
+    return guarded(NO_OBJECT, [&]() -> PyObject* {
+        SharedAccess access(access_of(self));
+        if (!access) return raise_already_mutably_borrowed();
+        return body(record_of(self));
+    });
+}
+
+// --- Deallocation ----------------------------------------------------------------------------------
+
+void log_tarvel_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    LogTarvelObject* object = as_log_tarvel(self);
+    object->log.~LogQuantity();
+    object->access.~AccessFlag();
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+// --- Methods ----------------------------------------------------------------------------------------
+
+PyObject* method_unit(PyObject* /*cls*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    static constexpr Parameters<1> parameters{"unit", {"unit_name_or_symbol"}, 1};
+    return guarded(NO_OBJECT, [&]() -> PyObject* {
+        std::array<PyObject*, 1> values{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
+        std::string_view text;
+        if (!extract_text(values[0], "unit_name_or_symbol", text)) return nullptr;
+        Result<LogQuantity> log = log_quantity_from_unit_text(text);
+        if (!log) return raise_error(log.error());
+        return new_log_tarvel(*log);
+    });
+}
+
+// The scale of a LogTarvel argument; the wrong-type TypeError (with the note) for anything else.
+const LogUnit* scale_argument(PyObject* value) {
+    if (!is_instance(value)) {
+        raise_wrong_type(value, "LogTarvel", "other");
+        return nullptr;
+    }
+    SharedAccess access(access_of(value));
+    if (!access) {
+        raise_already_mutably_borrowed();
+        add_argument_note("other");
+        return nullptr;
+    }
+    return record_of(value).scale;  // a row of a static table: valid after the access ends
+}
+
+PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    static constexpr Parameters<1> parameters{"as_unit", {"other"}, 1};
+    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
+        std::array<PyObject*, 1> values{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
+        const LogUnit* scale = scale_argument(values[0]);
+        if (!scale) return nullptr;
+        return new_log_tarvel(log_as_unit(log, *scale));
+    });
+}
+
+PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    static constexpr Parameters<1> parameters{"as_number", {"other"}, 0};
+    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
+        std::array<PyObject*, 1> values{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
+        if (!values[0] || values[0] == Py_None) return to_py_float(log.power);
+        const LogUnit* scale = scale_argument(values[0]);
+        if (!scale) return nullptr;
+        return to_py_float(in_scale(log, *scale));
+    });
+}
+
+PyObject* method_as_unitless(PyObject* self, PyObject* const* /*args*/, Py_ssize_t nargsf,
+                             PyObject* kwnames) {
+    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
+        if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
+        return to_py_float(log.ratio());
+    });
+}
+
+PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    static constexpr Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
+    return guarded(NO_OBJECT, [&]() -> PyObject* {
+        ExclusiveAccess access(access_of(self));
+        if (!access) return raise_already_borrowed();
+        std::array<PyObject*, 1> values{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
+        int n_sig_figs = 0;
+        if (!extract_int32(values[0], "n_sig_figs", n_sig_figs)) return nullptr;
+        return to_py_float(log_round_sfig(record_of(self), n_sig_figs));
+    });
+}
+
+using LogBinary = LogResult (*)(const LogQuantity&, const LogOperand&);
+
+// __div__ / __rdiv__: the division of the operator, but a bad argument is raised, not declined.
+template <LogBinary Operation>
+PyObject* named_division(const char* name, PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                         PyObject* kwnames) {
+    const Parameters<1> parameters{name, {"other"}, 1};
+    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
+        std::array<PyObject*, 1> values{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
+        LogOperand operand{};
+        if (extract_py_number(values[0], operand, false) != Extraction::Ok) return add_argument_note("other");
+        return result_object(Operation(log, operand));
+    });
+}
+
+PyObject* method_div(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return named_division<log_divide>("__div__", self, args, nargsf, kwnames);
+}
+
+PyObject* method_rdiv(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return named_division<log_divide_into>("__rdiv__", self, args, nargsf, kwnames);
+}
+
+PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    static constexpr Parameters<1> parameters{"__round__", {"ndigits"}, 0};
+    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
+        std::array<PyObject*, 1> values{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
+        std::optional<std::int32_t> ndigits;
+        if (values[0] && values[0] != Py_None) {
+            int digits = 0;
+            if (!extract_int32(values[0], "ndigits", digits)) return nullptr;
+            ndigits = digits;
+        }
+        return to_py_float(log_round(log, ndigits));
+    });
+}
+
+// exp, log and log10 act on the ratio; each is registered under two names.
+template <double (*Function)(double)>
+PyObject* ratio_function(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
+    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
+        if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
+        return to_py_float(Function(log.ratio()));
+    });
+}
+
+double exp_of(double x) { return std::exp(x); }
+double log_of(double x) { return std::log(x); }
+double log10_of(double x) { return std::log10(x); }
+
+PyObject* method_dunder_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return ratio_function<exp_of>("__exp__", self, nargsf, kwnames);
+}
+PyObject* method_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return ratio_function<exp_of>("exp", self, nargsf, kwnames);
+}
+PyObject* method_dunder_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return ratio_function<log_of>("__log__", self, nargsf, kwnames);
+}
+PyObject* method_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return ratio_function<log_of>("log", self, nargsf, kwnames);
+}
+PyObject* method_dunder_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return ratio_function<log10_of>("__log10__", self, nargsf, kwnames);
+}
+PyObject* method_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return ratio_function<log10_of>("log10", self, nargsf, kwnames);
+}
+
+// --- Slots ------------------------------------------------------------------------------------------
+
+PyObject* slot_str(PyObject* self) {
+    return with_shared(self, [](const LogQuantity& log) { return to_py_str(log_display(log)); });
+}
+
+PyObject* slot_positive(PyObject* self) {
+    return with_shared(self, [](const LogQuantity& log) { return new_log_tarvel(log); });
+}
+
+PyObject* slot_negative(PyObject* self) {
+    return with_shared(self, [](const LogQuantity& log) { return new_log_tarvel(log_negate(log)); });
+}
+
+PyObject* slot_absolute(PyObject* self) {
+    return with_shared(self, [](const LogQuantity& log) { return to_py_float(std::fabs(log.ratio())); });
+}
+
+PyObject* slot_int(PyObject* self) {
+    return with_shared(self, [](const LogQuantity& log) { return to_py_int(log.ratio()); });
+}
+
+PyObject* slot_float(PyObject* self) {
+    return with_shared(self, [](const LogQuantity& log) { return to_py_float(log.ratio()); });
+}
+
+// An operand of a slot as a number; false (no exception left set) when it is not one.
+bool slot_operand(PyObject* object, LogOperand& out) {
+    if (extract_py_number(object, out, true) == Extraction::Ok) return true;
+    PyErr_Clear();
+    return false;
+}
+
+// The two attempts of every binary slot: the instance on the left, then on the right. An operand that is
+// not a number is declined, so that the other operand's type (a Tarvel, say) may handle the operation.
+// `modulus` (of three-argument pow) is ignored, but it too must be a number when given.
+PyObject* binary_slot(PyObject* left, PyObject* right, LogBinary forward, LogBinary reflected,
+                      PyObject* modulus = Py_None) {
+    return guarded(NO_OBJECT, [&]() -> PyObject* {
+        LogOperand operand{};
+        if (modulus != Py_None && !slot_operand(modulus, operand)) Py_RETURN_NOTIMPLEMENTED;
+        if (is_instance(left)) {
+            SharedAccess access(access_of(left));
+            if (!access) return raise_already_mutably_borrowed();
+            if (slot_operand(right, operand)) return result_object(forward(record_of(left), operand));
+        }
+        if (is_instance(right)) {
+            SharedAccess access(access_of(right));
+            if (!access) return raise_already_mutably_borrowed();
+            if (slot_operand(left, operand)) return result_object(reflected(record_of(right), operand));
+        }
+        Py_RETURN_NOTIMPLEMENTED;
+    });
+}
+
+PyObject* slot_add(PyObject* left, PyObject* right) { return binary_slot(left, right, log_add, log_add); }
+PyObject* slot_subtract(PyObject* left, PyObject* right) {
+    return binary_slot(left, right, log_subtract, log_subtract_from);
+}
+PyObject* slot_multiply(PyObject* left, PyObject* right) {
+    return binary_slot(left, right, log_multiply, log_multiply);
+}
+PyObject* slot_true_divide(PyObject* left, PyObject* right) {
+    return binary_slot(left, right, log_divide, log_divide_into);
+}
+PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
+    return binary_slot(left, right, log_power, log_power_of, modulus);
+}
+
+std::optional<CompareOp> compare_op(int op) noexcept {
+    switch (op) {
+        case Py_LT: return CompareOp::Less;
+        case Py_LE: return CompareOp::LessEqual;
+        case Py_EQ: return CompareOp::Equal;
+        case Py_NE: return CompareOp::NotEqual;
+        case Py_GT: return CompareOp::Greater;
+        case Py_GE: return CompareOp::GreaterEqual;
+        default: return std::nullopt;
+    }
+}
+
+// The interpreter reflects the operator itself, so the instance is always `self`.
+PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
+    return guarded(NO_OBJECT, [&]() -> PyObject* {
+        std::optional<CompareOp> compare = compare_op(op);
+        if (!compare || !is_instance(self)) Py_RETURN_NOTIMPLEMENTED;
+        SharedAccess access(access_of(self));
+        if (!access) return raise_already_mutably_borrowed();
+        LogOperand operand{};
+        if (!slot_operand(other, operand)) Py_RETURN_NOTIMPLEMENTED;
+        return PyBool_FromLong(log_compare(record_of(self), operand.linear, *compare));
+    });
+}
+
+// --- The class ----------------------------------------------------------------------------------------
+
+using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
+
+// PyMethodDef stores every function as PyCFunction; the flags tell the interpreter the real signature.
+PyCFunction as_cfunction(FastMethod method) noexcept {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
+}
+
+constexpr int FAST = METH_FASTCALL | METH_KEYWORDS;
+
+PyMethodDef METHODS[] = {
+    {"unit", as_cfunction(method_unit), FAST | METH_CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
+    {"as_unit", as_cfunction(method_as_unit), FAST, "as_unit($self, other)\n--\n\n"},
+    {"as_number", as_cfunction(method_as_number), FAST, "as_number($self, other=None)\n--\n\n"},
+    {"as_unitless", as_cfunction(method_as_unitless), FAST, "as_unitless($self)\n--\n\n"},
+    {"round_sfig", as_cfunction(method_round_sfig), FAST, "round_sfig($self, n_sig_figs)\n--\n\n"},
+    {"__div__", as_cfunction(method_div), FAST, "__div__($self, other)\n--\n\n"},
+    {"__rdiv__", as_cfunction(method_rdiv), FAST, "__rdiv__($self, other)\n--\n\n"},
+    {"__round__", as_cfunction(method_round), FAST, "__round__($self, ndigits=None)\n--\n\n"},
+    {"__exp__", as_cfunction(method_dunder_exp), FAST, "__exp__($self)\n--\n\n"},
+    {"exp", as_cfunction(method_exp), FAST, "exp($self)\n--\n\n"},
+    {"__log__", as_cfunction(method_dunder_log), FAST, "__log__($self)\n--\n\n"},
+    {"log", as_cfunction(method_log), FAST, "log($self)\n--\n\n"},
+    {"__log10__", as_cfunction(method_dunder_log10), FAST, "__log10__($self)\n--\n\n"},
+    {"log10", as_cfunction(method_log10), FAST, "log10($self)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+template <class Function>
+void* slot_pointer(Function function) noexcept {
+    return reinterpret_cast<void*>(function);
+}
+
+PyType_Slot SLOTS[] = {
+    {Py_tp_dealloc, slot_pointer(log_tarvel_dealloc)},
+    {Py_tp_methods, METHODS},
+    {Py_tp_str, slot_pointer(slot_str)},
+    {Py_tp_repr, slot_pointer(slot_str)},
+    {Py_nb_positive, slot_pointer(slot_positive)},
+    {Py_nb_negative, slot_pointer(slot_negative)},
+    {Py_nb_absolute, slot_pointer(slot_absolute)},
+    {Py_nb_int, slot_pointer(slot_int)},
+    {Py_nb_float, slot_pointer(slot_float)},
+    {Py_nb_add, slot_pointer(slot_add)},
+    {Py_nb_subtract, slot_pointer(slot_subtract)},
+    {Py_nb_multiply, slot_pointer(slot_multiply)},
+    {Py_nb_true_divide, slot_pointer(slot_true_divide)},
+    {Py_nb_power, slot_pointer(slot_power)},
+    {Py_tp_richcompare, slot_pointer(slot_richcompare)},
+    {0, nullptr},
+};
+
+PyType_Spec SPEC = {
+    "tarvel.LogTarvel",
+    static_cast<int>(sizeof(LogTarvelObject)),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    SLOTS,
+};
+
+}  // namespace
+
+PyTypeObject* log_tarvel_type() {
+    if (!cached_type) {
+        // Kept for the life of the process: every module instance shares the one class object.
+        cached_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&SPEC));
+    }
+    return cached_type;
+}
+
+PyObject* new_log_tarvel(const LogQuantity& log) {
+    PyTypeObject* type = log_tarvel_type();
+    if (!type) return nullptr;
+    // PyObject_New takes the reference to the (heap) type that the deallocator gives back.
+    LogTarvelObject* object = PyObject_New(LogTarvelObject, type);
+    if (!object) return nullptr;
+    new (&object->access) AccessFlag{};
+    new (&object->log) LogQuantity(log);
+    return reinterpret_cast<PyObject*>(object);
+}
+
+}  // namespace tarvel::py
