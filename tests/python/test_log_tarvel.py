@@ -8,7 +8,6 @@ import weakref
 
 import pytest
 
-import tarvel
 from tarvel import LogTarvel
 
 BASES = {"B": 10.0, "dB": 1.2589254117941673, "Np": 2.718281828459045, "stn": 1.0594630943592953}
@@ -262,12 +261,6 @@ def test_exp_and_logarithms_of_the_ratio(names, function, symbol, power):
         assert type(result) is float and result == function(float(x))
 
 
-def test_exp_and_logarithms_named_examples():
-    assert LogTarvel.unit("B").exp() == math.exp(10.0)
-    assert LogTarvel.unit("B").log10() == 1.0
-    assert LogTarvel.unit("Np").log() == 1.0
-
-
 def test_logarithm_of_zero_ratio_is_minus_infinity():
     zero = lt("B", -400.0)
     assert zero.log() == -INF and zero.__log10__() == -INF
@@ -380,7 +373,3 @@ def test_instances_release_their_class_reference():
     assert sys.getrefcount(LogTarvel) == before + 101
     del values
     assert sys.getrefcount(LogTarvel) == before
-
-
-def test_module_exports_the_class():
-    assert "LogTarvel" in tarvel.__all__ and tarvel.LogTarvel is LogTarvel
