@@ -43,6 +43,10 @@ Result<Quantity> round_sfig_in_place(Quantity& q, std::int32_t n_sig_figs);
 
 // 10.0 raised to an integer power by repeated squaring (a negative power takes the reciprocal).
 double power_of_ten(std::int32_t exponent);
+// x rounded to `ndigits` decimal places (a whole number without), halves away from zero.
+double round_to_digits(double x, std::optional<std::int32_t> ndigits);
+// x rounded to `n_sig_figs` significant figures, halves away from zero; 0, inf and NaN unchanged.
+double round_to_significant_figures(double x, std::int32_t n_sig_figs);
 
 // --- Arithmetic -----------------------------------------------------------------------------------
 Result<Quantity> add(const Quantity& s, const Quantity& o);

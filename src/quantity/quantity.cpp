@@ -1,0 +1,366 @@
+#include "quantity/quantity.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "constant/constants.hpp"
+#include "unit/number_format.hpp"
+#include "unit/simplify.hpp"
+
+namespace tarvel {
+
+namespace {
+
+// Offsets take part only in a conversion between two absolute temperatures: one unit on each side, each
+// with exponent exactly 1. A difference (per degree, degree squared) scales by factors alone.
+bool is_single_absolute(const UnitCollection& units) noexcept {
+    return units.unit_map.size() == 1 && units.unit_map[0].exponent == 1.0;
+}
+
+// `value` in `from` re-expressed in `to`; nothing when the dimensions differ. Equal factors (and equal
+// offsets where offsets apply) carry the magnitude over untouched, so no rounding creeps in.
+std::optional<double> convert_magnitude(const UnitCollection& from, double value,
+                                        const UnitCollection& to) noexcept {
+    if (!dimensions_equal(from.dimensions, to.dimensions)) return std::nullopt;
+    const double fs = from.factor;
+    const double ft = to.factor;
+    if (is_single_absolute(from) && is_single_absolute(to)) {
+        const double os = from.unit_map[0].unit.offset();
+        const double ot = to.unit_map[0].unit.offset();
+        if (fs == ft && os == ot) return value;
+        return (ot + (value * fs - os)) / ft;
+    }
+    if (fs == ft) return value;
+    return (value * fs) / ft;
+}
+
+TarvelError incompatible(const UnitCollection& first, const UnitCollection& second) {
+    return TarvelError::incompatible_units(as_string(first), as_string(second));
+}
+
+// q's magnitude as a plain number; the empty target never brings offsets into play.
+Result<double> dimensionless_value(const Quantity& q) {
+    if (!dimensions_equal(q.units.dimensions, NO_DIMENSIONS)) {
+        return fail(incompatible(q.units, UnitCollection::empty()));
+    }
+    return q.value * q.units.factor;
+}
+
+// N(x) for a quantity given by its parts, without copying `units` first.
+Result<Quantity> normalise_parts(const UnitCollection& units, double value) {
+    UnitCollection simplified_units = simple_simplify(units);
+    const std::optional<double> converted = convert_magnitude(units, value, simplified_units);
+    if (!converted) return fail(incompatible(units, simplified_units));
+    return Quantity{std::move(simplified_units), *converted};
+}
+
+Result<Quantity> converted_into(const Quantity& q, UnitCollection&& target) {
+    const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
+    if (!converted) return fail(incompatible(q.units, target));
+    return Quantity{std::move(target), *converted};
+}
+
+// round(x * scale) / scale. Where that formula breaks down it returns what the rounding means: x itself
+// when x has no digits at that scale (the scale or the scaled value overflows), a signed zero when the
+// scale underflows to 0.
+double round_scaled(double x, double scale) noexcept {
+    if (!std::isfinite(x)) return x;
+    if (scale == 0.0) return std::copysign(0.0, x);
+    const double scaled = x * scale;
+    if (!std::isfinite(scaled)) return x;
+    return std::round(scaled) / scale;
+}
+
+std::int32_t saturate_int32(std::int64_t n) noexcept {
+    if (n > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    if (n < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(n);
+}
+
+bool has_non_zero_exponent(const UnitCollection& units) noexcept {
+    for (const UnitEntry& entry : units.unit_map) {
+        if (entry.exponent != 0.0) return true;
+    }
+    return false;
+}
+
+bool all_finite(const UnitCollection& units) noexcept {
+    for (const UnitEntry& entry : units.unit_map) {
+        if (!std::isfinite(entry.exponent)) return false;
+    }
+    for (double component : units.dimensions) {
+        if (!std::isfinite(component)) return false;
+    }
+    return true;
+}
+
+// base ** p. Units can only be raised to powers that keep every exponent finite; a unitless base takes
+// any power with the IEEE result.
+Result<Quantity> raise(const Quantity& base, double p) {
+    const bool has_units = has_non_zero_exponent(base.units);
+    if (has_units && !std::isfinite(p)) {
+        return fail(TarvelError::invalid_power(as_string(base.units), format_number(p)));
+    }
+    UnitCollection units = pow(base.units, p);
+    if (has_units && !all_finite(units)) {
+        return fail(TarvelError::invalid_power(as_string(base.units), format_number(p)));
+    }
+    return normalise_parts(units, std::pow(base.value, p));
+}
+
+}  // namespace
+
+// --- Construction -------------------------------------------------------------------------------
+
+Result<Quantity> quantity_from_unit_text(std::string_view text) {
+    std::optional<UnitCollection> units = UnitCollection::from_unit_name(text);
+    if (!units) return fail(TarvelError::unit_not_found(std::string(text)));
+    return Quantity{std::move(*units), 1.0};
+}
+
+Result<Quantity> quantity_from_constant(std::string_view name) {
+    const Constant* constant = search_for_constant_name(name);
+    if (constant == nullptr) return fail(TarvelError::constant_not_found(std::string(name)));
+    std::optional<UnitCollection> units = UnitCollection::from_unit_name(constant->unit);
+    if (!units) return fail(TarvelError::unit_not_found(std::string(constant->unit)));
+    return Quantity{std::move(*units), constant->value};
+}
+
+Quantity unitless_quantity(double value) { return Quantity{UnitCollection::empty(), value}; }
+
+Quantity custom_quantity(std::string name, std::string abbr, const Quantity& definition) {
+    SingleUnit unit = SingleUnit::make(std::move(name), std::move(abbr), 0.0,
+                                       definition.units.factor * definition.value,
+                                       definition.units.dimensions);
+    UnitCollection units;
+    units.factor = unit.factor();
+    units.dimensions = definition.units.dimensions;
+    units.unit_map.push_back(std::move(unit), 1.0);
+    return Quantity{std::move(units), 1.0};
+}
+
+// --- Conversion and rounding ----------------------------------------------------------------------
+
+Result<Quantity> as_unit_internal(const Quantity& q, const UnitCollection& target) {
+    const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
+    if (!converted) return fail(incompatible(q.units, target));
+    return Quantity{target, *converted};
+}
+
+Result<Quantity> normalise(const Quantity& x) { return normalise_parts(x.units, x.value); }
+
+Result<void> ss_inpl_internal(Quantity& q) {
+    Result<Quantity> simplified_q = normalise(q);
+    if (!simplified_q) return fail(std::move(simplified_q.error()));
+    q = std::move(*simplified_q);
+    return {};
+}
+
+Result<double> as_unitless(const Quantity& q) { return dimensionless_value(q); }
+
+Result<Quantity> as_base_units(const Quantity& q) { return converted_into(q, get_base_units(q.units)); }
+
+Result<Quantity> simplified(const Quantity& q) { return converted_into(q, simplify(q.units)); }
+
+Result<void> simplify_in_place(Quantity& q) {
+    Result<Quantity> result = simplified(q);
+    if (!result) return fail(std::move(result.error()));
+    q = std::move(*result);
+    return {};
+}
+
+double round_to_digits(double x, std::optional<std::int32_t> ndigits) {
+    return ndigits ? round_scaled(x, power_of_ten(*ndigits)) : std::round(x);
+}
+
+double round_to_significant_figures(double x, std::int32_t n_sig_figs) {
+    if (x == 0.0 || !std::isfinite(x)) return x;
+    const auto magnitude = static_cast<std::int64_t>(std::floor(std::log10(std::fabs(x))));
+    return round_scaled(x, power_of_ten(saturate_int32(std::int64_t{n_sig_figs} - 1 - magnitude)));
+}
+
+// The in-place roundings build their result from the simplified copy before committing it to q, so q is
+// untouched by anything that fails.
+Result<Quantity> round_in_place(Quantity& q, std::optional<std::int32_t> ndigits) {
+    Result<Quantity> simple = normalise(q);
+    if (!simple) return simple;
+    Quantity result{simple->units, round_to_digits(simple->value, ndigits)};
+    q = std::move(*simple);
+    return result;
+}
+
+Result<Quantity> round_sfig_in_place(Quantity& q, std::int32_t n_sig_figs) {
+    Result<Quantity> simple = normalise(q);
+    if (!simple) return simple;
+    Quantity result{simple->units, round_to_significant_figures(simple->value, n_sig_figs)};
+    q = std::move(*simple);
+    return result;
+}
+
+double power_of_ten(std::int32_t exponent) {
+    // Widened so that the magnitude of INT32_MIN is representable.
+    std::int64_t n = exponent;
+    const bool negative = n < 0;
+    std::uint64_t remaining = static_cast<std::uint64_t>(negative ? -n : n);
+    double result = 1.0;
+    double square = 10.0;
+    while (remaining != 0) {
+        if (remaining & 1u) result *= square;
+        remaining >>= 1;
+        if (remaining != 0) square *= square;
+    }
+    return negative ? 1.0 / result : result;
+}
+
+// --- Arithmetic -----------------------------------------------------------------------------------
+
+namespace {
+
+// o's magnitude in s's units for addition: factors only, offsets ignored.
+double addend_in(const Quantity& s, const Quantity& o) noexcept {
+    if (o.units.factor == s.units.factor) return o.value;
+    return o.units.factor * o.value / s.units.factor;
+}
+
+}  // namespace
+
+Result<Quantity> add(const Quantity& s, const Quantity& o) {
+    if (!dimensions_equal(s.units.dimensions, o.units.dimensions)) {
+        return fail(incompatible(s.units, o.units));
+    }
+    return normalise_parts(s.units, s.value + addend_in(s, o));
+}
+
+Result<Quantity> subtract(const Quantity& s, const Quantity& o) {
+    if (!dimensions_equal(s.units.dimensions, o.units.dimensions)) {
+        return fail(incompatible(s.units, o.units));
+    }
+    return normalise_parts(s.units, s.value - addend_in(s, o));
+}
+
+Result<Quantity> subtract_from(const Quantity& s, const Quantity& o) {
+    if (!dimensions_equal(s.units.dimensions, o.units.dimensions)) {
+        return fail(incompatible(s.units, o.units));
+    }
+    return normalise_parts(s.units, addend_in(s, o) - s.value);
+}
+
+Result<Quantity> multiply(const Quantity& s, const Quantity& o) {
+    return normalise_parts(mul(s.units, o.units), s.value * o.value);
+}
+
+Result<Quantity> divide(const Quantity& s, const Quantity& o) {
+    return normalise_parts(div(s.units, o.units), s.value / o.value);
+}
+
+Result<Quantity> divide_into(const Quantity& s, const Quantity& o) {
+    return normalise_parts(div(o.units, s.units), o.value / s.value);
+}
+
+Result<Quantity> power(const Quantity& s, const Quantity& exponent) {
+    const Result<double> p = dimensionless_value(exponent);
+    if (!p) return fail(p.error());
+    return raise(s, *p);
+}
+
+Result<Quantity> power_of(const Quantity& s, const Quantity& base) {
+    const Result<double> p = dimensionless_value(s);
+    if (!p) return fail(p.error());
+    return raise(base, *p);
+}
+
+Result<Quantity> negate(const Quantity& s) { return normalise_parts(s.units, -s.value); }
+
+Result<Quantity> positive(const Quantity& s) { return normalise_parts(s.units, s.value); }
+
+Quantity absolute(const Quantity& s) { return Quantity{s.units, std::fabs(s.value)}; }
+
+// --- Comparison -----------------------------------------------------------------------------------
+
+bool compare_values(double left, double right, CompareOp op) {
+    switch (op) {
+        case CompareOp::Less: return left < right;
+        case CompareOp::LessEqual: return left <= right;
+        case CompareOp::Equal: return left == right;
+        case CompareOp::NotEqual: return left != right;
+        case CompareOp::Greater: return left > right;
+        case CompareOp::GreaterEqual: return left >= right;
+    }
+    throw InternalError("unknown comparison operator");
+}
+
+Result<bool> compare(const Quantity& s, const Quantity& o, CompareOp op) {
+    const std::optional<double> other = convert_magnitude(o.units, o.value, s.units);
+    if (!other) return fail(incompatible(o.units, s.units));
+    return compare_values(s.value, *other, op);
+}
+
+// --- exp / log ------------------------------------------------------------------------------------
+
+namespace {
+
+template <double (*F)(double)>
+Result<double> apply_to_plain_value(const Quantity& s) {
+    const Result<double> v = dimensionless_value(s);
+    if (!v) return v;
+    return F(*v);
+}
+
+double c_exp(double v) { return std::exp(v); }
+double c_log(double v) { return std::log(v); }
+double c_log10(double v) { return std::log10(v); }
+
+}  // namespace
+
+Result<double> quantity_exp(const Quantity& s) { return apply_to_plain_value<c_exp>(s); }
+Result<double> quantity_log(const Quantity& s) { return apply_to_plain_value<c_log>(s); }
+Result<double> quantity_log10(const Quantity& s) { return apply_to_plain_value<c_log10>(s); }
+
+// --- Text -----------------------------------------------------------------------------------------
+
+Result<std::string> display(const Quantity& q) {
+    const UnitCollection target = simplify(q.units);
+    const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
+    if (!converted) return fail(incompatible(q.units, target));
+    std::string out;
+    append_number(out, *converted);
+    out += ' ';
+    out += as_string(target);
+    return out;
+}
+
+Result<std::string> display_in_place(Quantity& q) {
+    Result<Quantity> simple = normalise(q);
+    if (!simple) return fail(std::move(simple.error()));
+    Result<std::string> text = display(*simple);
+    if (text) q = std::move(*simple);
+    return text;
+}
+
+Result<std::string> latex_in_place(Quantity& q) {
+    Result<Quantity> simple = normalise(q);
+    if (!simple) return fail(std::move(simple.error()));
+    std::string out;
+    append_number(out, simple->value);
+    out += '~';
+    out += as_latex(simple->units);
+    q = std::move(*simple);
+    return out;
+}
+
+Result<std::string> descriptive_in_place(Quantity& q) {
+    Result<Quantity> simple = normalise(q);
+    if (!simple) return fail(std::move(simple.error()));
+    std::string out;
+    append_number(out, simple->value);
+    out += ' ';
+    out += as_descriptive_string(simple->units);
+    q = std::move(*simple);
+    return out;
+}
+
+}  // namespace tarvel
