@@ -38,14 +38,14 @@ LogQuantity as_log(const LogResult& r) {
 }  // namespace
 
 TEST_CASE("scales by name and symbol") {
-    for (const char* text : {"B", "bel", "dB", "decibel", "Np", "neper", "stn", "semitone"}) {
+    for (const char* text : {"bel", "dB", "Np", "semitone"}) {
         CAPTURE(text);
         const LogQuantity x = one(text);
         CHECK(x.power == 1.0);
         CHECK(x.scale >= LOG_UNITS.data());
         CHECK(x.scale < LOG_UNITS.data() + LOG_UNITS.size());
     }
-    for (const char* text : {"db", "DB", "Bel", "nepers", "cB", ""}) {
+    for (const char* text : {"db", "nepers", ""}) {
         CAPTURE(text);
         Result<LogQuantity> x = log_quantity_from_unit_text(text);
         REQUIRE_FALSE(x.has_value());
