@@ -1,0 +1,537 @@
+// The class tarvel.Tarvel: a quantity record behind a Python object, its methods and its number,
+// comparison and text slots.
+
+#include <Python.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+#include "module/access.hpp"
+#include "module/args.hpp"
+#include "module/boundary.hpp"
+#include "module/coerce.hpp"
+#include "module/objects.hpp"
+#include "module/py_ref.hpp"
+
+namespace tarvel::py {
+
+namespace {
+
+// new_tarvel constructs the record after the object is initialised; nothing may throw in between.
+static_assert(std::is_nothrow_move_constructible_v<Quantity>);
+
+// The class object, once created. Instances cannot exist before it, and the class cannot be
+// subclassed, so an exact type test identifies an instance.
+PyTypeObject* cached_type = nullptr;
+
+inline bool is_instance(PyObject* object) noexcept { return cached_type && Py_IS_TYPE(object, cached_type); }
+
+constexpr PyObject* FAILED = nullptr;
+
+// --- Results to Python -----------------------------------------------------------------------------
+
+PyObject* tarvel_or_raise(Result<Quantity>&& result) {
+    if (!result) return raise_error(result.error());
+    return new_tarvel(std::move(*result));
+}
+
+PyObject* float_or_raise(const Result<double>& result) {
+    if (!result) return raise_error(result.error());
+    return PyFloat_FromDouble(*result);
+}
+
+PyObject* str_or_raise(const Result<std::string>& result) {
+    if (!result) return raise_error(result.error());
+    return to_py_str(*result);
+}
+
+// --- Access to the instance --------------------------------------------------------------------------
+
+// Runs body(const Quantity&) while the instance is shared; RuntimeError when it is held exclusively.
+template <class Body>
+PyObject* with_shared(PyObject* self, Body&& body) {
+    TarvelObject* object = as_tarvel(self);
+    SharedAccess access(object->access);
+    if (!access) return raise_already_mutably_borrowed();
+    return body(std::as_const(object->quantity));
+}
+
+// Runs body(Quantity&) while the instance is held exclusively; RuntimeError when any access is held.
+template <class Body>
+PyObject* with_exclusive(PyObject* self, Body&& body) {
+    TarvelObject* object = as_tarvel(self);
+    ExclusiveAccess access(object->access);
+    if (!access) return raise_already_borrowed();
+    return body(object->quantity);
+}
+
+// A unit-like argument of a named method: its extraction error is raised with the argument note.
+bool take_unit_like(PyObject* value, const char* parameter, QuantityOperand& out) {
+    if (extract_unit_coercible(value, out, false) == Extraction::Ok) return true;
+    add_argument_note(parameter);
+    return false;
+}
+
+// NumPy's boolean scalar type is "numpy.bool_" (NumPy 1) or "numpy.bool" (NumPy 2).
+bool is_numpy_bool(PyObject* value) {
+    auto* type = reinterpret_cast<PyObject*>(Py_TYPE(value));
+    PyRef name = PyRef::steal(PyType_GetName(Py_TYPE(value)));
+    PyRef module = name ? PyRef::steal(PyObject_GetAttrString(type, "__module__")) : PyRef();
+    if (!name || !module) {
+        PyErr_Clear();
+        return false;
+    }
+    if (!PyUnicode_Check(module.get()) || PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0) {
+        return false;
+    }
+    return PyUnicode_CompareWithASCIIString(name.get(), "bool_") == 0 ||
+           PyUnicode_CompareWithASCIIString(name.get(), "bool") == 0;
+}
+
+// `scale` of as_number: a bool, or a NumPy bool read through its truth slot. Integers are refused.
+bool take_scale(PyObject* value, bool& out) {
+    if (PyBool_Check(value)) {
+        out = value == Py_True;
+        return true;
+    }
+    if (is_numpy_bool(value)) {
+        PyNumberMethods* number = Py_TYPE(value)->tp_as_number;
+        if (number && number->nb_bool) {
+            const int truth = number->nb_bool(value);
+            if (truth < 0) {
+                add_argument_note("scale");
+                return false;
+            }
+            out = truth != 0;
+            return true;
+        }
+    }
+    raise_wrong_type(value, "bool", "scale");
+    return false;
+}
+
+// --- Class methods ---------------------------------------------------------------------------------
+
+PyObject* method_unit(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<1> parameters{"unit", {"unit_name_or_symbol"}, 1};
+        std::array<PyObject*, 1> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        std::string_view text;
+        if (!extract_text(arguments[0], "unit_name_or_symbol", text)) return nullptr;
+        return tarvel_or_raise(quantity_from_unit_text(text));
+    });
+}
+
+PyObject* method_constant(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<1> parameters{"constant", {"constant_name"}, 1};
+        std::array<PyObject*, 1> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        std::string_view name;
+        if (!extract_text(arguments[0], "constant_name", name)) return nullptr;
+        return tarvel_or_raise(quantity_from_constant(name));
+    });
+}
+
+PyObject* method_empty(PyObject*, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("empty", nargsf, kwnames)) return nullptr;
+        return new_tarvel(unitless_quantity(1.0));
+    });
+}
+
+PyObject* method_custom(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<3> parameters{"custom", {"name", "abbr", "definition"}, 3};
+        std::array<PyObject*, 3> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        std::string_view name;
+        std::string_view abbr;
+        if (!extract_text(arguments[0], "name", name)) return nullptr;
+        if (!extract_text(arguments[1], "abbr", abbr)) return nullptr;
+        QuantityOperand definition;
+        if (!take_unit_like(arguments[2], "definition", definition)) return nullptr;
+        return new_tarvel(custom_quantity(std::string(name), std::string(abbr), definition.get()));
+    });
+}
+
+// --- Conversion ------------------------------------------------------------------------------------
+
+PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<1> parameters{"as_unit", {"other"}, 1};
+        std::array<PyObject*, 1> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        return with_shared(self, [&](const Quantity& q) -> PyObject* {
+            QuantityOperand other;
+            if (!take_unit_like(arguments[0], "other", other)) return nullptr;
+            return tarvel_or_raise(as_unit_internal(q, other.get().units));
+        });
+    });
+}
+
+PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<2> parameters{"as_number", {"other", "scale"}, 0};
+        std::array<PyObject*, 2> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        return with_shared(self, [&](const Quantity& q) -> PyObject* {
+            const bool has_other = arguments[0] != nullptr && arguments[0] != Py_None;
+            QuantityOperand other;
+            if (has_other && !take_unit_like(arguments[0], "other", other)) return nullptr;
+            bool scale = false;
+            if (arguments[1] != nullptr && !take_scale(arguments[1], scale)) return nullptr;
+            if (!has_other) return PyFloat_FromDouble(q.value);
+            const Quantity& target = other.get();
+            Result<Quantity> converted = as_unit_internal(q, target.units);
+            if (!converted) return raise_error(converted.error());
+            return PyFloat_FromDouble(scale ? converted->value / target.value : converted->value);
+        });
+    });
+}
+
+PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
+        return with_shared(self, [](const Quantity& q) { return float_or_raise(as_unitless(q)); });
+    });
+}
+
+PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("as_base_units", nargsf, kwnames)) return nullptr;
+        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(as_base_units(q)); });
+    });
+}
+
+// The count is read under exclusive access: its __index__ may run Python code that touches the instance.
+PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
+        std::array<PyObject*, 1> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        return with_exclusive(self, [&](Quantity& q) -> PyObject* {
+            int n_sig_figs = 0;
+            if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
+            return tarvel_or_raise(round_sfig_in_place(q, n_sig_figs));
+        });
+    });
+}
+
+PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("simplify", nargsf, kwnames)) return nullptr;
+        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(simplified(q)); });
+    });
+}
+
+PyObject* method_simplify_inplace(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("simplify_inplace", nargsf, kwnames)) return nullptr;
+        return with_exclusive(self, [](Quantity& q) -> PyObject* {
+            Result<void> result = simplify_in_place(q);
+            if (!result) return raise_error(result.error());
+            Py_RETURN_NONE;
+        });
+    });
+}
+
+// __div__ and __rdiv__: the named forms of / that raise a bad argument instead of answering NotImplemented.
+template <Result<Quantity> (*Operation)(const Quantity&, const Quantity&)>
+PyObject* named_division(const char* name, PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                         PyObject* kwnames) {
+    const Parameters<1> parameters{name, {"other"}, 1};
+    std::array<PyObject*, 1> arguments{};
+    if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+    return with_shared(self, [&](const Quantity& q) -> PyObject* {
+        QuantityOperand other;
+        if (!take_unit_like(arguments[0], "other", other)) return nullptr;
+        return tarvel_or_raise(Operation(q, other.get()));
+    });
+}
+
+PyObject* method_div(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&] { return named_division<divide>("__div__", self, args, nargsf, kwnames); });
+}
+
+PyObject* method_rdiv(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED,
+                   [&] { return named_division<divide_into>("__rdiv__", self, args, nargsf, kwnames); });
+}
+
+PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<1> parameters{"__round__", {"ndigits"}, 0};
+        std::array<PyObject*, 1> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        return with_exclusive(self, [&](Quantity& q) -> PyObject* {
+            std::optional<std::int32_t> ndigits;
+            if (arguments[0] != nullptr && arguments[0] != Py_None) {
+                int n = 0;
+                if (!extract_int32(arguments[0], "ndigits", n)) return nullptr;
+                ndigits = n;
+            }
+            return tarvel_or_raise(round_in_place(q, ndigits));
+        });
+    });
+}
+
+// --- exp / log ---------------------------------------------------------------------------------------
+
+template <Result<double> (*Function)(const Quantity&)>
+PyObject* plain_function(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
+    if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
+    return with_shared(self, [](const Quantity& q) { return float_or_raise(Function(q)); });
+}
+
+PyObject* method_dunder_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&] { return plain_function<quantity_exp>("__exp__", self, nargsf, kwnames); });
+}
+PyObject* method_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&] { return plain_function<quantity_exp>("exp", self, nargsf, kwnames); });
+}
+PyObject* method_dunder_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&] { return plain_function<quantity_log>("__log__", self, nargsf, kwnames); });
+}
+PyObject* method_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&] { return plain_function<quantity_log>("log", self, nargsf, kwnames); });
+}
+PyObject* method_dunder_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED,
+                   [&] { return plain_function<quantity_log10>("__log10__", self, nargsf, kwnames); });
+}
+PyObject* method_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&] { return plain_function<quantity_log10>("log10", self, nargsf, kwnames); });
+}
+
+// --- Text ----------------------------------------------------------------------------------------------
+
+PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("descriptive", nargsf, kwnames)) return nullptr;
+        return with_exclusive(self, [](Quantity& q) { return str_or_raise(descriptive_in_place(q)); });
+    });
+}
+
+PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("latex", nargsf, kwnames)) return nullptr;
+        return with_exclusive(self, [](Quantity& q) { return str_or_raise(latex_in_place(q)); });
+    });
+}
+
+PyObject* slot_str(PyObject* self) {
+    return guarded(FAILED, [&] {
+        return with_exclusive(self, [](Quantity& q) { return str_or_raise(display_in_place(q)); });
+    });
+}
+
+// --- Number slots ---------------------------------------------------------------------------------------
+
+PyObject* slot_positive(PyObject* self) {
+    return guarded(FAILED, [&] {
+        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(positive(q)); });
+    });
+}
+
+PyObject* slot_negative(PyObject* self) {
+    return guarded(FAILED, [&] {
+        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(negate(q)); });
+    });
+}
+
+PyObject* slot_absolute(PyObject* self) {
+    return guarded(FAILED, [&] {
+        return with_shared(self, [](const Quantity& q) { return new_tarvel(absolute(q)); });
+    });
+}
+
+PyObject* slot_int(PyObject* self) {
+    return guarded(FAILED, [&] {
+        return with_shared(self, [](const Quantity& q) { return to_py_int(q.value); });
+    });
+}
+
+PyObject* slot_float(PyObject* self) {
+    return guarded(FAILED, [&] {
+        return with_shared(self, [](const Quantity& q) { return PyFloat_FromDouble(q.value); });
+    });
+}
+
+using BinaryOperation = Result<Quantity> (*)(const Quantity&, const Quantity&);
+
+// One attempt of a binary slot with `instance` as s: the other operand must be unit-like and the
+// instance readable, else the attempt does not apply (false, no exception set).
+template <BinaryOperation Operation>
+bool try_binary(PyObject* instance, PyObject* other, PyObject*& result) {
+    TarvelObject* object = as_tarvel(instance);
+    SharedAccess access(object->access);
+    if (!access) return false;
+    QuantityOperand operand;
+    if (extract_unit_coercible(other, operand, true) != Extraction::Ok) return false;
+    result = tarvel_or_raise(Operation(object->quantity, operand.get()));
+    return true;
+}
+
+// Forward with the left operand as s, else reflected with the right one, else NotImplemented.
+template <BinaryOperation Forward, BinaryOperation Reflected>
+PyObject* dispatch_binary(PyObject* left, PyObject* right) {
+    PyObject* result = nullptr;
+    if (is_instance(left) && try_binary<Forward>(left, right, result)) return result;
+    if (is_instance(right) && try_binary<Reflected>(right, left, result)) return result;
+    Py_RETURN_NOTIMPLEMENTED;
+}
+
+template <BinaryOperation Forward, BinaryOperation Reflected>
+PyObject* binary_slot(PyObject* left, PyObject* right) {
+    return guarded(FAILED, [&] { return dispatch_binary<Forward, Reflected>(left, right); });
+}
+
+PyObject* slot_add(PyObject* left, PyObject* right) { return binary_slot<add, add>(left, right); }
+PyObject* slot_subtract(PyObject* left, PyObject* right) {
+    return binary_slot<subtract, subtract_from>(left, right);
+}
+PyObject* slot_multiply(PyObject* left, PyObject* right) {
+    return binary_slot<multiply, multiply>(left, right);
+}
+PyObject* slot_true_divide(PyObject* left, PyObject* right) {
+    return binary_slot<divide, divide_into>(left, right);
+}
+
+// The modulus of pow() must be a number when given; its value is not used.
+PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (modulus != Py_None) {
+            LogOperand ignored{};
+            if (extract_py_number(modulus, ignored, true) != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
+        }
+        return dispatch_binary<power, power_of>(left, right);
+    });
+}
+
+PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!is_instance(self)) Py_RETURN_NOTIMPLEMENTED;
+        if (op < Py_LT || op > Py_GE) return raise_panic("unknown comparison operator");
+        // Py_LT .. Py_GE are numbered in the order of CompareOp.
+        const auto compare_op = static_cast<CompareOp>(op);
+        return with_shared(self, [&](const Quantity& q) -> PyObject* {
+            QuantityOperand operand;
+            if (extract_unit_coercible(other, operand, true) != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
+            Result<bool> result = compare(q, operand.get(), compare_op);
+            if (!result) return raise_error(result.error());
+            return PyBool_FromLong(*result ? 1 : 0);
+        });
+    });
+}
+
+void slot_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    std::destroy_at(&as_tarvel(self)->quantity);
+    PyObject_Free(self);
+    Py_DECREF(type);
+}
+
+// --- Registration -----------------------------------------------------------------------------------------
+
+using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
+
+// PyMethodDef stores every kind of method under the PyCFunction type; METH_FASTCALL tells the interpreter
+// the real signature. Going through void (*)() keeps the compiler's cast-function-type check quiet.
+PyCFunction as_method(FastMethod function) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
+template <class Function>
+void* as_slot(Function function) {
+    return reinterpret_cast<void*>(function);
+}
+
+PyTypeObject* create_type() {
+    constexpr int INSTANCE = METH_FASTCALL | METH_KEYWORDS;
+    constexpr int CLASS = METH_FASTCALL | METH_KEYWORDS | METH_CLASS;
+    static PyMethodDef methods[] = {
+        {"unit", as_method(method_unit), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
+        {"constant", as_method(method_constant), CLASS, "constant($cls, constant_name)\n--\n\n"},
+        {"empty", as_method(method_empty), CLASS, "empty($cls)\n--\n\n"},
+        {"custom", as_method(method_custom), CLASS, "custom($cls, name, abbr, definition)\n--\n\n"},
+        {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
+        {"as_number", as_method(method_as_number), INSTANCE,
+         "as_number($self, other=None, scale=False)\n--\n\n"},
+        {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
+        {"as_base_units", as_method(method_as_base_units), INSTANCE, "as_base_units($self)\n--\n\n"},
+        {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
+        {"simplify", as_method(method_simplify), INSTANCE, "simplify($self)\n--\n\n"},
+        {"simplify_inplace", as_method(method_simplify_inplace), INSTANCE, "simplify_inplace($self)\n--\n\n"},
+        {"__div__", as_method(method_div), INSTANCE, "__div__($self, other)\n--\n\n"},
+        {"__rdiv__", as_method(method_rdiv), INSTANCE, "__rdiv__($self, other)\n--\n\n"},
+        {"__round__", as_method(method_round), INSTANCE, "__round__($self, ndigits=None)\n--\n\n"},
+        {"__exp__", as_method(method_dunder_exp), INSTANCE, "__exp__($self)\n--\n\n"},
+        {"exp", as_method(method_exp), INSTANCE, "exp($self)\n--\n\n"},
+        {"__log__", as_method(method_dunder_log), INSTANCE, "__log__($self)\n--\n\n"},
+        {"log", as_method(method_log), INSTANCE, "log($self)\n--\n\n"},
+        {"__log10__", as_method(method_dunder_log10), INSTANCE, "__log10__($self)\n--\n\n"},
+        {"log10", as_method(method_log10), INSTANCE, "log10($self)\n--\n\n"},
+        {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
+        {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
+        {nullptr, nullptr, 0, nullptr},
+    };
+    static PyType_Slot slots[] = {
+        {Py_tp_doc, const_cast<char*>("Unit! yippee")},
+        {Py_tp_dealloc, as_slot(slot_dealloc)},
+        {Py_tp_methods, methods},
+        {Py_tp_str, as_slot(slot_str)},
+        {Py_tp_repr, as_slot(slot_str)},
+        {Py_nb_positive, as_slot(slot_positive)},
+        {Py_nb_negative, as_slot(slot_negative)},
+        {Py_nb_absolute, as_slot(slot_absolute)},
+        {Py_nb_int, as_slot(slot_int)},
+        {Py_nb_float, as_slot(slot_float)},
+        {Py_nb_add, as_slot(slot_add)},
+        {Py_nb_subtract, as_slot(slot_subtract)},
+        {Py_nb_multiply, as_slot(slot_multiply)},
+        {Py_nb_true_divide, as_slot(slot_true_divide)},
+        {Py_nb_power, as_slot(slot_power)},
+        {Py_tp_richcompare, as_slot(slot_richcompare)},
+        {0, nullptr},
+    };
+    // No base-type flag (no subclasses), no constructor, no GC (an instance refers to no Python object).
+    // Rich comparison without a hash makes instances unhashable.
+    static PyType_Spec spec = {
+        "tarvel.Tarvel",
+        static_cast<int>(sizeof(TarvelObject)),
+        0,
+        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+        slots,
+    };
+    return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+}
+
+}  // namespace
+
+PyTypeObject* tarvel_type() {
+    if (!cached_type) cached_type = guarded(static_cast<PyTypeObject*>(nullptr), create_type);
+    return cached_type;
+}
+
+PyObject* new_tarvel(Quantity&& quantity) {
+    PyTypeObject* type = tarvel_type();
+    if (!type) return nullptr;
+    auto* object = static_cast<TarvelObject*>(PyObject_Malloc(sizeof(TarvelObject)));
+    if (!object) return PyErr_NoMemory();
+    // Takes a reference to the (heap) type, returned by slot_dealloc.
+    PyObject_Init(reinterpret_cast<PyObject*>(object), type);
+    new (&object->access) AccessFlag{};
+    new (&object->quantity) Quantity(std::move(quantity));
+    return reinterpret_cast<PyObject*>(object);
+}
+
+}  // namespace tarvel::py
