@@ -1,0 +1,135 @@
+#include "unit/unit_collection.hpp"
+
+#include <cmath>
+#include <cstddef>
+#include <utility>
+
+#include "unit/unit_algebra_internal.hpp"
+#include "unit/unit_defs/unit_defs.hpp"
+
+namespace tarvel {
+
+UnitCollection UnitCollection::single(const SingleUnit& unit) {
+    UnitCollection result;
+    result.unit_map.push_back(unit, 1.0);
+    result.dimensions = unit.dimensions();
+    result.factor = unit.factor();
+    return result;
+}
+
+UnitCollection UnitCollection::from_single_unit_hashmap(UnitMap map) {
+    UnitCollection result;
+    for (const UnitEntry& entry : map) {
+        const Dimensions& unit_dimensions = entry.unit.dimensions();
+        for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
+            result.dimensions[i] += entry.exponent * unit_dimensions[i];
+        }
+        result.factor *= std::pow(entry.unit.factor(), entry.exponent);
+    }
+    result.unit_map = std::move(map);
+    return result;
+}
+
+namespace {
+
+// Byte length of the White_Space character that starts `text`, or 0. Text is UTF-8.
+std::size_t leading_space(std::string_view text) noexcept {
+    if (text.empty()) return 0;
+    const auto b0 = static_cast<unsigned char>(text[0]);
+    if (b0 == 0x20 || (b0 >= 0x09 && b0 <= 0x0D)) return 1;
+    if (text.size() >= 2 && b0 == 0xC2) {
+        const auto b1 = static_cast<unsigned char>(text[1]);
+        return (b1 == 0x85 || b1 == 0xA0) ? 2 : 0;
+    }
+    if (text.size() < 3) return 0;
+    const auto b1 = static_cast<unsigned char>(text[1]);
+    const auto b2 = static_cast<unsigned char>(text[2]);
+    bool space = false;
+    if (b0 == 0xE1) {
+        space = b1 == 0x9A && b2 == 0x80;  // U+1680
+    } else if (b0 == 0xE2) {
+        // U+2000..U+200A, U+2028, U+2029, U+202F, U+205F
+        space = (b1 == 0x80 && ((b2 >= 0x80 && b2 <= 0x8A) || b2 == 0xA8 || b2 == 0xA9 || b2 == 0xAF)) ||
+                (b1 == 0x81 && b2 == 0x9F);
+    } else if (b0 == 0xE3) {
+        space = b1 == 0x80 && b2 == 0x80;  // U+3000
+    }
+    return space ? 3 : 0;
+}
+
+// Byte length of the White_Space character that ends `text`, or 0. Lead bytes never occur as
+// continuation bytes, so a match at the end is a whole character.
+std::size_t trailing_space(std::string_view text) noexcept {
+    const std::size_t n = text.size();
+    if (n == 0) return 0;
+    const auto last = static_cast<unsigned char>(text[n - 1]);
+    if (last < 0x80) return (last == 0x20 || (last >= 0x09 && last <= 0x0D)) ? 1 : 0;
+    if (n >= 2 && static_cast<unsigned char>(text[n - 2]) == 0xC2) return leading_space(text.substr(n - 2));
+    if (n >= 3) return leading_space(text.substr(n - 3)) == 3 ? 3 : 0;
+    return 0;
+}
+
+std::string_view trim_white_space(std::string_view text) noexcept {
+    while (std::size_t length = leading_space(text)) text.remove_prefix(length);
+    while (std::size_t length = trailing_space(text)) text.remove_suffix(length);
+    return text;
+}
+
+bool is_ascii_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// Reads the terms of one side of the expression into the accumulator. False when a term is not a unit
+// with an exponent: an unreadable term makes the whole expression invalid instead of being dropped.
+//
+// The exponent text runs from the last numeric character of the term to its end and has to be a
+// number, so only a final ASCII digit can be an exponent; without a digit the exponent is 1, and a digit
+// followed by anything else is unreadable. No unit name contains a numeric character, so other numeric
+// characters (such as "²") never resolve and need no test of their own.
+bool read_side(std::string_view side, bool denominator, UnitCollection& accumulator) {
+    while (true) {
+        const std::size_t dot = side.find('.');
+        std::string_view term = side.substr(0, dot);
+        if (!term.empty() && term != "1") {
+            double exponent = 1.0;
+            if (is_ascii_digit(term.back())) {
+                exponent = term.back() - '0';
+                term.remove_suffix(1);
+            } else {
+                for (char c : term) {
+                    if (is_ascii_digit(c)) return false;
+                }
+            }
+            if (term.empty()) return false;
+            std::optional<SingleUnit> unit = search_for_unit_name(term);
+            if (!unit) return false;
+            multiply_by_unit_power_internal(accumulator, std::move(*unit), exponent, denominator);
+        }
+        if (dot == std::string_view::npos) return true;
+        side.remove_prefix(dot + 1);
+    }
+}
+
+}  // namespace
+
+std::optional<UnitCollection> UnitCollection::from_unit_name(std::string_view text) {
+    if (std::optional<SingleUnit> unit = search_for_unit_name(text)) return single(*unit);
+
+    const std::string_view trimmed = trim_white_space(text);
+    const std::size_t slash = trimmed.find('/');
+    std::string_view numerator = trimmed;
+    std::string_view denominator;
+    if (slash != std::string_view::npos) {
+        numerator = trimmed.substr(0, slash);
+        denominator = trimmed.substr(slash + 1);
+        if (denominator.find('/') != std::string_view::npos) return std::nullopt;
+    }
+
+    // Built in place in the result, so returning it moves nothing.
+    std::optional<UnitCollection> result(std::in_place);
+    if (!read_side(numerator, false, *result) || !read_side(denominator, true, *result) ||
+        result->unit_map.empty()) {
+        result.reset();
+    }
+    return result;
+}
+
+}  // namespace tarvel
