@@ -355,7 +355,7 @@ PyType_Spec SPEC = {
     "tarvel.LogTarvel",
     static_cast<int>(sizeof(LogTarvelObject)),
     0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
     SLOTS,
 };
 

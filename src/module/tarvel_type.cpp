@@ -509,7 +509,7 @@ PyTypeObject* create_type() {
         "tarvel.Tarvel",
         static_cast<int>(sizeof(TarvelObject)),
         0,
-        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
         slots,
     };
     return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));

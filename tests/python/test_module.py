@@ -151,6 +151,13 @@ def test_no_subclassing():
         type("Sub", (Tarvel,), {})
 
 
+@pytest.mark.parametrize("cls", [tarvel.Tarvel, tarvel.LogTarvel])
+def test_classes_are_immutable(cls):
+    # The class objects are shared by every import in the process; nobody may patch them.
+    with pytest.raises(TypeError, match="immutable type"):
+        cls.as_unit = None
+
+
 def test_no_instance_dict_or_weak_references(q):
     assert not hasattr(q, "__dict__")
     with pytest.raises(AttributeError):
