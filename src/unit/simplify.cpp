@@ -1,0 +1,233 @@
+#include "unit/simplify.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "error/tarvel_error.hpp"
+#include "unit/number_format.hpp"
+#include "unit/search.hpp"
+
+namespace tarvel {
+
+namespace {
+
+// Working storage of the pairwise cancellation: on the stack for ordinary collections.
+template <class T, std::size_t Inline>
+class Scratch {
+public:
+    explicit Scratch(std::size_t size) {
+        if (size > Inline) {
+            heap_ = std::make_unique<T[]>(size);
+            data_ = heap_.get();
+        }
+        std::fill(data_, data_ + size, T{});
+    }
+    T& operator[](std::size_t i) noexcept { return data_[i]; }
+
+private:
+    T inline_[Inline];
+    std::unique_ptr<T[]> heap_;
+    T* data_ = inline_;
+};
+
+constexpr std::size_t INLINE_UNITS = 16;
+
+enum : unsigned char { UNRELATED = 0, EQUAL = 1, OPPOSITE = 2, KIND = 3, EXCHANGED = 4 };
+
+unsigned char relation(const Dimensions& a, const Dimensions& b) noexcept {
+    if (dimensions_equal(a, b)) return EQUAL;
+    if (dimensions_opposite(a, b)) return OPPOSITE;
+    return UNRELATED;
+}
+
+bool has_related_pair(const UnitMap& map) noexcept {
+    for (std::size_t a = 0; a + 1 < map.size(); ++a) {
+        for (std::size_t b = a + 1; b < map.size(); ++b) {
+            if (relation(map[a].unit.dimensions(), map[b].unit.dimensions()) != UNRELATED) return true;
+        }
+    }
+    return false;
+}
+
+[[noreturn]] void fail_consistency(const UnitCollection& input, const UnitCollection& result) {
+    throw InternalError("Error on simple_simplify\nStarted with: " + as_string(input) + ", " +
+                        format_dimensions(input.dimensions) + "\r\nEnded with: " + as_string(result) + ", " +
+                        format_dimensions(result.dimensions));
+}
+
+// The input's cached vector was summed along a different path (products, quotients and powers of the
+// operands' vectors) from the result's, which is summed from the map; with fractional exponents the two
+// can differ in the last bits. Such a difference is no broken invariant. The bound is far above the
+// rounding of any realistic sequence of operations and far below any real mismatch.
+bool agree_up_to_rounding(const UnitCollection& input, const UnitCollection& result) noexcept {
+    for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
+        const double cached = input.dimensions[k];
+        const double rebuilt = result.dimensions[k];
+        double scale = 0.0;
+        for (const UnitEntry& entry : input.unit_map) {
+            scale += std::fabs(entry.exponent * entry.unit.dimensions()[k]);
+        }
+        if (!std::isfinite(cached) || !std::isfinite(rebuilt) || !std::isfinite(scale)) return false;
+        if (std::fabs(cached - rebuilt) > 1e-12 * scale) return false;
+    }
+    return true;
+}
+
+// The scan over pairs. Amounts and signs come from the working exponents, so every exchange with finite
+// exponents brings one of the two exactly to 0.0 and removes it, and a pair exchanges at most once, so the
+// scan ends for every input (NaN and infinite exponents included).
+UnitCollection cancel_pairs(const UnitCollection& input) {
+    const UnitMap& map = input.unit_map;
+    const std::size_t n = map.size();
+    Scratch<double, INLINE_UNITS> working(n);
+    Scratch<bool, INLINE_UNITS> present(n);
+    Scratch<unsigned char, INLINE_UNITS * INLINE_UNITS> pairs(n * n);
+    for (std::size_t a = 0; a < n; ++a) {
+        working[a] = map[a].exponent;
+        present[a] = true;
+        for (std::size_t b = a + 1; b < n; ++b) {
+            const unsigned char kind = relation(map[a].unit.dimensions(), map[b].unit.dimensions());
+            pairs[a * n + b] = kind;
+            pairs[b * n + a] = kind;
+        }
+    }
+
+    // Applies the first exchange of the scan order; false when a whole pass finds none.
+    auto exchange_once = [&]() -> bool {
+        for (std::size_t a = 0; a < n; ++a) {
+            if (!present[a]) continue;
+            for (std::size_t b = 0; b < n; ++b) {
+                if (b == a || !present[b]) continue;
+                const unsigned char pair = pairs[a * n + b];
+                if (pair == UNRELATED || (pair & EXCHANGED) != 0) continue;
+                double wa = working[a];
+                double wb = working[b];
+                if ((pair & KIND) == EQUAL) {
+                    if (std::signbit(wa) == std::signbit(wb)) continue;
+                    const double x = std::fabs(wa) < std::fabs(wb) ? std::fabs(wa) : std::fabs(wb);
+                    if (std::signbit(wa)) {
+                        wa += x;
+                        wb -= x;
+                    } else {
+                        wa -= x;
+                        wb += x;
+                    }
+                } else {
+                    if (std::signbit(wa) != std::signbit(wb)) continue;
+                    const double x = wa < wb ? wa : wb;
+                    wa -= x;
+                    wb -= x;
+                }
+                working[a] = wa;
+                working[b] = wb;
+                present[a] = wa != 0.0;
+                present[b] = wb != 0.0;
+                pairs[a * n + b] |= EXCHANGED;
+                pairs[b * n + a] |= EXCHANGED;
+                return true;
+            }
+        }
+        return false;
+    };
+
+    bool changed = false;
+    while (exchange_once()) changed = true;
+    if (!changed) return input;
+
+    UnitMap kept;
+    kept.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (present[i]) kept.push_back(map[i].unit, working[i]);
+    }
+    UnitCollection result = UnitCollection::from_single_unit_hashmap(std::move(kept));
+    if (dimensions_equal(result.dimensions, input.dimensions)) return result;
+    if (!agree_up_to_rounding(input, result)) fail_consistency(input, result);
+    // Callers compare vectors exactly: the result must carry the input's.
+    result.dimensions = input.dimensions;
+    return result;
+}
+
+bool is_whole_int32(double exponent) noexcept {
+    return exponent == std::round(exponent) &&
+           exponent >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
+           exponent <= static_cast<double>(std::numeric_limits<std::int32_t>::max());
+}
+
+// The collection of a map from the search, or s itself when the map's vector is not exactly s's (only
+// possible with units of fractional dimensions, whose products can round differently).
+UnitCollection collection_of(const IntExponentMap& map, const UnitCollection& s) {
+    UnitCollection result = UnitCollection::from_single_unit_hashmap(map.to_unit_map());
+    if (!dimensions_equal(result.dimensions, s.dimensions)) return s;
+    return result;
+}
+
+}  // namespace
+
+UnitCollection simple_simplify(const UnitCollection& units) {
+    // NaN never equals itself, so such a vector can never pass the consistency check.
+    if (!dimensions_equal(units.dimensions, units.dimensions)) [[unlikely]] {
+        fail_consistency(units, UnitCollection::from_single_unit_hashmap(units.unit_map));
+    }
+    if (units.unit_map.size() < 2 || !has_related_pair(units.unit_map)) return units;
+    return cancel_pairs(units);
+}
+
+UnitCollection simplify(const UnitCollection& units) { return simplify(units, SearchOptions{}); }
+
+UnitCollection simplify(const UnitCollection& units, const SearchOptions& options, SearchStats* stats) {
+    if (stats) *stats = SearchStats{};
+    UnitCollection s = simple_simplify(units);
+    const UnitMap& map = s.unit_map;
+    const std::size_t n = map.size();
+    if (n == 1) return s;
+    // Fractional exponents, and whole ones too large for the search's 32-bit exponents, stay as they are.
+    for (const UnitEntry& entry : map) {
+        if (!is_whole_int32(entry.exponent)) return s;
+    }
+
+    // A sole carrier is the only unit that carries some dimension of s; its exponent is fixed by it.
+    std::vector<bool> carrier(n, false);
+    std::size_t carriers = 0;
+    for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
+        if (s.dimensions[k] == 0.0) continue;
+        std::size_t holders = 0;
+        std::size_t holder = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (map[i].unit.dimensions()[k] != 0.0) {
+                ++holders;
+                holder = i;
+            }
+        }
+        if (holders == 0) {
+            throw InternalError("Error in simplify - unit " + as_string(s) +
+                                " has mismatch between single and base units");
+        }
+        if (holders == 1 && !carrier[holder]) {
+            carrier[holder] = true;
+            ++carriers;
+        }
+    }
+    if (carriers == n) return s;
+
+    const IntExponentMap target = IntExponentMap::from_unit_map(map);
+    std::vector<std::int32_t> exponents(n, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (carrier[i]) exponents[i] = target.exponent(i);
+    }
+    const IntExponentMap start = target.with_exponents(std::move(exponents));
+    if (check_satisfies_base_units(start, s.dimensions)) return collection_of(start, s);
+
+    const std::optional<IntExponentMap> found =
+        simplify_mapping_algorithm(target, start, s.dimensions, options, stats);
+    if (!found) return s;
+    return collection_of(*found, s);
+}
+
+}  // namespace tarvel
