@@ -119,6 +119,31 @@ bool extract_text(PyObject* value, const char* parameter, std::string_view& out)
     return true;
 }
 
+bool extract_lookup_text(PyObject* value, const char* parameter, const char* prefix, const char* suffix,
+                         std::string_view& out) {
+    if (PyUnicode_Check(value)) {
+        Py_ssize_t size = 0;
+        const char* text = PyUnicode_AsUTF8AndSize(value, &size);
+        if (text) {
+            out = std::string_view(text, static_cast<std::size_t>(size));
+            return true;
+        }
+        if (PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) {
+            PyErr_Clear();
+            raise_not_found_text(value, prefix, suffix);
+            return false;
+        }
+        add_argument_note(parameter);
+        return false;
+    }
+    return extract_text(value, parameter, out);
+}
+
+std::nullptr_t raise_not_found_text(PyObject* text, const char* prefix, const char* suffix) {
+    PyErr_Format(PyExc_LookupError, "%s%U%s", prefix, text, suffix);
+    return nullptr;
+}
+
 bool extract_int32(PyObject* value, const char* parameter, int& out) {
     PyRef index = PyRef::steal(PyNumber_Index(value));
     if (!index) {

@@ -46,6 +46,15 @@ std::nullptr_t raise_wrong_type(PyObject* value, const char* required_type, cons
 // the note set otherwise.
 bool extract_text(PyObject* value, const char* parameter, std::string_view& out);
 
+// extract_text for text that names something to look up (a unit, a constant, a scale). A str with no
+// UTF-8 form (it holds a lone surrogate) names nothing: false with LookupError "<prefix><text><suffix>",
+// the caller's own not-found message, set.
+bool extract_lookup_text(PyObject* value, const char* parameter, const char* prefix, const char* suffix,
+                         std::string_view& out);
+// LookupError "<prefix><text><suffix>" with the str object itself (kept whole, surrogates included).
+// Returns nullptr.
+std::nullptr_t raise_not_found_text(PyObject* text, const char* prefix, const char* suffix);
+
 // A signed 32-bit integer argument (ndigits, n_sig_figs): false with the interpreter's TypeError or
 // OverflowError and the note set otherwise.
 bool extract_int32(PyObject* value, const char* parameter, int& out);

@@ -1,5 +1,6 @@
 #include "module/coerce.hpp"
 
+#include "module/args.hpp"
 #include "module/boundary.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
@@ -68,7 +69,13 @@ Extraction extract_unit_coercible(PyObject* object, QuantityOperand& out, bool f
     if (PyUnicode_Check(object)) {
         Py_ssize_t size = 0;
         const char* text = PyUnicode_AsUTF8AndSize(object, &size);
-        if (!text) return failed(for_slot);
+        if (!text) {
+            // A str with no UTF-8 form (a lone surrogate) is no unit expression either.
+            if (for_slot || !PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return failed(for_slot);
+            PyErr_Clear();
+            raise_not_found_text(object, "Unit ", " not found");
+            return Extraction::Failed;
+        }
         const std::string_view view(text, static_cast<std::size_t>(size));
         auto units = UnitCollection::from_unit_name(view);
         if (!units) {

@@ -67,7 +67,10 @@ PyObject* method_unit(PyObject* /*cls*/, PyObject* const* args, Py_ssize_t nargs
         std::array<PyObject*, 1> values{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
         std::string_view text;
-        if (!extract_text(values[0], "unit_name_or_symbol", text)) return nullptr;
+        if (!extract_lookup_text(values[0], "unit_name_or_symbol", "Logarithmic ratio unit ", " not found",
+                                 text)) {
+            return nullptr;
+        }
         Result<LogQuantity> log = log_quantity_from_unit_text(text);
         if (!log) return raise_error(log.error());
         return new_log_tarvel(*log);

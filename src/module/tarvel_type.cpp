@@ -125,7 +125,9 @@ PyObject* method_unit(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObj
         std::array<PyObject*, 1> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::string_view text;
-        if (!extract_text(arguments[0], "unit_name_or_symbol", text)) return nullptr;
+        if (!extract_lookup_text(arguments[0], "unit_name_or_symbol", "Unit ", " not found", text)) {
+            return nullptr;
+        }
         return tarvel_or_raise(quantity_from_unit_text(text));
     });
 }
@@ -136,7 +138,9 @@ PyObject* method_constant(PyObject*, PyObject* const* args, Py_ssize_t nargsf, P
         std::array<PyObject*, 1> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::string_view name;
-        if (!extract_text(arguments[0], "constant_name", name)) return nullptr;
+        if (!extract_lookup_text(arguments[0], "constant_name", "Constant ", " not found", name)) {
+            return nullptr;
+        }
         return tarvel_or_raise(quantity_from_constant(name));
     });
 }
