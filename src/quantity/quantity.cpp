@@ -101,7 +101,10 @@ bool all_finite(const UnitCollection& units) noexcept {
 // base ** p. Units can only be raised to powers that keep every exponent finite; a unitless base takes
 // any power with the IEEE result.
 Result<Quantity> raise(const Quantity& base, double p) {
-    const bool has_units = has_non_zero_exponent(base.units);
+    // Dimensions count even without an exponent to show for them (a tiny exponent absorbed by a unit
+    // that has since cancelled): a non-finite power would make them non-finite.
+    const bool has_units = has_non_zero_exponent(base.units) ||
+                           !dimensions_equal(base.units.dimensions, NO_DIMENSIONS);
     if (has_units && !std::isfinite(p)) {
         return fail(TarvelError::invalid_power(as_string(base.units), format_number(p)));
     }
