@@ -20,6 +20,62 @@ bool int_value(PyObject* object, double& out) {
     return !(out == -1.0 && PyErr_Occurred());
 }
 
+// The current exception, taken out of the error indicator.
+PyRef take_exception() {
+    PyObject* type = nullptr;
+    PyObject* value = nullptr;
+    PyObject* traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    PyErr_NormalizeException(&type, &value, &traceback);
+    if (value && traceback) PyException_SetTraceback(value, traceback);
+    Py_XDECREF(type);
+    Py_XDECREF(traceback);
+    return PyRef::steal(value);
+}
+
+// Shows `context` as what led to the exception now set (its __context__).
+void chain_context(PyRef context) {
+    if (!context) return;
+    PyObject* type = nullptr;
+    PyObject* value = nullptr;
+    PyObject* traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    PyErr_NormalizeException(&type, &value, &traceback);
+    if (value) PyException_SetContext(value, context.release());
+    PyErr_Restore(type, value, traceback);
+}
+
+enum class Scalar { Taken, Failed, NotANumber };
+
+// Scalars of other libraries (NumPy, fractions, decimal): an object whose type has __index__ is read as
+// an int, one with __float__ as a float. A conversion that raises makes the object no number; for a named
+// method its exception is kept in `refusal` to explain the refusal. Failed: the int does not fit a float.
+Scalar other_scalar(PyObject* object, double& out, PyRef& refusal, bool for_slot) {
+    const PyNumberMethods* methods = Py_TYPE(object)->tp_as_number;
+    if (!methods) return Scalar::NotANumber;
+    auto refused = [&] {
+        if (for_slot) {
+            PyErr_Clear();
+        } else {
+            refusal = take_exception();
+        }
+    };
+    if (methods->nb_index) {
+        PyRef index = PyRef::steal(PyNumber_Index(object));
+        if (index) return int_value(index.get(), out) ? Scalar::Taken : Scalar::Failed;
+        refused();
+    }
+    if (methods->nb_float) {
+        PyRef number = PyRef::steal(PyNumber_Float(object));
+        if (number) {
+            out = PyFloat_AS_DOUBLE(number.get());
+            return Scalar::Taken;
+        }
+        refused();
+    }
+    return Scalar::NotANumber;
+}
+
 }  // namespace
 
 std::string text_of_object(PyObject* object) {
@@ -85,7 +141,17 @@ Extraction extract_unit_coercible(PyObject* object, QuantityOperand& out, bool f
         out.hold(Quantity{std::move(*units), 1.0});
         return Extraction::Ok;
     }
-    if (!for_slot) raise_error(TarvelError::not_coercible_to_unit(text_of_object(object)));
+    double number = 0.0;
+    PyRef refusal;
+    switch (other_scalar(object, number, refusal, for_slot)) {
+        case Scalar::Taken: out.hold(unitless_quantity(number)); return Extraction::Ok;
+        case Scalar::Failed: return failed(for_slot);
+        case Scalar::NotANumber: break;
+    }
+    if (!for_slot) {
+        raise_error(TarvelError::not_coercible_to_unit(text_of_object(object)));
+        chain_context(std::move(refusal));
+    }
     return Extraction::Failed;
 }
 
@@ -105,7 +171,20 @@ Extraction extract_py_number(PyObject* object, LogOperand& out, bool for_slot) {
         out = LogOperand{log.ratio(), log};
         return Extraction::Ok;
     }
-    if (!for_slot) raise_error(TarvelError::not_coercible_to_number(text_of_object(object)));
+    PyRef refusal;
+    // A Tarvel converts with float() but is no number.
+    if (!is_tarvel(object)) {
+        double number = 0.0;
+        switch (other_scalar(object, number, refusal, for_slot)) {
+            case Scalar::Taken: out = LogOperand{number, std::nullopt}; return Extraction::Ok;
+            case Scalar::Failed: return failed(for_slot);
+            case Scalar::NotANumber: break;
+        }
+    }
+    if (!for_slot) {
+        raise_error(TarvelError::not_coercible_to_number(text_of_object(object)));
+        chain_context(std::move(refusal));
+    }
     return Extraction::Failed;
 }
 

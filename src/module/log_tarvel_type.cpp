@@ -17,6 +17,7 @@
 #include "module/args.hpp"
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
+#include "module/ecosystem.hpp"
 #include "module/objects.hpp"
 #include "quantity/log_quantity.hpp"
 
@@ -327,6 +328,12 @@ PyMethodDef METHODS[] = {
     {"log", as_cfunction(method_log), FAST, "log($self)\n--\n\n"},
     {"__log10__", as_cfunction(method_dunder_log10), FAST, "__log10__($self)\n--\n\n"},
     {"log10", as_cfunction(method_log10), FAST, "log10($self)\n--\n\n"},
+    // Python protocols beyond the class's own methods: format(), copy and pickle.
+    {"__format__", as_cfunction(log_tarvel_format), FAST, "__format__($self, format_spec)\n--\n\n"},
+    {"__copy__", as_cfunction(log_tarvel_copy), FAST, "__copy__($self)\n--\n\n"},
+    {"__deepcopy__", as_cfunction(log_tarvel_deepcopy), FAST, "__deepcopy__($self, memo)\n--\n\n"},
+    {"__reduce__", as_cfunction(log_tarvel_reduce), FAST, "__reduce__($self)\n--\n\n"},
+    {"_from_state", as_cfunction(log_tarvel_from_state), FAST | METH_CLASS, "_from_state($cls, state)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

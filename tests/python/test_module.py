@@ -1,6 +1,7 @@
 """The shape of the module and of the Tarvel class as Python code sees it."""
 
 import copy
+import copyreg
 import importlib
 import inspect
 import pickle
@@ -39,6 +40,15 @@ METHODS = [
     ("log10", False, "()"),
     ("descriptive", False, "()"),
     ("latex", False, "()"),
+]
+
+# Registered after the class's own methods: format(), copy and pickle.
+PROTOCOL_METHODS = [
+    ("__format__", False, "(format_spec)"),
+    ("__copy__", False, "()"),
+    ("__deepcopy__", False, "(memo)"),
+    ("__reduce__", False, "()"),
+    ("_from_state", True, "(state)"),
 ]
 
 # The slot wrappers the thirteen slots produce; nothing else may be defined on the class.
@@ -87,7 +97,8 @@ def test_class_identity():
 
 def test_class_dictionary_holds_exactly_the_methods_and_slots():
     names = set(vars(Tarvel))
-    assert names == {name for name, _, _ in METHODS} | SLOT_WRAPPERS | {"__doc__", "__module__", "__hash__"}
+    methods = {name for name, _, _ in METHODS + PROTOCOL_METHODS}
+    assert names == methods | SLOT_WRAPPERS | {"__doc__", "__module__", "__hash__"}
 
 
 def test_methods_are_registered_in_order():
@@ -96,10 +107,10 @@ def test_methods_are_registered_in_order():
         for name, value in vars(Tarvel).items()
         if isinstance(value, (types.MethodDescriptorType, types.ClassMethodDescriptorType))
     ]
-    assert registered == [name for name, _, _ in METHODS]
+    assert registered == [name for name, _, _ in METHODS + PROTOCOL_METHODS]
 
 
-@pytest.mark.parametrize("name, is_class_method, signature", METHODS)
+@pytest.mark.parametrize("name, is_class_method, signature", METHODS + PROTOCOL_METHODS)
 def test_method_signature_and_docstring(q, name, is_class_method, signature):
     descriptor = vars(Tarvel)[name]
     expected_kind = types.ClassMethodDescriptorType if is_class_method else types.MethodDescriptorType
@@ -139,11 +150,22 @@ def test_call_message():
         Tarvel()
 
 
-@pytest.mark.parametrize("copier", [copy.copy, copy.deepcopy, pickle.dumps])
-def test_instances_cannot_be_copied_behind_the_library(q, copier):
-    # A copy made by the host would be an instance without a record.
+@pytest.mark.parametrize("copier", [copy.copy, copy.deepcopy, lambda x: pickle.loads(pickle.dumps(x))])
+def test_instances_are_copied_through_the_library(q, copier):
+    duplicate = copier(q)
+    assert type(duplicate) is Tarvel and duplicate is not q
+    assert str(duplicate) == str(q)
+
+
+@pytest.mark.parametrize(
+    "make",
+    [lambda: copyreg.__newobj__(Tarvel), lambda: copyreg._reconstructor(Tarvel, object, None)],
+    ids=["newobj", "reconstructor"],
+)
+def test_instances_cannot_be_copied_behind_the_library(make):
+    # The host's own reconstructors would make an instance without a record.
     with pytest.raises(TypeError):
-        copier(q)
+        make()
 
 
 def test_no_subclassing():

@@ -1,0 +1,421 @@
+// copy, deepcopy and pickle for both classes.
+//
+// A Tarvel pickles as (Tarvel._from_state, (state,)) with the state
+//     (1, value, units, dimensions, factor)
+//     units:      a tuple of (name, symbol, offset, factor, dimensions, exponent), in map order
+//     dimensions: a tuple of the eight base-dimension exponents
+// and a LogTarvel as (LogTarvel._from_state, ((1, scale name, power),)). The leading 1 is the state's
+// version.
+//
+// The cached dimension vector and factor are stored as they are, not recomputed: they were summed and
+// multiplied along the path of operations that made the quantity, so with fractional exponents they can
+// differ from a recomputation from the map in the last bits, and the comparisons of the library are
+// exact. Loading checks them against a recomputation from the map:
+// - a dimension component must match the recomputed sum to within 1e-13 of the sum of the terms'
+//   magnitudes: a tenth of what the simplification itself accepts as rounding, so that later arithmetic
+//   stays inside that bound, and exactly when no unit carries that dimension;
+// - the factor must match the product of the units' factors raised to their exponents to within a
+//   relative 1e-9 (scaled by the size of that product's logarithm), overflow to inf and underflow to 0
+//   included. Units whose own factor is 0, negative or not finite (only custom units can be) leave
+//   nothing to compare logarithms of: there the factor must equal the recomputed product to a relative
+//   1e-9 (both NaN counts as equal).
+// Catalogue and prefixed units come back as the catalogue's own records when their name (or symbol)
+// resolves to a unit with every field equal; any other unit becomes a unit of its own.
+
+#include <Python.h>
+
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "module/access.hpp"
+#include "module/args.hpp"
+#include "module/boundary.hpp"
+#include "module/ecosystem.hpp"
+#include "module/objects.hpp"
+#include "module/py_ref.hpp"
+#include "unit/unit_defs/unit_defs.hpp"
+
+namespace tarvel::py {
+
+namespace {
+
+constexpr PyObject* FAILED = nullptr;
+constexpr long STATE_VERSION = 1;
+constexpr std::size_t UNIT_FIELDS = 6;
+
+// --- Writing --------------------------------------------------------------------------------------------
+
+// A tuple of the given new references; empty (exception set) when any of them failed.
+template <std::size_t N>
+PyRef tuple_of(std::array<PyRef, N>&& items) {
+    for (const PyRef& item : items) {
+        if (!item) return PyRef();
+    }
+    PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(N)));
+    if (!tuple) return tuple;
+    for (std::size_t i = 0; i < N; ++i) {
+        PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), items[i].release());
+    }
+    return tuple;
+}
+
+PyRef float_ref(double value) { return PyRef::steal(PyFloat_FromDouble(value)); }
+PyRef str_ref(std::string_view text) { return PyRef::steal(to_py_str(text)); }
+
+PyRef dimensions_tuple(const Dimensions& dimensions) {
+    return tuple_of<DIMENSION_COUNT>({float_ref(dimensions[0]), float_ref(dimensions[1]), float_ref(dimensions[2]),
+                                      float_ref(dimensions[3]), float_ref(dimensions[4]), float_ref(dimensions[5]),
+                                      float_ref(dimensions[6]), float_ref(dimensions[7])});
+}
+
+PyRef tarvel_state(const Quantity& q) {
+    const UnitMap& map = q.units.unit_map;
+    PyRef units = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(map.size())));
+    if (!units) return units;
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        const SingleUnit& unit = map[i].unit;
+        PyRef entry = tuple_of<UNIT_FIELDS>({str_ref(unit.name()), str_ref(unit.symbol()), float_ref(unit.offset()),
+                                             float_ref(unit.factor()), dimensions_tuple(unit.dimensions()),
+                                             float_ref(map[i].exponent)});
+        if (!entry) return PyRef();
+        PyTuple_SET_ITEM(units.get(), static_cast<Py_ssize_t>(i), entry.release());
+    }
+    return tuple_of<5>({PyRef::steal(PyLong_FromLong(STATE_VERSION)), float_ref(q.value), std::move(units),
+                        dimensions_tuple(q.units.dimensions), float_ref(q.units.factor)});
+}
+
+PyRef log_tarvel_state(const LogQuantity& log) {
+    return tuple_of<3>({PyRef::steal(PyLong_FromLong(STATE_VERSION)), str_ref(log.scale->name), float_ref(log.power)});
+}
+
+// (type(self)._from_state, (state,))
+PyObject* reduction(PyObject* self, PyRef state) {
+    if (!state) return nullptr;
+    PyRef reconstructor =
+        PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "_from_state"));
+    if (!reconstructor) return nullptr;
+    PyRef arguments = tuple_of<1>({std::move(state)});
+    return tuple_of<2>({std::move(reconstructor), std::move(arguments)}).release();
+}
+
+// --- Reading --------------------------------------------------------------------------------------------
+
+// Reads the parts of a state, raising "invalid <Class> state: ..." errors: TypeError for a value of the
+// wrong type, ValueError for a wrong value. No Python code runs while a state is read.
+class StateReader {
+public:
+    explicit StateReader(const char* class_name) : class_name_(class_name) {}
+
+    std::nullptr_t value_error(const std::string& message) const {
+        PyErr_Format(PyExc_ValueError, "invalid %s state: %s", class_name_, message.c_str());
+        return nullptr;
+    }
+
+    // A tuple of `length` items (any length when `length` is negative).
+    bool tuple(PyObject* value, const std::string& what, Py_ssize_t length) const {
+        if (!PyTuple_Check(value)) return type_error(what, "a tuple", value);
+        const Py_ssize_t size = PyTuple_GET_SIZE(value);
+        if (length >= 0 && size != length) {
+            value_error(what + " must have " + std::to_string(length) + " items, not " + std::to_string(size));
+            return false;
+        }
+        return true;
+    }
+
+    bool version(PyObject* value) const {
+        if (!PyLong_CheckExact(value)) return type_error("the version", "an int", value);
+        int overflow = 0;
+        const long version = PyLong_AsLongAndOverflow(value, &overflow);
+        if (overflow != 0 || version != STATE_VERSION) {
+            value_error("unsupported version (this build reads version " + std::to_string(STATE_VERSION) + ")");
+            return false;
+        }
+        return true;
+    }
+
+    bool number(PyObject* value, const std::string& what, double& out) const {
+        if (!PyFloat_Check(value)) return type_error(what, "a float", value);
+        out = PyFloat_AS_DOUBLE(value);
+        return true;
+    }
+
+    bool finite(PyObject* value, const std::string& what, double& out) const {
+        if (!number(value, what, out)) return false;
+        if (!std::isfinite(out)) {
+            value_error(what + " must be finite");
+            return false;
+        }
+        return true;
+    }
+
+    bool text(PyObject* value, const std::string& what, std::string& out) const {
+        if (!PyUnicode_Check(value)) return type_error(what, "a str", value);
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(value, &size);
+        if (!utf8) {
+            PyErr_Clear();
+            value_error(what + " is not valid text");
+            return false;
+        }
+        out.assign(utf8, static_cast<std::size_t>(size));
+        return true;
+    }
+
+    bool dimensions(PyObject* value, const std::string& what, Dimensions& out) const {
+        if (!tuple(value, what, static_cast<Py_ssize_t>(DIMENSION_COUNT))) return false;
+        for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
+            if (!finite(PyTuple_GET_ITEM(value, static_cast<Py_ssize_t>(i)), "each of " + what, out[i])) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool type_error(const std::string& what, const char* expected, PyObject* value) const {
+        PyRef type_name = PyRef::steal(PyType_GetName(Py_TYPE(value)));
+        if (!type_name) return false;
+        PyErr_Format(PyExc_TypeError, "invalid %s state: %s must be %s, not '%U'", class_name_, what.c_str(),
+                     expected, type_name.get());
+        return false;
+    }
+
+    const char* class_name_;
+};
+
+// The catalogue's record when the name or the symbol resolves to a unit with all fields equal.
+SingleUnit shared_record_if_catalogued(SingleUnit own) {
+    for (const std::string& text : {own.name(), own.symbol()}) {
+        if (text.empty()) continue;
+        std::optional<SingleUnit> found = search_for_unit_name(text);
+        if (found && unit_fields_equal(*found->record(), *own.record())) return std::move(*found);
+    }
+    return own;
+}
+
+// Which component of the cached vector disagrees with the map beyond rounding; DIMENSION_COUNT if none.
+std::size_t dimension_mismatch(const UnitMap& map, const Dimensions& cached) {
+    for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
+        // Summed in map order from 0.0, as a collection computes it from a map.
+        double rebuilt = 0.0;
+        double scale = 0.0;
+        for (const UnitEntry& entry : map) {
+            const double term = entry.exponent * entry.unit.dimensions()[k];
+            rebuilt += term;
+            scale += std::fabs(term);
+        }
+        if (cached[k] == rebuilt) continue;
+        if (!std::isfinite(scale) || !(std::fabs(cached[k] - rebuilt) <= 1e-13 * scale)) return k;
+    }
+    return DIMENSION_COUNT;
+}
+
+bool factor_consistent(const UnitMap& map, double cached) {
+    bool positive_finite = true;
+    for (const UnitEntry& entry : map) {
+        const double f = entry.unit.factor();
+        positive_finite = positive_finite && std::isfinite(f) && f > 0.0;
+    }
+    if (!positive_finite) {
+        double rebuilt = 1.0;
+        for (const UnitEntry& entry : map) rebuilt *= std::pow(entry.unit.factor(), entry.exponent);
+        if (cached == rebuilt || (std::isnan(cached) && std::isnan(rebuilt))) return true;
+        return std::isfinite(cached) && std::isfinite(rebuilt) &&
+               std::fabs(cached - rebuilt) <= 1e-9 * std::fmax(std::fabs(cached), std::fabs(rebuilt));
+    }
+    // Compared through logarithms, which neither overflow nor underflow.
+    double log_rebuilt = 0.0;
+    double scale = 0.0;
+    for (const UnitEntry& entry : map) {
+        const double term = entry.exponent * std::log(entry.unit.factor());
+        log_rebuilt += term;
+        scale += std::fabs(term);
+    }
+    const double tolerance = 1e-9 * (1.0 + scale);
+    if (!std::isfinite(log_rebuilt) || !(cached >= 0.0)) return false;
+    if (std::isinf(cached)) return log_rebuilt >= std::log(DBL_MAX) - tolerance;
+    if (cached < DBL_MIN) return log_rebuilt <= std::log(DBL_MIN) + tolerance;  // underflowed (0 or subnormal)
+    return std::fabs(std::log(cached) - log_rebuilt) <= tolerance;
+}
+
+bool read_unit(const StateReader& reader, PyObject* item, std::size_t index, UnitMap& map) {
+    const std::string what = "unit " + std::to_string(index);
+    if (!reader.tuple(item, what, static_cast<Py_ssize_t>(UNIT_FIELDS))) return false;
+    std::string name;
+    std::string symbol;
+    double offset = 0.0;
+    double factor = 0.0;
+    Dimensions dimensions{};
+    double exponent = 0.0;
+    if (!reader.text(PyTuple_GET_ITEM(item, 0), "the name of " + what, name) ||
+        !reader.text(PyTuple_GET_ITEM(item, 1), "the symbol of " + what, symbol) ||
+        !reader.finite(PyTuple_GET_ITEM(item, 2), "the offset of " + what, offset) ||
+        !reader.number(PyTuple_GET_ITEM(item, 3), "the factor of " + what, factor) ||
+        !reader.dimensions(PyTuple_GET_ITEM(item, 4), "the dimensions of " + what, dimensions) ||
+        !reader.finite(PyTuple_GET_ITEM(item, 5), "the exponent of " + what, exponent)) {
+        return false;
+    }
+    SingleUnit unit = shared_record_if_catalogued(
+        SingleUnit::make(std::move(name), std::move(symbol), offset, factor, dimensions));
+    if (map.find(unit) != UnitMap::npos) {
+        reader.value_error(what + " (" + unit.name() + ") appears twice");
+        return false;
+    }
+    map.push_back(std::move(unit), exponent);
+    return true;
+}
+
+PyObject* read_tarvel_state(PyObject* state) {
+    const StateReader reader("Tarvel");
+    if (!reader.tuple(state, "the state", 5)) return nullptr;
+    if (!reader.version(PyTuple_GET_ITEM(state, 0))) return nullptr;
+    double value = 0.0;
+    if (!reader.number(PyTuple_GET_ITEM(state, 1), "the magnitude", value)) return nullptr;
+    PyObject* units = PyTuple_GET_ITEM(state, 2);
+    if (!reader.tuple(units, "the units", -1)) return nullptr;
+    UnitMap map;
+    map.reserve(static_cast<std::size_t>(PyTuple_GET_SIZE(units)));
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(units); ++i) {
+        if (!read_unit(reader, PyTuple_GET_ITEM(units, i), static_cast<std::size_t>(i), map)) return nullptr;
+    }
+    Dimensions dimensions{};
+    if (!reader.dimensions(PyTuple_GET_ITEM(state, 3), "the dimensions", dimensions)) return nullptr;
+    double factor = 0.0;
+    if (!reader.number(PyTuple_GET_ITEM(state, 4), "the factor", factor)) return nullptr;
+
+    const std::size_t mismatch = dimension_mismatch(map, dimensions);
+    if (mismatch != DIMENSION_COUNT) {
+        return reader.value_error("dimension " + std::to_string(mismatch) + " does not match the units");
+    }
+    if (!factor_consistent(map, factor)) return reader.value_error("the factor does not match the units");
+    return new_tarvel(Quantity{UnitCollection{std::move(map), dimensions, factor}, value});
+}
+
+PyObject* read_log_tarvel_state(PyObject* state) {
+    const StateReader reader("LogTarvel");
+    if (!reader.tuple(state, "the state", 3)) return nullptr;
+    if (!reader.version(PyTuple_GET_ITEM(state, 0))) return nullptr;
+    std::string name;
+    if (!reader.text(PyTuple_GET_ITEM(state, 1), "the scale", name)) return nullptr;
+    double power = 0.0;
+    if (!reader.number(PyTuple_GET_ITEM(state, 2), "the power", power)) return nullptr;
+    // Scales are stored by name; a symbol is not a name.
+    Result<LogQuantity> log = log_quantity_from_unit_text(name);
+    if (!log || log->scale->name != name) return reader.value_error("unknown scale '" + name + "'");
+    log->power = power;
+    return new_log_tarvel(*log);
+}
+
+// --- Shared scaffolding ------------------------------------------------------------------------------------
+
+template <class Record, class Body>
+PyObject* with_shared_record(AccessFlag& flag, const Record& record, Body&& body) {
+    SharedAccess access(flag);
+    if (!access) return raise_already_mutably_borrowed();
+    return body(record);
+}
+
+template <class Body>
+PyObject* on_tarvel(PyObject* self, Body&& body) {
+    TarvelObject* object = as_tarvel(self);
+    return with_shared_record(object->access, object->quantity, std::forward<Body>(body));
+}
+
+template <class Body>
+PyObject* on_log_tarvel(PyObject* self, Body&& body) {
+    LogTarvelObject* object = as_log_tarvel(self);
+    return with_shared_record(object->access, object->log, std::forward<Body>(body));
+}
+
+bool parse_memo(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    static const Parameters<1> parameters{"__deepcopy__", {"memo"}, 1};
+    std::array<PyObject*, 1> arguments{};
+    return parse_arguments(parameters, args, nargsf, kwnames, arguments);
+}
+
+bool parse_state(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, PyObject*& state) {
+    static const Parameters<1> parameters{"_from_state", {"state"}, 1};
+    std::array<PyObject*, 1> arguments{};
+    if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return false;
+    state = arguments[0];
+    return true;
+}
+
+PyObject* copy_tarvel(PyObject* self) {
+    return on_tarvel(self, [](const Quantity& q) { return new_tarvel(Quantity(q)); });
+}
+
+PyObject* copy_log_tarvel(PyObject* self) {
+    return on_log_tarvel(self, [](const LogQuantity& log) { return new_log_tarvel(log); });
+}
+
+}  // namespace
+
+// --- Tarvel ------------------------------------------------------------------------------------------------
+
+PyObject* tarvel_copy(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("__copy__", nargsf, kwnames)) return nullptr;
+        return copy_tarvel(self);
+    });
+}
+
+PyObject* tarvel_deepcopy(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_memo(args, nargsf, kwnames)) return nullptr;
+        return copy_tarvel(self);
+    });
+}
+
+PyObject* tarvel_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("__reduce__", nargsf, kwnames)) return nullptr;
+        return on_tarvel(self, [&](const Quantity& q) { return reduction(self, tarvel_state(q)); });
+    });
+}
+
+PyObject* tarvel_from_state(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyObject* state = nullptr;
+        if (!parse_state(args, nargsf, kwnames, state)) return nullptr;
+        return read_tarvel_state(state);
+    });
+}
+
+// --- LogTarvel ---------------------------------------------------------------------------------------------
+
+PyObject* log_tarvel_copy(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("__copy__", nargsf, kwnames)) return nullptr;
+        return copy_log_tarvel(self);
+    });
+}
+
+PyObject* log_tarvel_deepcopy(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_memo(args, nargsf, kwnames)) return nullptr;
+        return copy_log_tarvel(self);
+    });
+}
+
+PyObject* log_tarvel_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("__reduce__", nargsf, kwnames)) return nullptr;
+        return on_log_tarvel(self, [&](const LogQuantity& log) { return reduction(self, log_tarvel_state(log)); });
+    });
+}
+
+PyObject* log_tarvel_from_state(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyObject* state = nullptr;
+        if (!parse_state(args, nargsf, kwnames, state)) return nullptr;
+        return read_log_tarvel_state(state);
+    });
+}
+
+}  // namespace tarvel::py

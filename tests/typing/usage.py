@@ -1,0 +1,121 @@
+"""Typed use of tarvel, checked twice by tests/python/test_typing.py.
+
+A type checker must accept every line except the one marked "expected error" and must infer exactly the
+types given to assert_type. Run as a program, assert_type checks instead that the module really returns
+values of those types, so the declared types cannot drift from what the module does.
+"""
+
+import copy
+import decimal
+import fractions
+import pickle
+from typing import TYPE_CHECKING
+
+import numpy
+
+from tarvel import LogTarvel, Tarvel
+
+if TYPE_CHECKING:
+    from typing import assert_type
+else:
+
+    def assert_type(value, expected):
+        if expected is None:
+            assert value is None, value
+        else:
+            assert type(value) is expected, (value, expected)
+        return value
+
+
+km = Tarvel.unit("km")
+hour = Tarvel.unit(unit_name_or_symbol="hr")
+db = LogTarvel.unit("dB")
+bel = LogTarvel.unit("B")
+
+# Class methods and conversions, with keyword arguments under their real names.
+assert_type(Tarvel.constant(constant_name="speed of light"), Tarvel)
+assert_type(Tarvel.empty(), Tarvel)
+assert_type(Tarvel.custom(name="dozen", abbr="dz", definition=12), Tarvel)
+assert_type(km.as_unit("m"), Tarvel)
+assert_type(km.as_unit(other=Tarvel.unit("mi")), Tarvel)
+assert_type(km.as_number(), float)
+assert_type(km.as_number(other="m", scale=True), float)
+assert_type(Tarvel.empty().as_unitless(), float)
+assert_type(km.as_base_units(), Tarvel)
+assert_type(km.round_sfig(n_sig_figs=2), Tarvel)
+assert_type(km.simplify(), Tarvel)
+assert_type(km.simplify_inplace(), None)
+assert_type(km.__div__(other=2), Tarvel)
+assert_type(km.__rdiv__(2), Tarvel)
+assert_type(Tarvel.empty().exp(), float)
+assert_type(Tarvel.empty().log10(), float)
+assert_type(km.latex(), str)
+assert_type(km.descriptive(), str)
+
+# Operators: quantities, numbers, unit text and logarithmic quantities on either side.
+speed = km / hour
+assert_type(speed, Tarvel)
+assert_type(km * 2, Tarvel)
+assert_type(2.5 * km, Tarvel)
+assert_type("m" * km, Tarvel)
+assert_type(km + "m", Tarvel)
+assert_type(1 - Tarvel.empty(), Tarvel)
+assert_type(km**2, Tarvel)
+assert_type(2 ** Tarvel.empty(), Tarvel)
+assert_type(pow(km, 2, None), Tarvel)
+assert_type(-km, Tarvel)
+assert_type(+km, Tarvel)
+assert_type(abs(km), Tarvel)
+assert_type(km * db, Tarvel)
+assert_type(db * km, Tarvel)
+assert_type(km > "m", bool)
+assert_type(km == "m", bool)
+assert_type(float(km), float)
+assert_type(int(km), int)
+assert_type(round(km), Tarvel)
+assert_type(round(km, 2), Tarvel)
+
+# Scalars of NumPy and of the numbers tower are numbers.
+assert_type(km * numpy.float32(2), Tarvel)
+assert_type(numpy.int64(3) * km, Tarvel)
+assert_type(km * fractions.Fraction(1, 3), Tarvel)
+assert_type(decimal.Decimal("1.5") * km, Tarvel)
+assert_type(db * numpy.int64(2), LogTarvel)
+
+# LogTarvel: same-scale results stay logarithmic, everything else is a plain float.
+assert_type(db + bel, LogTarvel)
+assert_type(db - bel, LogTarvel)
+assert_type(db + 1, float)
+assert_type(1 - db, float)
+assert_type(db * 3, LogTarvel)
+assert_type(3 * db, LogTarvel)
+assert_type(db / 2, LogTarvel)
+assert_type(db * bel, float)
+assert_type(db / bel, float)
+assert_type(2 / db, float)
+assert_type(db**2, float)
+assert_type(2**db, float)
+assert_type(-db, LogTarvel)
+assert_type(abs(db), float)
+assert_type(db.__div__(2), LogTarvel)
+assert_type(db.__div__(bel), float)
+assert_type(db.__rdiv__(2), float)
+assert_type(db.as_unit(other=bel), LogTarvel)
+assert_type(db.as_number(bel), float)
+assert_type(db.round_sfig(2), float)
+assert_type(round(db), float)
+assert_type(db < 2, bool)
+assert_type(float(db), float)
+
+# format(), copying and pickling.
+assert_type(f"{km:.2f}", str)
+assert_type(format(km, ".1fL"), str)
+assert_type(format(db, ".2f"), str)
+assert_type(copy.copy(km), Tarvel)
+assert_type(copy.deepcopy(db), LogTarvel)
+restored: Tarvel = pickle.loads(pickle.dumps(speed))
+assert_type(restored.as_number("m/s"), float)
+
+
+def never_called() -> None:
+    Tarvel.unit(1000)  # expected error: arg-type
