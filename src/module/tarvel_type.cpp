@@ -17,7 +17,7 @@
 #include "module/args.hpp"
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
-#include "module/ecosystem.hpp"
+#include "module/instance_memory.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 
@@ -441,7 +441,7 @@ PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
 void slot_dealloc(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
     std::destroy_at(&as_tarvel(self)->quantity);
-    PyObject_Free(self);
+    InstanceMemory<TarvelObject>::release(self);
     Py_DECREF(type);
 }
 
@@ -487,12 +487,6 @@ PyTypeObject* create_type() {
         {"log10", as_method(method_log10), INSTANCE, "log10($self)\n--\n\n"},
         {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
         {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
-        // Python protocols beyond the class's own methods: format(), copy and pickle.
-        {"__format__", as_method(tarvel_format), INSTANCE, "__format__($self, format_spec)\n--\n\n"},
-        {"__copy__", as_method(tarvel_copy), INSTANCE, "__copy__($self)\n--\n\n"},
-        {"__deepcopy__", as_method(tarvel_deepcopy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
-        {"__reduce__", as_method(tarvel_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
-        {"_from_state", as_method(tarvel_from_state), CLASS, "_from_state($cls, state)\n--\n\n"},
         {nullptr, nullptr, 0, nullptr},
     };
     static PyType_Slot slots[] = {
@@ -536,7 +530,7 @@ PyTypeObject* tarvel_type() {
 PyObject* new_tarvel(Quantity&& quantity) {
     PyTypeObject* type = tarvel_type();
     if (!type) return nullptr;
-    auto* object = static_cast<TarvelObject*>(PyObject_Malloc(sizeof(TarvelObject)));
+    auto* object = static_cast<TarvelObject*>(InstanceMemory<TarvelObject>::allocate());
     if (!object) return PyErr_NoMemory();
     // Takes a reference to the (heap) type, returned by slot_dealloc.
     PyObject_Init(reinterpret_cast<PyObject*>(object), type);

@@ -50,12 +50,21 @@ Result<double> dimensionless_value(const Quantity& q) {
     return q.value * q.units.factor;
 }
 
-// N(x) for a quantity given by its parts, without copying `units` first.
-Result<Quantity> normalise_parts(const UnitCollection& units, double value) {
-    UnitCollection simplified_units = simple_simplify(units);
-    const std::optional<double> converted = convert_magnitude(units, value, simplified_units);
-    if (!converted) return fail(incompatible(units, simplified_units));
-    return Quantity{std::move(simplified_units), *converted};
+// N(x) for a quantity given by its parts: `units` is copied only when it is kept, and a fresh collection
+// (a product, a quotient, a power) is kept without a copy. Most of them cancel nothing; the conversion
+// into the same collection still runs, since it decides the value (it is value itself for every
+// finite, non-NaN factor).
+template <class Units>
+Result<Quantity> normalise_parts(Units&& units, double value) {
+    std::optional<UnitCollection> cancelled = try_simple_simplify(units);
+    if (!cancelled) {
+        const std::optional<double> converted = convert_magnitude(units, value, units);
+        if (!converted) return fail(incompatible(units, units));
+        return Quantity{std::forward<Units>(units), *converted};
+    }
+    const std::optional<double> converted = convert_magnitude(units, value, *cancelled);
+    if (!converted) return fail(incompatible(units, *cancelled));
+    return Quantity{std::move(*cancelled), *converted};
 }
 
 Result<Quantity> converted_into(const Quantity& q, UnitCollection&& target) {
@@ -112,7 +121,7 @@ Result<Quantity> raise(const Quantity& base, double p) {
     if (has_units && !all_finite(units)) {
         return fail(TarvelError::invalid_power(as_string(base.units), format_number(p)));
     }
-    return normalise_parts(units, std::pow(base.value, p));
+    return normalise_parts(std::move(units), std::pow(base.value, p));
 }
 
 }  // namespace
@@ -325,10 +334,15 @@ Result<double> quantity_log10(const Quantity& s) { return apply_to_plain_value<c
 
 // --- Text -----------------------------------------------------------------------------------------
 
-Result<std::string> display(const Quantity& q) {
-    const UnitCollection target = simplify(q.units);
-    const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
-    if (!converted) return fail(incompatible(q.units, target));
+namespace {
+
+// display() of the quantity `value` in `units`.
+Result<std::string> display_parts(const UnitCollection& units, double value) {
+    // Most collections are their own simplification; they are printed without a copy.
+    const std::optional<UnitCollection> simpler = try_simplify(units);
+    const UnitCollection& target = simpler ? *simpler : units;
+    const std::optional<double> converted = convert_magnitude(units, value, target);
+    if (!converted) return fail(incompatible(units, target));
     std::string out;
     append_number(out, *converted);
     out += ' ';
@@ -336,11 +350,21 @@ Result<std::string> display(const Quantity& q) {
     return out;
 }
 
+}  // namespace
+
+Result<std::string> display(const Quantity& q) { return display_parts(q.units, q.value); }
+
+// normalise() and display() as one step, with q's collection kept in place when nothing cancels.
 Result<std::string> display_in_place(Quantity& q) {
-    Result<Quantity> simple = normalise(q);
-    if (!simple) return fail(std::move(simple.error()));
-    Result<std::string> text = display(*simple);
-    if (text) q = std::move(*simple);
+    std::optional<UnitCollection> cancelled = try_simple_simplify(q.units);
+    const UnitCollection& simple_units = cancelled ? *cancelled : q.units;
+    const std::optional<double> simple_value = convert_magnitude(q.units, q.value, simple_units);
+    if (!simple_value) return fail(incompatible(q.units, simple_units));
+    Result<std::string> text = display_parts(simple_units, *simple_value);
+    if (text) {
+        if (cancelled) q.units = std::move(*cancelled);
+        q.value = *simple_value;
+    }
     return text;
 }
 

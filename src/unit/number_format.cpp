@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <system_error>
 
 namespace tarvel {
@@ -48,6 +49,15 @@ void append_number(std::string& out, double value) {
     }
     if (magnitude == 0.0) {
         out += '0';
+        return;
+    }
+    // A whole magnitude below 2^53 is an exact integer whose neighbours are at most 1 away, so its
+    // shortest round-trip digits are its own decimal digits; printing the integer gives the same text.
+    if (magnitude < 0x1p53 && magnitude == std::trunc(magnitude)) {
+        char buffer[20];
+        const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::uint64_t>(magnitude));
+        out.append(buffer, result.ptr);
         return;
     }
     const Digits d = shortest_digits(magnitude);

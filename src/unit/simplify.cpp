@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,10 +48,17 @@ unsigned char relation(const Dimensions& a, const Dimensions& b) noexcept {
     return UNRELATED;
 }
 
-bool has_related_pair(const UnitMap& map) noexcept {
+// Whether the scan below makes a first exchange: a pair of equal dimensions with exponents of opposite
+// signs, or of opposite dimensions with exponents of the same sign. Every later exchange needs an earlier
+// one, so without it the collection comes back unchanged (most products and quotients of ordinary
+// quantities cancel nothing).
+bool has_exchange(const UnitMap& map) noexcept {
     for (std::size_t a = 0; a + 1 < map.size(); ++a) {
         for (std::size_t b = a + 1; b < map.size(); ++b) {
-            if (relation(map[a].unit.dimensions(), map[b].unit.dimensions()) != UNRELATED) return true;
+            const unsigned char kind = relation(map[a].unit.dimensions(), map[b].unit.dimensions());
+            if (kind == UNRELATED) continue;
+            const bool same_sign = std::signbit(map[a].exponent) == std::signbit(map[b].exponent);
+            if ((kind == EQUAL) != same_sign) return true;
         }
     }
     return false;
@@ -180,40 +188,28 @@ bool is_whole_int32(double exponent) noexcept {
            exponent <= static_cast<double>(std::numeric_limits<std::int32_t>::max());
 }
 
-// The collection of a map from the search, or s itself when the map's vector is not exactly s's (only
-// possible with units of fractional dimensions, whose products can round differently).
-UnitCollection collection_of(const IntExponentMap& map, const UnitCollection& s) {
+// The collection of a map from the search; nothing when the map's vector is not exactly s's (only
+// possible with units of fractional dimensions, whose products can round differently), since s then stays.
+std::optional<UnitCollection> collection_of(const IntExponentMap& map, const UnitCollection& s) {
     UnitCollection result = UnitCollection::from_single_unit_hashmap(map.to_unit_map());
-    if (!dimensions_equal(result.dimensions, s.dimensions)) return s;
+    if (!dimensions_equal(result.dimensions, s.dimensions)) return std::nullopt;
     return result;
 }
 
-}  // namespace
-
-UnitCollection simple_simplify(const UnitCollection& units) {
-    // NaN never equals itself, so such a vector can never pass the consistency check.
-    if (!dimensions_equal(units.dimensions, units.dimensions)) [[unlikely]] {
-        fail_consistency(units, UnitCollection::from_single_unit_hashmap(units.unit_map));
-    }
-    if (units.unit_map.size() < 2 || !has_related_pair(units.unit_map)) return units;
-    return cancel_pairs(units);
-}
-
-UnitCollection simplify(const UnitCollection& units) { return simplify(units, SearchOptions{}); }
-
-UnitCollection simplify(const UnitCollection& units, const SearchOptions& options, SearchStats* stats) {
-    if (stats) *stats = SearchStats{};
-    UnitCollection s = simple_simplify(units);
+// The search step of simplify on the quick simplification s: a shorter product, or nothing when s itself
+// is the answer (the common case, decided without allocating).
+std::optional<UnitCollection> search_shorter(const UnitCollection& s, const SearchOptions& options,
+                                             SearchStats* stats) {
     const UnitMap& map = s.unit_map;
     const std::size_t n = map.size();
-    if (n == 1) return s;
+    if (n == 1) return std::nullopt;
     // Fractional exponents, and whole ones too large for the search's 32-bit exponents, stay as they are.
     for (const UnitEntry& entry : map) {
-        if (!is_whole_int32(entry.exponent)) return s;
+        if (!is_whole_int32(entry.exponent)) return std::nullopt;
     }
 
     // A sole carrier is the only unit that carries some dimension of s; its exponent is fixed by it.
-    std::vector<bool> carrier(n, false);
+    Scratch<bool, INLINE_UNITS> carrier(n);
     std::size_t carriers = 0;
     for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
         if (s.dimensions[k] == 0.0) continue;
@@ -229,7 +225,7 @@ UnitCollection simplify(const UnitCollection& units, const SearchOptions& option
             // A tiny component that no unit carries is rounding history (an exponent absorbed into one of
             // a unit that has since cancelled, see keeps_map_sum); no product of these units can match it,
             // so s stays as it is.
-            if (std::fabs(s.dimensions[k]) <= 1e-9) return s;
+            if (std::fabs(s.dimensions[k]) <= 1e-9) return std::nullopt;
             throw InternalError("Error in simplify - unit " + as_string(s) +
                                 " has mismatch between single and base units");
         }
@@ -238,7 +234,7 @@ UnitCollection simplify(const UnitCollection& units, const SearchOptions& option
             ++carriers;
         }
     }
-    if (carriers == n) return s;
+    if (carriers == n) return std::nullopt;
 
     const IntExponentMap target = IntExponentMap::from_unit_map(map);
     std::vector<std::int32_t> exponents(n, 0);
@@ -250,8 +246,44 @@ UnitCollection simplify(const UnitCollection& units, const SearchOptions& option
 
     const std::optional<IntExponentMap> found =
         simplify_mapping_algorithm(target, start, s.dimensions, options, stats);
-    if (!found) return s;
+    if (!found) return std::nullopt;
     return collection_of(*found, s);
+}
+
+}  // namespace
+
+std::optional<UnitCollection> try_simple_simplify(const UnitCollection& units) {
+    // NaN never equals itself, so such a vector can never pass the consistency check.
+    if (!dimensions_equal(units.dimensions, units.dimensions)) [[unlikely]] {
+        fail_consistency(units, UnitCollection::from_single_unit_hashmap(units.unit_map));
+    }
+    if (units.unit_map.size() < 2 || !has_exchange(units.unit_map)) return std::nullopt;
+    return cancel_pairs(units);
+}
+
+UnitCollection simple_simplify(const UnitCollection& units) {
+    std::optional<UnitCollection> cancelled = try_simple_simplify(units);
+    if (!cancelled) return units;
+    return std::move(*cancelled);
+}
+
+UnitCollection simplify(const UnitCollection& units) {
+    if (std::optional<UnitCollection> simpler = try_simplify(units)) return std::move(*simpler);
+    return units;
+}
+
+UnitCollection simplify(const UnitCollection& units, const SearchOptions& options, SearchStats* stats) {
+    if (stats) *stats = SearchStats{};
+    UnitCollection s = simple_simplify(units);
+    if (std::optional<UnitCollection> shorter = search_shorter(s, options, stats)) return std::move(*shorter);
+    return s;
+}
+
+std::optional<UnitCollection> try_simplify(const UnitCollection& units) {
+    std::optional<UnitCollection> cancelled = try_simple_simplify(units);
+    std::optional<UnitCollection> shorter =
+        search_shorter(cancelled ? *cancelled : units, SearchOptions{}, nullptr);
+    return shorter ? std::move(shorter) : std::move(cancelled);
 }
 
 }  // namespace tarvel

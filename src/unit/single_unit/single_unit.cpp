@@ -31,12 +31,8 @@ SingleUnit SingleUnit::make(std::string name, std::string symbol, double offset,
     return SingleUnit(record);
 }
 
-void SingleUnit::release() noexcept {
-    if (record_ && !record_->immortal &&
-        record_->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        delete record_;
-    }
-    record_ = nullptr;
+void SingleUnit::release_counted() noexcept {
+    if (record_->references.fetch_sub(1, std::memory_order_acq_rel) == 1) delete record_;
 }
 
 }  // namespace tarvel

@@ -1,0 +1,409 @@
+"""Side-by-side benchmark of tarvel, pint, astropy.units and plain Python floats.
+
+    pip install ".[bench]" && python benchmarks/run.py [--json results.json] [--quick]
+
+Every operation of the basket is timed in every library in one run, interleaved (each round measures
+every operation in every library once), so slow phases of a shared machine hit all of them alike. Each
+measurement is timeit's: a warm-up pass, then `--repeats` timed passes of an auto-calibrated loop; the
+table shows the median in nanoseconds per operation. The memory section measures bytes per quantity
+object and checks that the resident set stays flat over a million mixed tarvel operations.
+"""
+
+from __future__ import annotations
+
+import argparse
+import gc
+import itertools
+import json
+import platform
+import statistics
+import sys
+import timeit
+import tracemalloc
+
+LIBRARIES = ("float", "tarvel", "pint", "astropy")
+
+# The same unit spelled as each library reads it.
+PARSE_TEXT = {"tarvel": "kg.m/s2", "pint": "kg*m/s**2", "astropy": "kg m / s2"}
+
+# Prefixed unit texts that all three libraries read with the same spelling.
+PREFIXED_TEXTS = [
+    prefix + unit
+    for unit in ("m", "g", "s", "Hz", "N", "Pa", "J", "W", "V", "A")
+    for prefix in ("k", "M", "G", "m", "n")
+]
+assert len(set(PREFIXED_TEXTS)) == 50
+
+# Float texts for the floor of the parse rows: float() of a number text is the nearest plain operation.
+NUMBER_TEXTS = [f"{i}.{i * 7 % 10}5" for i in range(50)]
+
+# (row, what it does, the library-specific statements). The statements run with the names that
+# `setup_namespace` defines; None where a library has no such operation.
+BASKET = [
+    ("parse", 'parse "kg.m/s2"',
+     {"float": "float('9.81')", "tarvel": "Tarvel.unit(parse_text)",
+      "pint": "ureg.Unit(parse_text)", "astropy": "u.Unit(parse_text)"}),
+    ("parse 50", "parse 50 prefixed texts in turn",
+     {"float": "float(next(number_texts))", "tarvel": "Tarvel.unit(next(texts))",
+      "pint": "ureg.Unit(next(texts))", "astropy": "u.Unit(next(texts))"}),
+    ("scale", "5 * km",
+     {"float": "5 * x", "tarvel": "5 * km", "pint": "5 * km", "astropy": "5 * km"}),
+    ("multiply", "(5 km) * (2 hr)",
+     {"float": "x * y", "tarvel": "d * t", "pint": "d * t", "astropy": "d * t"}),
+    ("divide", "(5 km) / (2 hr)",
+     {"float": "x / y", "tarvel": "d / t", "pint": "d / t", "astropy": "d / t"}),
+    ("add", "1 km + 500 m",
+     {"float": "x + y", "tarvel": "one_km + half_km", "pint": "one_km + half_km",
+      "astropy": "one_km + half_km"}),
+    ("convert", "5 km to miles",
+     {"float": "x * y", "tarvel": "d.as_unit(mile)", "pint": "d.to(mile)", "astropy": "d.to(mile)"}),
+    ("compare", "1 km > 500 m",
+     {"float": "x > y", "tarvel": "one_km > half_km", "pint": "one_km > half_km",
+      "astropy": "one_km > half_km"}),
+    ("str", "str() of 5 km/hr",
+     {"float": "str(x)", "tarvel": "str(speed)", "pint": "str(speed)", "astropy": "str(speed)"}),
+    ("power", "(3 m) ** 2",
+     {"float": "x ** 2", "tarvel": "three_m ** 2", "pint": "three_m ** 2", "astropy": "three_m ** 2"}),
+    # pint and astropy take float() only of dimensionless quantities, so all three get one: 5 km / 2 m.
+    ("float()", "float() of (5 km) / (2 m)",
+     {"float": "float(x)", "tarvel": "float(ratio)", "pint": "float(ratio)", "astropy": "float(ratio)"}),
+    # Nearest equivalents: pint's reduced units, astropy's decomposition.
+    ("simplify", "simplify W.s.N/J",
+     {"float": None, "tarvel": "product.simplify()", "pint": "product.to_reduced_units()",
+      "astropy": "product.decompose()"}),
+]
+
+# Binary operations between two quantities: the rows held to at most 5x the float floor.
+BINARY_ROWS = ("multiply", "divide", "add", "compare")
+
+
+def import_library(name):
+    """The library's module, or None when it is not installed."""
+    try:
+        if name == "tarvel":
+            import tarvel
+            return tarvel
+        if name == "pint":
+            import pint
+            return pint
+        if name == "astropy":
+            import astropy.units
+            return astropy.units
+    except ImportError:
+        return None
+    return None
+
+
+def setup_namespace(name):
+    """The names the basket's statements use, built with the library `name`."""
+    ns = {"next": next, "float": float, "str": str}
+    if name == "float":
+        ns.update(x=5.0, y=2.0, number_texts=itertools.cycle(NUMBER_TEXTS))
+        return ns
+    if name == "tarvel":
+        from tarvel import Tarvel
+
+        unit = Tarvel.unit
+        ns.update(Tarvel=Tarvel, km=unit("km"), mile=unit("mi"),
+                  product=unit("W") * unit("s") * unit("N") / unit("J"))
+        ns.update(d=5 * unit("km"), t=2 * unit("hr"), one_km=1 * unit("km"), half_km=500 * unit("m"),
+                  speed=5 * unit("km") / unit("hr"), three_m=3 * unit("m"),
+                  ratio=5 * unit("km") / (2 * unit("m")))
+    elif name == "pint":
+        import pint
+
+        ureg = pint.UnitRegistry()
+        unit = ureg.Unit
+        ns.update(ureg=ureg, km=ureg.Quantity(1, "km"), mile=unit("mile"),
+                  product=ureg.Quantity(1, "W*s*N/J"))
+        ns.update(d=ureg.Quantity(5, "km"), t=ureg.Quantity(2, "hour"), one_km=ureg.Quantity(1, "km"),
+                  half_km=ureg.Quantity(500, "m"), speed=ureg.Quantity(5, "km/hour"),
+                  three_m=ureg.Quantity(3, "m"), ratio=ureg.Quantity(5, "km") / ureg.Quantity(2, "m"))
+    elif name == "astropy":
+        import astropy.units as u
+        from astropy.units import imperial
+
+        ns.update(u=u, km=1 * u.km, mile=imperial.mile, product=1 * u.W * u.s * u.N / u.J)
+        ns.update(d=5 * u.km, t=2 * u.h, one_km=1 * u.km, half_km=500 * u.m, speed=5 * u.km / u.h,
+                  three_m=3 * u.m, ratio=(5 * u.km) / (2 * u.m))
+    ns.update(parse_text=PARSE_TEXT[name], texts=itertools.cycle(PREFIXED_TEXTS))
+    return ns
+
+
+class Measurement:
+    """timeit of one statement: calibrated once, then timed pass by pass."""
+
+    def __init__(self, statement, namespace, target_seconds):
+        self.timer = timeit.Timer(statement, globals=namespace)
+        self.number = 1
+        # Calibration doubles as the warm-up: it runs the statement until one pass takes long enough.
+        while True:
+            if self.timer.timeit(self.number) >= target_seconds / 4:
+                break
+            self.number *= 4
+        self.samples = []
+
+    def run_pass(self):
+        self.samples.append(self.timer.timeit(self.number) / self.number * 1e9)
+
+    def median(self):
+        return statistics.median(self.samples)
+
+
+def run_basket(libraries, repeats, target_seconds):
+    namespaces = {name: setup_namespace(name) for name in libraries}
+    measurements = {}
+    for row, _, statements in BASKET:
+        for name in libraries:
+            statement = statements.get(name)
+            if statement is not None:
+                measurements[row, name] = Measurement(statement, namespaces[name], target_seconds)
+    for _ in range(repeats):
+        for measurement in measurements.values():
+            measurement.run_pass()
+    return {key: m for key, m in measurements.items()}
+
+
+# --- Memory ----------------------------------------------------------------------------------------
+
+def resident_bytes():
+    """Current resident set size of this process (Linux)."""
+    with open("/proc/self/statm") as statm:
+        pages = int(statm.read().split()[1])
+    import resource
+    return pages * resource.getpagesize()
+
+
+def bytes_per_object(make, count):
+    """Python-heap bytes per object (tracemalloc) and resident bytes per object, over `count` objects."""
+    gc.collect()
+    resident_before = resident_bytes()
+    tracemalloc.start()
+    before, _ = tracemalloc.get_traced_memory()
+    objects = [make(i) for i in range(count)]
+    after, _ = tracemalloc.get_traced_memory()
+    tracemalloc.stop()
+    resident_after = resident_bytes()
+    holder = sys.getsizeof(objects)
+    traced = (after - before - holder) / count
+    resident = (resident_after - resident_before - holder) / count
+    del objects
+    return traced, resident
+
+
+def memory_report(libraries, count, peer_count):
+    rows = []
+    if "tarvel" in libraries:
+        from tarvel import Tarvel
+
+        for text in ("m", "km/hr", "kg.m/s2", "kg.m2/s3.A", "kg.m2/s3.A.mol"):
+            q = 5 * Tarvel.unit(text)
+            units = len(text.replace("/", ".").split("."))
+            make = (lambda i, q=q: q * float(i))
+            traced, resident = bytes_per_object(make, count)
+            rows.append((f"tarvel, {units} unit{'s' * (units > 1)} [{text}]", sys.getsizeof(q), traced,
+                         resident, count))
+    if "float" in libraries:
+        traced, resident = bytes_per_object(lambda i: float(i) + 0.5, count)
+        rows.append(("float", sys.getsizeof(0.5), traced, resident, count))
+    if "pint" in libraries:
+        import pint
+
+        ureg = pint.UnitRegistry()
+        q = ureg.Quantity(5, "kg*m/s**2")
+        traced, resident = bytes_per_object(lambda i: q * float(i), peer_count)
+        rows.append(("pint, kg.m/s2", sys.getsizeof(q), traced, resident, peer_count))
+    if "astropy" in libraries:
+        import astropy.units as u
+
+        q = 5 * u.kg * u.m / u.s**2
+        traced, resident = bytes_per_object(lambda i: q * float(i), peer_count)
+        rows.append(("astropy, kg.m/s2", sys.getsizeof(q), traced, resident, peer_count))
+    return rows
+
+
+def leak_check(operations):
+    """Resident-set growth over `operations` mixed tarvel operations, after a warm-up round."""
+    from tarvel import Tarvel
+
+    km, m, s, hr, mile = (Tarvel.unit(t) for t in ("km", "m", "s", "hr", "mi"))
+    product = Tarvel.unit("W") * Tarvel.unit("s") * Tarvel.unit("N") / Tarvel.unit("J")
+
+    def mixed(rounds):
+        for i in range(rounds):
+            d = (i + 1) * km
+            v = d / (2 * hr)
+            str(v)
+            (d + 500 * m) > m
+            float(d.as_unit(mile))
+            (d * s) ** 2
+            Tarvel.unit(PREFIXED_TEXTS[i % 50])
+            product.simplify()
+            try:
+                d + s  # incompatible units: the error path must not leak either
+            except TypeError:
+                pass
+            try:
+                Tarvel.unit("no such unit")
+            except LookupError:
+                pass
+
+    per_round = 15
+    mixed(operations // per_round // 10)
+    gc.collect()
+    before = resident_bytes()
+    mixed(operations // per_round)
+    gc.collect()
+    after = resident_bytes()
+    return before, after
+
+
+# --- Report ----------------------------------------------------------------------------------------
+
+def format_ns(value):
+    if value is None:
+        return "-"
+    return f"{value:,.0f}" if value >= 100 else f"{value:.1f}"
+
+
+def format_ratio(value):
+    if value is None:
+        return "-"
+    return f"{value:,.0f}x" if value >= 100 else f"{value:.1f}x"
+
+
+def ratio(numerator, denominator):
+    if numerator is None or denominator is None or denominator == 0:
+        return None
+    return numerator / denominator
+
+
+def machine_description():
+    model = platform.processor() or platform.machine()
+    try:
+        with open("/proc/cpuinfo") as cpuinfo:
+            for line in cpuinfo:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    return model
+
+
+def versions(libraries):
+    found = {"python": platform.python_version()}
+    for name in libraries:
+        if name == "float":
+            continue
+        module = import_library(name)
+        if name == "astropy":
+            import astropy
+            module = astropy
+        found[name] = getattr(module, "__version__", "?")
+    return found
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--json", metavar="PATH", help="also write the results as JSON")
+    parser.add_argument("--repeats", type=int, default=9, help="timed passes per measurement (median)")
+    parser.add_argument("--pass-seconds", type=float, default=0.04, help="target duration of one pass")
+    parser.add_argument("--quick", action="store_true", help="fewer repeats and objects, for a smoke test")
+    parser.add_argument("--no-memory", action="store_true", help="skip the memory and leak sections")
+    args = parser.parse_args(argv)
+
+    repeats = 3 if args.quick else args.repeats
+    pass_seconds = 0.01 if args.quick else args.pass_seconds
+    count = 100_000 if args.quick else 1_000_000
+    peer_count = 20_000 if args.quick else 200_000
+    leak_operations = 100_000 if args.quick else 1_000_000
+
+    libraries = [name for name in LIBRARIES if name == "float" or import_library(name) is not None]
+    if "tarvel" not in libraries:
+        sys.exit("tarvel is not importable: install it first (pip install \".[bench]\")")
+    missing = [name for name in LIBRARIES if name not in libraries]
+
+    found = versions(libraries)
+    print(f"Machine: {machine_description()}; Python {found['python']} ({platform.python_implementation()})")
+    print("Versions: " + ", ".join(f"{k} {v}" for k, v in found.items() if k != "python"))
+    if missing:
+        print("Not installed (their columns stay empty): " + ", ".join(missing))
+    print(f"Median of {repeats} passes, nanoseconds per operation; lower is better.\n")
+
+    measurements = run_basket(libraries, repeats, pass_seconds)
+
+    def median(row, name):
+        m = measurements.get((row, name))
+        return m.median() if m else None
+
+    header = ["operation", "float", "tarvel", "pint", "astropy", "tarvel/float", "pint/tarvel",
+              "astropy/tarvel"]
+    table = []
+    results = []
+    for row, what, _ in BASKET:
+        f, t, p, a = (median(row, name) for name in LIBRARIES)
+        ratios = (ratio(t, f), ratio(p, t), ratio(a, t))
+        table.append([what, *map(format_ns, (f, t, p, a)), *map(format_ratio, ratios)])
+        results.append({"row": row, "operation": what, "ns": dict(zip(LIBRARIES, (f, t, p, a))),
+                        "tarvel/float": ratios[0], "pint/tarvel": ratios[1], "astropy/tarvel": ratios[2],
+                        "samples": {name: measurements[row, name].samples for name in LIBRARIES
+                                    if (row, name) in measurements}})
+    widths = [max(len(str(line[i])) for line in [header, *table]) for i in range(len(header))]
+    print("  ".join(h.ljust(w) if i == 0 else h.rjust(w) for i, (h, w) in enumerate(zip(header, widths))))
+    for line in table:
+        print("  ".join(c.ljust(w) if i == 0 else c.rjust(w) for i, (c, w) in enumerate(zip(line, widths))))
+
+    by_row = {r["row"]: r for r in results}
+    checks = []
+    for row in BINARY_ROWS:
+        checks.append((f"{row}: tarvel/float <= 5", by_row[row]["tarvel/float"], lambda v: v <= 5))
+    for r in results:
+        checks.append((f"{r['row']}: pint/tarvel >= 50", r["pint/tarvel"], lambda v: v >= 50))
+        checks.append((f"{r['row']}: astropy/tarvel >= 20", r["astropy/tarvel"], lambda v: v >= 20))
+    checks.append(('parse "kg.m/s2" < 500 ns', by_row["parse"]["ns"]["tarvel"], lambda v: v < 500))
+    checks.append(("str() of a speed < 1000 ns", by_row["str"]["ns"]["tarvel"], lambda v: v < 1000))
+
+    memory = []
+    leak = None
+    if not args.no_memory:
+        print("\nMemory per quantity object: sys.getsizeof, and over many objects the Python-heap bytes "
+              "(tracemalloc) and the resident-set growth per object")
+        memory = memory_report(libraries, count, peer_count)
+        width = max(len(m[0]) for m in memory)
+        print(f"{'object'.ljust(width)}  getsizeof  tracemalloc  resident  objects")
+        for name, size, traced, resident, n in memory:
+            print(f"{name.ljust(width)}  {size:9d}  {traced:11.1f}  {resident:8.1f}  {n:,}")
+        for name, size, traced, resident, _ in memory:
+            units = name.split(",")[1].split()[0] if name.startswith("tarvel") else None
+            if units and int(units) <= 4:
+                checks.append((f"{name}: <= 200 bytes", max(size, traced), lambda v: v <= 200))
+
+        before, after = leak_check(leak_operations)
+        growth = after - before
+        leak = {"operations": leak_operations, "rss_before": before, "rss_after": after, "growth": growth}
+        flat = growth < 1 << 20
+        print(f"\nLeak check: {leak_operations:,} mixed operations (success and error paths); resident set "
+              f"{before / 2**20:.1f} MiB -> {after / 2**20:.1f} MiB ({growth / 1024:+.0f} KiB): "
+              f"{'flat' if flat else 'GROWING'}")
+        checks.append(("resident set flat over the leak check (< 1 MiB growth)", growth, lambda v: v < 1 << 20))
+
+    print("\nTargets:")
+    outcome = []
+    for label, value, test in checks:
+        met = value is not None and test(value)
+        shown = "n/a" if value is None else (f"{value:.1f}" if isinstance(value, float) else str(value))
+        print(f"  [{'met' if met else 'NOT MET' if value is not None else 'n/a'}] {label} ({shown})")
+        outcome.append({"target": label, "value": value, "met": met})
+
+    if args.json:
+        with open(args.json, "w") as out:
+            json.dump({"machine": machine_description(), "versions": found, "repeats": repeats,
+                       "basket": results, "memory": [dict(zip(("object", "getsizeof", "tracemalloc",
+                                                              "resident", "objects"), m)) for m in memory],
+                       "leak": leak, "targets": outcome}, out, indent=2)
+        print(f"\nJSON written to {args.json}")
+
+
+if __name__ == "__main__":
+    main()
