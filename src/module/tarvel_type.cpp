@@ -18,6 +18,7 @@
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
 #include "module/instance_memory.hpp"
+#include "module/ecosystem.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 
@@ -487,6 +488,12 @@ PyTypeObject* create_type() {
         {"log10", as_method(method_log10), INSTANCE, "log10($self)\n--\n\n"},
         {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
         {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
+        // Python protocols beyond the class's own methods: format(), copy and pickle.
+        {"__format__", as_method(tarvel_format), INSTANCE, "__format__($self, format_spec)\n--\n\n"},
+        {"__copy__", as_method(tarvel_copy), INSTANCE, "__copy__($self)\n--\n\n"},
+        {"__deepcopy__", as_method(tarvel_deepcopy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
+        {"__reduce__", as_method(tarvel_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
+        {"_from_state", as_method(tarvel_from_state), CLASS, "_from_state($cls, state)\n--\n\n"},
         {nullptr, nullptr, 0, nullptr},
     };
     static PyType_Slot slots[] = {
