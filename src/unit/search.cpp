@@ -5,8 +5,10 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstddef>
 #include <exception>
 #include <limits>
+#include <memory_resource>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -102,20 +104,37 @@ constexpr std::uint32_t FIXED = std::numeric_limits<std::uint32_t>::max();
 // check and its storage) grows with the number of units.
 constexpr std::uint64_t UNITS_PER_MAP_IN_BUDGET = 16;
 
+// The small tables of one search come from an arena on the caller's stack (falling back to the heap),
+// so a search over a handful of units allocates almost nothing; all of it is freed when the search ends.
+using Arena = std::pmr::monotonic_buffer_resource;
+constexpr std::size_t ARENA_BYTES = 4096;
+
 // Storage that grows without copying or clearing: a level's maps are all written before they are read.
+// Small levels live in the arena; large ones on the heap, each freed as soon as it is outgrown.
 template <class T>
 class Buffer {
 public:
+    explicit Buffer(Arena& arena) noexcept : arena_(&arena) {}
+
     void ensure(std::size_t size) {
         if (size <= capacity_) return;
         capacity_ = std::max(size, capacity_ * 2);
-        data_.reset(new T[capacity_]);
+        if (capacity_ * sizeof(T) <= SMALL_BYTES) {
+            data_ = static_cast<T*>(arena_->allocate(capacity_ * sizeof(T), alignof(T)));
+        } else {
+            heap_.reset(new T[capacity_]);
+            data_ = heap_.get();
+        }
     }
-    T* data() noexcept { return data_.get(); }
-    const T* data() const noexcept { return data_.get(); }
+    T* data() noexcept { return data_; }
+    const T* data() const noexcept { return data_; }
 
 private:
-    std::unique_ptr<T[]> data_;
+    static constexpr std::size_t SMALL_BYTES = 512;
+
+    Arena* arena_;
+    std::unique_ptr<T[]> heap_;
+    T* data_ = nullptr;
     std::size_t capacity_ = 0;
 };
 
@@ -127,6 +146,8 @@ private:
 // maps. Each level holds the maps that are a given number of steps from the start map, so a map can never
 // recur in a later level.
 struct Level {
+    explicit Level(Arena& arena) noexcept : steps(arena), last(arena) {}
+
     Buffer<std::uint32_t> steps;  // size * movable, row by row
     Buffer<std::uint32_t> last;   // size
     std::size_t size = 0;
@@ -151,18 +172,22 @@ bool is_whole(double value, double limit) noexcept {
 }
 
 struct Space {
+    explicit Space(Arena& arena)
+        : dimensions(&arena), start(&arena), slot(&arena), movable(&arena), direction(&arena), range(&arena),
+          step_change(&arena) {}
+
     const Dimensions* target = nullptr;
-    std::vector<Dimensions> dimensions;  // per unit
-    std::vector<std::int32_t> start;     // per unit
-    std::vector<std::uint32_t> slot;     // per unit: its position among the movable units, or FIXED
-    bool finite = true;                  // every unit dimension is finite
-    std::vector<std::size_t> movable;    // unit positions, in map order
-    std::vector<std::int32_t> direction; // per movable unit: +1 or -1
-    std::vector<std::uint32_t> range;    // per movable unit: steps to its target
+    std::pmr::vector<Dimensions> dimensions;  // per unit
+    std::pmr::vector<std::int32_t> start;     // per unit
+    std::pmr::vector<std::uint32_t> slot;     // per unit: its position among the movable units, or FIXED
+    bool finite = true;                       // every unit dimension is finite
+    std::pmr::vector<std::size_t> movable;    // unit positions, in map order
+    std::pmr::vector<std::int32_t> direction; // per movable unit: +1 or -1
+    std::pmr::vector<std::uint32_t> range;    // per movable unit: steps to its target
     // The whole-number path (all catalogue units take it): remainders as integers.
     bool whole = false;
-    WholeDimensions start_rest{};             // target minus the start map's vector
-    std::vector<WholeDimensions> step_change; // per movable unit: what one step takes from the remainder
+    WholeDimensions start_rest{};                  // target minus the start map's vector
+    std::pmr::vector<WholeDimensions> step_change; // per movable unit: what one step takes from the remainder
 
     WholeDimensions rest_of(const std::uint32_t* steps) const noexcept {
         WholeDimensions rest = start_rest;
@@ -338,12 +363,18 @@ unsigned thread_count(const SearchOptions& options) {
     return std::min(options.threads == 0 ? cores : options.threads, MAX_SEARCH_THREADS);
 }
 
-Space make_space(const IntExponentMap& target, const IntExponentMap& start, const Dimensions& dimensions) {
-    Space space;
+Space make_space(const IntExponentMap& target, const IntExponentMap& start, const Dimensions& dimensions,
+                 Arena& arena) {
+    Space space(arena);
     space.target = &dimensions;
     const std::size_t n = start.size();
+    // Reserved up front: the arena never reuses what a growing vector leaves behind.
     space.dimensions.reserve(n);
-    space.start = start.exponents();
+    space.movable.reserve(n);
+    space.direction.reserve(n);
+    space.range.reserve(n);
+    space.step_change.reserve(n);
+    space.start.assign(start.exponents().begin(), start.exponents().end());
     space.slot.assign(n, FIXED);
     for (std::size_t i = 0; i < n; ++i) {
         const Dimensions& unit = start.unit(i).dimensions();
@@ -404,7 +435,9 @@ std::optional<IntExponentMap> simplify_mapping_algorithm(const IntExponentMap& t
         throw InternalError("simplify search: the current map and the target map hold different units");
     }
 
-    const Space space = make_space(target, start, dimensions);
+    std::array<std::byte, ARENA_BYTES> arena_bytes;
+    Arena arena(arena_bytes.data(), arena_bytes.size());
+    const Space space = make_space(target, start, dimensions, arena);
     const std::size_t width = space.movable.size();
     if (width == 0) return std::nullopt;
 
@@ -415,13 +448,13 @@ std::optional<IntExponentMap> simplify_mapping_algorithm(const IntExponentMap& t
     const unsigned threads = thread_count(options);
     std::optional<WorkerPool> pool;
 
-    Level parents;
-    Level children;
+    Level parents(arena);
+    Level children(arena);
     parents.resize(1, width);  // the start map: no steps taken, every unit may step
     std::fill(parents.steps.data(), parents.steps.data() + width, 0u);
     parents.last.data()[0] = 0;
-    std::vector<std::uint64_t> offsets;
-    std::vector<std::size_t> chunk_begin;
+    std::pmr::vector<std::uint64_t> offsets(&arena);
+    std::pmr::vector<std::size_t> chunk_begin(&arena);
 
     for (;;) {
         offsets.resize(parents.size + 1);

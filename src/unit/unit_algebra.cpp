@@ -55,7 +55,8 @@ UnitCollection mul(const UnitCollection& a, const UnitCollection& b) { return co
 UnitCollection div(const UnitCollection& a, const UnitCollection& b) { return combine(a, b, true); }
 
 UnitCollection pow(const UnitCollection& a, double power) {
-    UnitCollection result{a.unit_map, {}, std::pow(a.factor, power)};
+    // 1 to any power is exactly 1 (NaN powers included); base units skip the call.
+    UnitCollection result{a.unit_map, {}, a.factor == 1.0 ? 1.0 : std::pow(a.factor, power)};
     for (UnitEntry& entry : result.unit_map) entry.exponent = scale_unless_zero(entry.exponent, power);
     for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
         result.dimensions[i] = scale_unless_zero(a.dimensions[i], power);
