@@ -12,8 +12,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVEL_FUZZ_BUILD:-$root/build/fuzz}
 clang_version=16
 
-if ! command -v "clang++-$clang_version" >/dev/null ||
-    [ ! -e "/usr/lib/llvm-$clang_version/lib/clang/$clang_version/lib/linux/libclang_rt.fuzzer-x86_64.a" ]; then
+libfuzzer=/usr/lib/llvm-$clang_version/lib/clang/$clang_version/lib/linux/libclang_rt.fuzzer-x86_64.a
+if ! command -v "clang++-$clang_version" >/dev/null || [ ! -e "$libfuzzer" ]; then
     # libFuzzer itself ships in Debian's libclang-rt-N-dev.
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq

@@ -262,3 +262,158 @@ def test_argument_that_collects_garbage_while_the_instance_is_held():
 
     assert str(Tarvel.unit("in/m").round_sfig(Collect())) == "0.025 []"
     assert str(round(Tarvel.unit("km/m") * 1.25, Collect())) == "1250 []"
+
+
+# --- Every argument hook, in every method that holds access while it runs ----------------------------
+
+from tarvel import LogTarvel  # noqa: E402
+
+
+class HookError(Exception):
+    pass
+
+
+# What a hook hands back after it ran: a value of the right type, or one of the wrong type.
+GOOD = {"__index__": 2, "__float__": 2.0, "__str__": "odd", "__bool__": True}
+WRONG = {"__index__": "two", "__float__": "two", "__str__": 2, "__bool__": "yes"}
+
+
+def make_hook(kind, behaviour, touch, target):
+    """An argument with one special method, which first runs `touch(target)` and records the outcome."""
+    seen = []
+
+    def method(self):
+        try:
+            touch(target())
+        except Exception as error:
+            seen.append(error)
+        else:
+            seen.append(None)
+        if behaviour == "raise":
+            raise HookError(kind)
+        return (WRONG if behaviour == "wrong" else GOOD)[kind]
+
+    # A __bool__ is consulted only for a NumPy boolean (the `scale` of as_number).
+    name, module = ("bool_", "numpy") if kind == "__bool__" else ("Hook", __name__)
+    return type(name, (), {kind: method, "__module__": module})(), seen
+
+
+# (id, access the outer call holds on the instance while the hook runs, hooks it consults, call). None: no
+# access is held while the argument is taken (the modulus of pow is read before the operands). Unit-like
+# and number-like arguments are read through __index__ or __float__ (NumPy scalars and the like); a named
+# method builds its refusal message with __str__.
+COUNT = {"__index__"}
+NUMBER = {"__index__", "__float__"}
+NAMED = NUMBER | {"__str__"}
+TARVEL_OUTER = [
+    ("round_sfig", "exclusive", COUNT, lambda x, a: x.round_sfig(a)),
+    ("round", "exclusive", COUNT, lambda x, a: round(x, a)),
+    ("as_unit", "shared", NAMED, lambda x, a: x.as_unit(a)),
+    ("as_number", "shared", NAMED, lambda x, a: x.as_number(a)),
+    ("as_number-scale", "shared", {"__bool__"}, lambda x, a: x.as_number(x, a)),
+    ("__div__", "shared", NAMED, lambda x, a: x.__div__(a)),
+    ("__rdiv__", "shared", NAMED, lambda x, a: x.__rdiv__(a)),
+    ("mul", "shared", NUMBER, lambda x, a: x * a),
+    ("rsub", "shared", NUMBER, lambda x, a: a - x),
+    ("eq", "shared", NUMBER, lambda x, a: x == a),
+    ("lt", "shared", NUMBER, lambda x, a: x < a),
+    ("pow-modulus", None, NUMBER, lambda x, a: pow(x, 2, a)),
+]
+LOG_OUTER = [
+    ("log-round_sfig", "exclusive", COUNT, lambda x, a: x.round_sfig(a)),
+    ("log-round", "shared", COUNT, lambda x, a: round(x, a)),
+    ("log-__div__", "shared", NAMED, lambda x, a: x.__div__(a)),
+    ("log-__rdiv__", "shared", NAMED, lambda x, a: x.__rdiv__(a)),
+    ("log-mul", "shared", NUMBER, lambda x, a: x * a),
+    ("log-radd", "shared", NUMBER, lambda x, a: a + x),
+    ("log-lt", "shared", NUMBER, lambda x, a: x < a),
+    ("log-pow-modulus", None, NUMBER, lambda x, a: pow(x, 2, a)),
+]
+# (id, access the touch asks for, touch).
+TARVEL_TOUCH = [
+    ("str", "exclusive", str),
+    ("simplify_inplace", "exclusive", lambda x: x.simplify_inplace()),
+    ("round_sfig", "exclusive", lambda x: x.round_sfig(2)),
+    ("float", "shared", float),
+    ("as_unit", "shared", lambda x: x.as_unit(x)),
+    ("add", "operator", lambda x: x + x),
+]
+LOG_TOUCH = [
+    ("round_sfig", "exclusive", lambda x: x.round_sfig(2)),
+    ("str", "shared", str),
+    ("as_number", "shared", lambda x: x.as_number(x)),
+    ("add", "operator", lambda x: x + x),
+]
+
+
+def expected_touch(outer_access, touch_access):
+    """The outcome a touch must have inside the outer call: None (allowed) or the refusal."""
+    if outer_access is None or (outer_access == "shared" and touch_access != "exclusive"):
+        return None
+    if touch_access == "exclusive":
+        return (RuntimeError, "Already borrowed")
+    if touch_access == "shared":
+        return (RuntimeError, "Already mutably borrowed")
+    # An operator whose only quantity is held declines (TypeError); the LogTarvel slots say why.
+    return (TypeError, RuntimeError)
+
+
+def cases(outers, touches, make):
+    for outer_id, outer_access, consulted, outer in outers:
+        for touch_id, touch_access, touch in touches:
+            for kind in GOOD:
+                for behaviour in ("good", "wrong", "raise"):
+                    yield pytest.param(
+                        make, outer_access, kind in consulted, outer, touch_access, touch, kind, behaviour,
+                        id=f"{outer_id}-{touch_id}-{kind}-{behaviour}",
+                    )
+
+
+def state(x):
+    # Read-only views of the instance: magnitude and units (through base units, which changes nothing).
+    return x.as_number(), str(x.as_base_units())
+
+
+@pytest.mark.parametrize(
+    "make, outer_access, consulted, outer, touch_access, touch, kind, behaviour",
+    list(cases(TARVEL_OUTER, TARVEL_TOUCH, fresh))
+    + list(cases(LOG_OUTER, LOG_TOUCH, lambda: LogTarvel.unit("dB") * 3)),
+)
+def test_every_hook_during_every_access(
+    monkeypatch, make, outer_access, consulted, outer, touch_access, touch, kind, behaviour
+):
+    # A __str__ that fails is reported through the unraisable hook; that is tested above.
+    monkeypatch.setattr("sys.unraisablehook", lambda unraisable: None)
+    x = make()
+    hook, seen = make_hook(kind, behaviour, touch, lambda: x)
+    before = state(x) if isinstance(x, Tarvel) else str(x)
+    try:
+        outer(x, hook)
+    except HookError:
+        # The hook's own exception comes through unchanged.
+        assert behaviour == "raise"
+        failed = True
+    except (TypeError, RuntimeError, OverflowError, LookupError):
+        failed = True
+    else:
+        failed = False
+    # The hook ran once where the argument is read through it, and a touch inside the call gets the
+    # documented answer.
+    assert len(seen) == (1 if consulted else 0)
+    if seen:
+        expected = expected_touch(outer_access, touch_access)
+        if expected is None:
+            assert seen[0] is None or outer_access is None
+        elif expected[0] is TypeError:
+            assert type(seen[0]) in expected
+        else:
+            assert type(seen[0]) is expected[0] and seen[0].args == (expected[1],)
+    # The instance is left as it was, unless an exclusive call went through (its quick simplification)
+    # or the touch itself was allowed to change it.
+    if isinstance(x, Tarvel):
+        allowed_change = (outer_access == "exclusive" and not failed) or (seen and seen[0] is None)
+        if not allowed_change:
+            assert state(x) == before
+        assert str(x) in ("1000 []", "1 [km/m]")
+    else:
+        assert str(x) == before
