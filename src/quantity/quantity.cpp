@@ -57,14 +57,15 @@ Result<double> dimensionless_value(const Quantity& q) {
 template <class Units>
 Result<Quantity> normalise_parts(Units&& units, double value) {
     std::optional<UnitCollection> cancelled = try_simple_simplify(units);
+    // The result is built in place: a Quantity returned by value would be moved once more.
     if (!cancelled) {
         const std::optional<double> converted = convert_magnitude(units, value, units);
         if (!converted) return fail(incompatible(units, units));
-        return Quantity{std::forward<Units>(units), *converted};
+        return Result<Quantity>(std::in_place, std::forward<Units>(units), *converted);
     }
     const std::optional<double> converted = convert_magnitude(units, value, *cancelled);
     if (!converted) return fail(incompatible(units, *cancelled));
-    return Quantity{std::move(*cancelled), *converted};
+    return Result<Quantity>(std::in_place, std::move(*cancelled), *converted);
 }
 
 Result<Quantity> converted_into(const Quantity& q, UnitCollection&& target) {
