@@ -16,6 +16,7 @@ import gc
 import itertools
 import json
 import platform
+import resource
 import statistics
 import sys
 import timeit
@@ -161,7 +162,7 @@ def run_basket(libraries, repeats, target_seconds):
     for _ in range(repeats):
         for measurement in measurements.values():
             measurement.run_pass()
-    return {key: m for key, m in measurements.items()}
+    return measurements
 
 
 # --- Memory ----------------------------------------------------------------------------------------
@@ -170,7 +171,6 @@ def resident_bytes():
     """Current resident set size of this process (Linux)."""
     with open("/proc/self/statm") as statm:
         pages = int(statm.read().split()[1])
-    import resource
     return pages * resource.getpagesize()
 
 
@@ -223,6 +223,17 @@ def memory_report(libraries, count, peer_count):
 
 
 def leak_check(operations):
+    """Resident set before and after `operations` mixed tarvel operations, measured in a fresh interpreter:
+    in this one, the memory freed by the other sections could absorb a leak without growing the set."""
+    import subprocess
+
+    child = subprocess.run([sys.executable, __file__, "--leak-check-child", str(operations)],
+                           capture_output=True, text=True, check=True)
+    before, after = json.loads(child.stdout)
+    return before, after
+
+
+def leak_check_here(operations):
     """Resident-set growth over `operations` mixed tarvel operations, after a warm-up round."""
     from tarvel import Tarvel
 
@@ -292,15 +303,16 @@ def machine_description():
 
 
 def versions(libraries):
+    from importlib import metadata
+
     found = {"python": platform.python_version()}
     for name in libraries:
         if name == "float":
             continue
-        module = import_library(name)
-        if name == "astropy":
-            import astropy
-            module = astropy
-        found[name] = getattr(module, "__version__", "?")
+        try:
+            found[name] = metadata.version(name)
+        except metadata.PackageNotFoundError:
+            found[name] = "(not installed as a package)"
     return found
 
 
@@ -311,7 +323,11 @@ def main(argv=None):
     parser.add_argument("--pass-seconds", type=float, default=0.04, help="target duration of one pass")
     parser.add_argument("--quick", action="store_true", help="fewer repeats and objects, for a smoke test")
     parser.add_argument("--no-memory", action="store_true", help="skip the memory and leak sections")
+    parser.add_argument("--leak-check-child", type=int, help=argparse.SUPPRESS)
     args = parser.parse_args(argv)
+    if args.leak_check_child:
+        print(json.dumps(leak_check_here(args.leak_check_child)))
+        return
 
     repeats = 3 if args.quick else args.repeats
     pass_seconds = 0.01 if args.quick else args.pass_seconds
