@@ -70,6 +70,28 @@ bool has_exchange(const UnitMap& map) noexcept {
                         format_dimensions(result.dimensions));
 }
 
+// The terms that component k of a map's vector sums: the largest |exponent * dimension| and how many
+// there are, kept apart so that a bound on exponents near the largest double does not overflow.
+struct TermScale {
+    double largest = 0.0;
+    double count = 0.0;
+};
+
+TermScale term_scale(const UnitMap& map, std::size_t k) noexcept {
+    TermScale scale;
+    for (const UnitEntry& entry : map) {
+        scale.largest = std::max(scale.largest, std::fabs(entry.exponent * entry.unit.dimensions()[k]));
+        scale.count += 1.0;
+    }
+    return scale;
+}
+
+// Whether a difference is within `relative` of the rounding of such a sum (the size of its terms, at
+// least `floor`, times their number).
+bool within(double difference, TermScale scale, double relative, double floor) noexcept {
+    return difference / (scale.count + 1.0) <= relative * std::max(scale.largest, floor);
+}
+
 // The input's cached vector was summed along a different path (products, quotients and powers of the
 // operands' vectors) from the result's, which is summed from the map; with fractional exponents the two
 // can differ in the last bits. Such a difference is no broken invariant. The bound is far above the
@@ -78,12 +100,9 @@ bool agree_up_to_rounding(const UnitCollection& input, const UnitCollection& res
     for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
         const double cached = input.dimensions[k];
         const double rebuilt = result.dimensions[k];
-        double scale = 0.0;
-        for (const UnitEntry& entry : input.unit_map) {
-            scale += std::fabs(entry.exponent * entry.unit.dimensions()[k]);
-        }
-        if (!std::isfinite(cached) || !std::isfinite(rebuilt) || !std::isfinite(scale)) return false;
-        if (std::fabs(cached - rebuilt) > 1e-12 * scale) return false;
+        const TermScale scale = term_scale(input.unit_map, k);
+        if (!std::isfinite(cached) || !std::isfinite(rebuilt) || !std::isfinite(scale.largest)) return false;
+        if (!within(std::fabs(cached - rebuilt), scale, 1e-12, 0.0)) return false;
     }
     return true;
 }
@@ -97,11 +116,8 @@ bool keeps_map_sum(const UnitCollection& input, const UnitCollection& result) {
     UnitCollection summed = input;
     summed.dimensions = UnitCollection::from_single_unit_hashmap(input.unit_map).dimensions;
     for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
-        double scale = 1.0;
-        for (const UnitEntry& entry : input.unit_map) {
-            scale += std::fabs(entry.exponent * entry.unit.dimensions()[k]);
-        }
-        if (!(std::fabs(input.dimensions[k] - summed.dimensions[k]) <= 1e-9 * scale)) return false;
+        const double drift = std::fabs(input.dimensions[k] - summed.dimensions[k]);
+        if (!within(drift, term_scale(input.unit_map, k), 1e-9, 1.0)) return false;
     }
     return agree_up_to_rounding(summed, result);
 }

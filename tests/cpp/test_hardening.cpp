@@ -45,6 +45,15 @@ TEST_CASE("tiny exponents absorbed by units that later cancel break no invariant
     }
 }
 
+TEST_CASE("exponents near the largest double cancel without overflowing the bound on their rounding") {
+    // Megametre to 1.6e308 over kilometre to 1.2e308: the sum of the terms is beyond the largest double.
+    const UnitCollection input = tarvel::pow(parse("Mm4/km3"), 4e307);
+    const UnitCollection quick = tarvel::simple_simplify(input);
+    CHECK(quick.unit_map.size() == 1);
+    CHECK(tarvel::dimensions_equal(quick.dimensions, input.dimensions));
+    CHECK(tarvel::dimensions_equal(tarvel::simplify(input).dimensions, input.dimensions));
+}
+
 TEST_CASE("a cache that disagrees with its map by more than rounding still fails the checks") {
     UnitCollection input = parse("m/ft");
     input.dimensions[5] = 1e-6;

@@ -45,10 +45,9 @@ OFFSET_SCALE = 460.0
 
 ALL_UNITS = sorted({text for texts in GROUPS.values() for text in texts})
 
-magnitudes = st.floats(min_value=-1e12, max_value=1e12, allow_nan=False, allow_infinity=False).filter(
-    lambda x: x == 0.0 or abs(x) > 1e-12
-)
-non_zero = magnitudes.filter(lambda x: x != 0.0)
+non_zero = st.floats(min_value=1e-12, max_value=1e12) | st.floats(min_value=-1e12, max_value=-1e-12)
+magnitudes = st.just(0.0) | non_zero
+two_groups = st.lists(st.sampled_from(sorted(GROUPS)), min_size=2, max_size=2, unique=True)
 
 
 @st.composite
@@ -97,9 +96,9 @@ def test_conversion_round_trip(pair, value):
 
 
 @PROPERTY
-@given(st.sampled_from(sorted(GROUPS)), st.sampled_from(sorted(GROUPS)), magnitudes)
-def test_conversion_between_dimensions_is_refused(group_a, group_b, value):
-    assume(group_a != group_b)
+@given(two_groups, magnitudes)
+def test_conversion_between_dimensions_is_refused(groups, value):
+    group_a, group_b = groups
     q = quantity(value, GROUPS[group_a][0])
     target = GROUPS[group_b][0]
     with pytest.raises(TypeError) as info:
@@ -163,11 +162,10 @@ def test_comparison_agrees_with_conversion(pair, a_value, b_value):
 
 
 @PROPERTY
-@given(compatible_pair(), st.sampled_from(sorted(GROUPS)), magnitudes)
-def test_comparison_across_dimensions_raises(pair, other_group, value):
-    group, first, _ = pair
-    assume(group != other_group)
-    a = quantity(value, first)
+@given(two_groups, magnitudes)
+def test_comparison_across_dimensions_raises(groups, value):
+    group, other_group = groups
+    a = quantity(value, GROUPS[group][-1])
     other = Tarvel.unit(GROUPS[other_group][0])
     for compare in (
         lambda: a == other,
@@ -187,7 +185,7 @@ def expressions(draw, max_terms=5):
     """Unit texts with several terms, read by the parser as they stand (no cancellation)."""
     terms = draw(
         st.lists(
-            st.tuples(st.sampled_from(ALL_UNITS), st.integers(-3, 3).filter(bool)),
+            st.tuples(st.sampled_from(ALL_UNITS), st.sampled_from([-3, -2, -1, 1, 2, 3])),
             min_size=1,
             max_size=max_terms,
         )
@@ -282,9 +280,11 @@ def test_simplification_keeps_dimensions_and_value(text, value):
         # The metre's 1e-300 is lost in the map (its exponent stays 1) but kept in the cached vector.
         pytest.param(lambda: Tarvel.unit("m/ft") * Tarvel.unit("m") ** 1e-300, id="map"),
         pytest.param(lambda: Tarvel.unit("°F/°C") * Tarvel.unit("°F") ** 1e-300, id="temperatures"),
+        # Exponents near the largest double: the bound on their rounding overflowed.
+        pytest.param(lambda: Tarvel.unit("Mm4/km3") ** 4e307, id="huge"),
     ],
 )
-def test_tiny_exponents_absorbed_by_cancelling_units_are_no_internal_error(make):
+def test_rounding_of_extreme_exponents_is_no_internal_error(make):
     # Found by fuzzing: these ended in PanicException (a broken invariant) in arithmetic or printing.
     q = make()
     for operation in (str, repr, lambda x: x.simplify(), lambda x: x.simplify_inplace(), round):
