@@ -5,7 +5,7 @@ import gc
 
 import pytest
 
-from tarvel import Tarvel
+from tarvel import LogTarvel, Tarvel
 
 # Operations that change the instance (exclusive access).
 EXCLUSIVE = [
@@ -265,8 +265,6 @@ def test_argument_that_collects_garbage_while_the_instance_is_held():
 
 
 # --- Every argument hook, in every method that holds access while it runs ----------------------------
-
-from tarvel import LogTarvel  # noqa: E402
 
 
 class HookError(Exception):
