@@ -337,23 +337,25 @@ Result<double> quantity_log10(const Quantity& s) { return apply_to_plain_value<c
 
 namespace {
 
-// display() of the quantity `value` in `units`.
-Result<std::string> display_parts(const UnitCollection& units, double value) {
-    // Most collections are their own simplification; they are printed without a copy.
-    const std::optional<UnitCollection> simpler = try_simplify(units);
+// The display form of `value` in `units`, given the full simplification of `units` (nothing when that is
+// `units` itself: most collections are printed without a copy).
+Result<std::string> display_as(const UnitCollection& units, double value,
+                               const std::optional<UnitCollection>& simpler) {
     const UnitCollection& target = simpler ? *simpler : units;
     const std::optional<double> converted = convert_magnitude(units, value, target);
     if (!converted) return fail(incompatible(units, target));
     std::string out;
     append_number(out, *converted);
     out += ' ';
-    out += as_string(target);
+    append_as_string(out, target);
     return out;
 }
 
 }  // namespace
 
-Result<std::string> display(const Quantity& q) { return display_parts(q.units, q.value); }
+Result<std::string> display(const Quantity& q) {
+    return display_as(q.units, q.value, try_simplify(q.units));
+}
 
 // normalise() and display() as one step, with q's collection kept in place when nothing cancels.
 Result<std::string> display_in_place(Quantity& q) {
@@ -361,7 +363,10 @@ Result<std::string> display_in_place(Quantity& q) {
     const UnitCollection& simple_units = cancelled ? *cancelled : q.units;
     const std::optional<double> simple_value = convert_magnitude(q.units, q.value, simple_units);
     if (!simple_value) return fail(incompatible(q.units, simple_units));
-    Result<std::string> text = display_parts(simple_units, *simple_value);
+    // A collection that cancels nothing needs only the search step of the full simplification.
+    const std::optional<UnitCollection> simpler =
+        cancelled ? try_simplify(simple_units) : try_simplify_uncancelled(simple_units);
+    Result<std::string> text = display_as(simple_units, *simple_value, simpler);
     if (text) {
         if (cancelled) q.units = std::move(*cancelled);
         q.value = *simple_value;

@@ -302,4 +302,8 @@ std::optional<UnitCollection> try_simplify(const UnitCollection& units) {
     return shorter ? std::move(shorter) : std::move(cancelled);
 }
 
+std::optional<UnitCollection> try_simplify_uncancelled(const UnitCollection& units) {
+    return search_shorter(units, SearchOptions{}, nullptr);
+}
+
 }  // namespace tarvel

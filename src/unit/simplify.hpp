@@ -20,5 +20,8 @@ std::optional<UnitCollection> try_simple_simplify(const UnitCollection& units);
 UnitCollection simplify(const UnitCollection& units);
 // simplify's result when it differs from the input; nothing when simplify returns its input as it is.
 std::optional<UnitCollection> try_simplify(const UnitCollection& units);
+// try_simplify of a collection that the pairwise cancellation leaves as it is (try_simple_simplify
+// answered nothing for it): only the search step runs.
+std::optional<UnitCollection> try_simplify_uncancelled(const UnitCollection& units);
 
 }  // namespace tarvel

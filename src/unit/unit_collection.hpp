@@ -36,6 +36,8 @@ UnitCollection get_base_units(const UnitCollection& a);
 
 // Text forms: "[kg.m/s2]", "\mathrm{\frac{kg~m}{s^2}}", "[kilogram.meter/second2]".
 std::string as_string(const UnitCollection& units);
+// as_string appended to `out`, without a string of its own.
+void append_as_string(std::string& out, const UnitCollection& units);
 std::string as_latex(const UnitCollection& units);
 std::string as_descriptive_string(const UnitCollection& units);
 

@@ -42,8 +42,11 @@ void append_joined(std::string& out, const std::string& scratch, TermList& terms
         return std::string_view(scratch).substr(span.begin, span.length);
     };
     // string_view compares through char_traits<char>, which orders bytes as unsigned char (UTF-8 order).
-    std::sort(terms.begin(), terms.end(),
-              [&view](const Span& a, const Span& b) { return view(a) < view(b); });
+    // Most sides hold a single term, which needs no sorting.
+    if (terms.end() - terms.begin() > 1) {
+        std::sort(terms.begin(), terms.end(),
+                  [&view](const Span& a, const Span& b) { return view(a) < view(b); });
+    }
     bool first = true;
     for (const Span& span : terms) {
         if (!first) out += separator;
@@ -52,7 +55,7 @@ void append_joined(std::string& out, const std::string& scratch, TermList& terms
     }
 }
 
-std::string render(const UnitCollection& units, Form form) {
+void render(const UnitCollection& units, Form form, std::string& out) {
     const std::size_t count = units.unit_map.size();
     TermList numerator(count);
     TermList denominator(count);
@@ -73,9 +76,8 @@ std::string render(const UnitCollection& units, Form form) {
     }
 
     const char separator = form == Form::Latex ? '~' : '.';
-    std::string out;
-    // Terms, separators and the template; small results stay in the string's inline buffer.
-    out.reserve(scratch.size() + count + (form == Form::Latex ? 20 : 3));
+    // Terms, separators and the template.
+    out.reserve(out.size() + scratch.size() + count + (form == Form::Latex ? 20 : 3));
     if (form == Form::Latex) {
         if (denominator.joins_to_empty()) {
             out += "\\mathrm{";
@@ -92,7 +94,7 @@ std::string render(const UnitCollection& units, Form form) {
             append_joined(out, scratch, denominator, separator);
             out += "}}";
         }
-        return out;
+        return;
     }
     out += '[';
     if (denominator.joins_to_empty()) {
@@ -107,15 +109,22 @@ std::string render(const UnitCollection& units, Form form) {
         append_joined(out, scratch, denominator, separator);
     }
     out += ']';
+}
+
+std::string rendered(const UnitCollection& units, Form form) {
+    std::string out;
+    render(units, form, out);
     return out;
 }
 
 }  // namespace
 
-std::string as_string(const UnitCollection& units) { return render(units, Form::Plain); }
+std::string as_string(const UnitCollection& units) { return rendered(units, Form::Plain); }
 
-std::string as_latex(const UnitCollection& units) { return render(units, Form::Latex); }
+void append_as_string(std::string& out, const UnitCollection& units) { render(units, Form::Plain, out); }
 
-std::string as_descriptive_string(const UnitCollection& units) { return render(units, Form::Descriptive); }
+std::string as_latex(const UnitCollection& units) { return rendered(units, Form::Latex); }
+
+std::string as_descriptive_string(const UnitCollection& units) { return rendered(units, Form::Descriptive); }
 
 }  // namespace tarvel
