@@ -70,8 +70,10 @@ void multiply_by_unit_power_internal(UnitCollection& accumulator, SingleUnit uni
     for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
         powered[i] = scale_unless_zero(unit.dimensions()[i], exponent);
     }
-    // x to the power 1 is x exactly; skipping the call saves most of the cost of a plain term.
-    const double factor = exponent == 1.0 ? unit.factor() : std::pow(unit.factor(), exponent);
+    // x to the power 1 is x, and 1 to any power is 1, exactly; skipping the call saves most of the cost
+    // of a plain term.
+    const double factor =
+        exponent == 1.0 || unit.factor() == 1.0 ? unit.factor() : std::pow(unit.factor(), exponent);
     // The power of the single-unit collection: its one exponent 1.0 becomes `exponent` exactly.
     merge_entry(accumulator.unit_map, std::move(unit), exponent, divide);
     merge_aggregates(accumulator, powered, factor, divide);
