@@ -199,9 +199,11 @@ UnitCollection cancel_pairs(const UnitCollection& input) {
 }
 
 bool is_whole_int32(double exponent) noexcept {
-    return exponent == std::round(exponent) &&
-           exponent >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
-           exponent <= static_cast<double>(std::numeric_limits<std::int32_t>::max());
+    // The range test comes first (NaN fails it), so the conversion is defined; it truncates, and gives the
+    // exponent back exactly when the exponent is whole.
+    return exponent >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
+           exponent <= static_cast<double>(std::numeric_limits<std::int32_t>::max()) &&
+           static_cast<double>(static_cast<std::int32_t>(exponent)) == exponent;
 }
 
 // The collection of a map from the search; nothing when the map's vector is not exactly s's (only
