@@ -54,6 +54,15 @@ TEST_CASE("exponents near the largest double cancel without overflowing the boun
     CHECK(tarvel::dimensions_equal(tarvel::simplify(input).dimensions, input.dimensions));
 }
 
+TEST_CASE("a term of the rebuilt vector may overflow where the cached vector did not") {
+    // shed (an area) to 1e308 makes 2e308 in length; the cached vector summed 2 - 1 first.
+    const UnitCollection input = tarvel::mul(tarvel::pow(parse("shed/m"), 1e308), parse("ft/m"));
+    REQUIRE(std::isfinite(input.dimensions[5]));
+    const UnitCollection quick = tarvel::simple_simplify(input);
+    CHECK(quick.unit_map.size() == 2);
+    CHECK(tarvel::dimensions_equal(quick.dimensions, input.dimensions));
+}
+
 TEST_CASE("a cache that disagrees with its map by more than rounding still fails the checks") {
     UnitCollection input = parse("m/ft");
     input.dimensions[5] = 1e-6;

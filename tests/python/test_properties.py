@@ -282,6 +282,8 @@ def test_simplification_keeps_dimensions_and_value(text, value):
         pytest.param(lambda: Tarvel.unit("°F/°C") * Tarvel.unit("°F") ** 1e-300, id="temperatures"),
         # Exponents near the largest double: the bound on their rounding overflowed.
         pytest.param(lambda: Tarvel.unit("Mm4/km3") ** 4e307, id="huge"),
+        # A term of the rebuilt sum overflows (shed is an area: 2 x 1e308) while the cached sum does not.
+        pytest.param(lambda: Tarvel.unit("shed/m") ** 1e308 * Tarvel.unit("ft/m"), id="overflowing-term"),
     ],
 )
 def test_rounding_of_extreme_exponents_is_no_internal_error(make):
