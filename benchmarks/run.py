@@ -175,50 +175,70 @@ def resident_bytes():
 
 
 def bytes_per_object(make, count):
-    """Python-heap bytes per object (tracemalloc) and resident bytes per object, over `count` objects."""
+    """Python-heap bytes per object (tracemalloc) and resident bytes per object, over `count` objects.
+    The resident set is measured first and without tracemalloc, whose own records would count in it."""
     gc.collect()
     resident_before = resident_bytes()
+    objects = [make(i) for i in range(count)]
+    resident = (resident_bytes() - resident_before - sys.getsizeof(objects)) / count
+    del objects
+    gc.collect()
     tracemalloc.start()
     before, _ = tracemalloc.get_traced_memory()
     objects = [make(i) for i in range(count)]
     after, _ = tracemalloc.get_traced_memory()
     tracemalloc.stop()
-    resident_after = resident_bytes()
-    holder = sys.getsizeof(objects)
-    traced = (after - before - holder) / count
-    resident = (resident_after - resident_before - holder) / count
+    traced = (after - before - sys.getsizeof(objects)) / count
     del objects
     return traced, resident
 
 
-def memory_report(libraries, count, peer_count):
-    rows = []
-    if "tarvel" in libraries:
+# The objects of the memory table: (label, library, unit text, whether the count is the peers' one).
+MEMORY_ROWS = [
+    *((f"tarvel, {n} unit{'s' * (n > 1)} [{text}]", "tarvel", text, False)
+      for n, text in enumerate(("m", "km/hr", "kg.m/s2", "kg.m2/s3.A", "kg.m2/s3.A.mol"), start=1)),
+    ("float", "float", None, False),
+    ("pint, kg.m/s2", "pint", "kg*m/s**2", True),
+    ("astropy, kg.m/s2", "astropy", "kg m / s2", True),
+]
+
+
+def measure_object(library, text, count):
+    """sys.getsizeof, tracemalloc bytes and resident bytes per object of one quantity kind."""
+    if library == "float":
+        sample, make = 0.5, (lambda i: float(i) + 0.5)
+    elif library == "tarvel":
         from tarvel import Tarvel
 
-        for text in ("m", "km/hr", "kg.m/s2", "kg.m2/s3.A", "kg.m2/s3.A.mol"):
-            q = 5 * Tarvel.unit(text)
-            units = len(text.replace("/", ".").split("."))
-            make = (lambda i, q=q: q * float(i))
-            traced, resident = bytes_per_object(make, count)
-            rows.append((f"tarvel, {units} unit{'s' * (units > 1)} [{text}]", sys.getsizeof(q), traced,
-                         resident, count))
-    if "float" in libraries:
-        traced, resident = bytes_per_object(lambda i: float(i) + 0.5, count)
-        rows.append(("float", sys.getsizeof(0.5), traced, resident, count))
-    if "pint" in libraries:
+        sample = 5 * Tarvel.unit(text)
+        make = (lambda i: sample * float(i))
+    elif library == "pint":
         import pint
 
-        ureg = pint.UnitRegistry()
-        q = ureg.Quantity(5, "kg*m/s**2")
-        traced, resident = bytes_per_object(lambda i: q * float(i), peer_count)
-        rows.append(("pint, kg.m/s2", sys.getsizeof(q), traced, resident, peer_count))
-    if "astropy" in libraries:
+        sample = pint.UnitRegistry().Quantity(5, text)
+        make = (lambda i: sample * float(i))
+    else:
         import astropy.units as u
 
-        q = 5 * u.kg * u.m / u.s**2
-        traced, resident = bytes_per_object(lambda i: q * float(i), peer_count)
-        rows.append(("astropy, kg.m/s2", sys.getsizeof(q), traced, resident, peer_count))
+        sample = 5 * u.Unit(text)
+        make = (lambda i: sample * float(i))
+    return (sys.getsizeof(sample), *bytes_per_object(make, count))
+
+
+def memory_report(libraries, count, peer_count):
+    """One fresh interpreter per row, so that no row reuses memory another row freed."""
+    import subprocess
+
+    rows = []
+    for label, library, text, peer in MEMORY_ROWS:
+        if library not in libraries:
+            continue
+        n = peer_count if peer else count
+        spec = json.dumps([library, text, n])
+        child = subprocess.run([sys.executable, __file__, "--memory-child", spec], capture_output=True,
+                               text=True, check=True)
+        size, traced, resident = json.loads(child.stdout)
+        rows.append((label, size, traced, resident, n))
     return rows
 
 
@@ -324,9 +344,13 @@ def main(argv=None):
     parser.add_argument("--quick", action="store_true", help="fewer repeats and objects, for a smoke test")
     parser.add_argument("--no-memory", action="store_true", help="skip the memory and leak sections")
     parser.add_argument("--leak-check-child", type=int, help=argparse.SUPPRESS)
+    parser.add_argument("--memory-child", help=argparse.SUPPRESS)
     args = parser.parse_args(argv)
     if args.leak_check_child:
         print(json.dumps(leak_check_here(args.leak_check_child)))
+        return
+    if args.memory_child:
+        print(json.dumps(measure_object(*json.loads(args.memory_child))))
         return
 
     repeats = 3 if args.quick else args.repeats
