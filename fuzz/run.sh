@@ -36,6 +36,15 @@ seconds=${1:-60}
 mkdir -p "$build/corpus" "$build/artifacts"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_stack_use_after_return=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-# New interesting inputs go to the first directory; the committed seeds are only read.
-"$build/fuzz_units" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 -max_len=1024 \
-    -print_final_stats=1 -artifact_prefix="$build/artifacts/" "$build/corpus" "$root/fuzz/corpus"
+# New interesting inputs go to the first directory; the committed seeds are only read. The seed is fixed
+# (TARVEL_FUZZ_SEED overrides it) so that a run of CI explores the same inputs for the same code; the
+# fuzzer's progress lines go to a log, and only its summary (or, on a finding, the end of the log) is shown.
+log="$build/fuzz.log"
+if ! "$build/fuzz_units" -seed="${TARVEL_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=60 \
+    -rss_limit_mb=4096 -max_len=1024 -print_final_stats=1 -artifact_prefix="$build/artifacts/" \
+    "$build/corpus" "$root/fuzz/corpus" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "fuzz: finding; the input is in $build/artifacts/" >&2
+    exit 1
+fi
+grep -E "^(Done|stat::)" "$log"
