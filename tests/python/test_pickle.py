@@ -20,6 +20,16 @@ def state(x):
     return x.__reduce__()[1][0]
 
 
+def same_up_to_zero_sign(a, b):
+    # Catalogue units come back as the catalogue's own records, whose zero dimensions are +0.0; a state
+    # that spelled one of them -0.0 is the same unit (equal fields). NaN is compared by repr.
+    if isinstance(a, tuple) and isinstance(b, tuple):
+        return len(a) == len(b) and all(same_up_to_zero_sign(x, y) for x, y in zip(a, b))
+    if isinstance(a, float) and isinstance(b, float):
+        return a == b or repr(a) == repr(b)
+    return type(a) is type(b) and a == b
+
+
 def exact(x):
     # repr keeps every bit of a float that matters here (and makes NaN equal to NaN).
     return repr(state(x))
@@ -296,7 +306,7 @@ def test_mutated_states_are_refused_or_sound(data):
     except (TypeError, ValueError):
         return
     # What was accepted is a quantity the library can work with (a PanicException would escape here).
-    assert state(q) == base or repr(state(q)) == repr(base)
+    assert same_up_to_zero_sign(state(q), base)
     for operation in (str, lambda x: x * x, lambda x: x / x, lambda x: x.simplify(), lambda x: x.as_base_units()):
         try:
             operation(q)
