@@ -5,20 +5,15 @@
 #include <utility>
 #include <vector>
 
+#include "collection_support.hpp"
 #include "unit/unit_collection.hpp"
 
 using tarvel::Dimensions;
 using tarvel::UnitCollection;
+using test_support::Entries;
+using test_support::entries_of;
 
 namespace {
-
-using Entries = std::vector<std::pair<std::string, double>>;
-
-Entries entries_of(const UnitCollection& units) {
-    Entries out;
-    for (const auto& entry : units.unit_map) out.emplace_back(entry.unit.name(), entry.exponent);
-    return out;
-}
 
 UnitCollection parse(const std::string& text) {
     auto parsed = UnitCollection::from_unit_name(text);

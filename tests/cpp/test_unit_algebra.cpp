@@ -6,22 +6,17 @@
 #include <utility>
 #include <vector>
 
+#include "collection_support.hpp"
 #include "unit/unit_collection.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
 
 using tarvel::Dimensions;
 using tarvel::SingleUnit;
 using tarvel::UnitCollection;
+using test_support::Entries;
+using test_support::entries_of;
 
 namespace {
-
-using Entries = std::vector<std::pair<std::string, double>>;
-
-Entries entries_of(const UnitCollection& units) {
-    Entries out;
-    for (const auto& entry : units.unit_map) out.emplace_back(entry.unit.name(), entry.exponent);
-    return out;
-}
 
 SingleUnit unit(std::string_view name) {
     auto found = tarvel::search_for_unit_name(name);

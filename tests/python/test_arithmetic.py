@@ -7,16 +7,7 @@ import sys
 import pytest
 
 from tarvel import LogTarvel, Tarvel
-
-
-def q(value, units="m"):
-    return Tarvel.unit(units) * value
-
-
-def raised(call):
-    with pytest.raises(BaseException) as info:
-        call()
-    return info.value
+from support import q, raised
 
 
 # --- results ------------------------------------------------------------------------------------

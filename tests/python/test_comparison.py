@@ -6,16 +6,7 @@ import operator
 import pytest
 
 from tarvel import LogTarvel, Tarvel
-
-
-def q(value, units="m"):
-    return Tarvel.unit(units) * value
-
-
-def raised(call):
-    with pytest.raises(BaseException) as info:
-        call()
-    return info.value
+from support import q, raised
 
 
 OPERATORS = [operator.lt, operator.le, operator.eq, operator.ne, operator.gt, operator.ge]

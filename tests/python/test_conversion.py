@@ -6,16 +6,7 @@ import numpy as np
 import pytest
 
 from tarvel import Tarvel
-
-
-def q(value, units="m"):
-    return Tarvel.unit(units) * value
-
-
-def raised(call):
-    with pytest.raises(BaseException) as info:
-        call()
-    return info.value
+from support import q, raised
 
 
 FAHRENHEIT_OFFSET = -255.3722222222222
