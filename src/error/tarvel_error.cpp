@@ -25,6 +25,14 @@ TarvelError TarvelError::invalid_power(std::string unit_text, std::string power_
     return {ErrorKind::InvalidPower, std::move(unit_text), std::move(power_text)};
 }
 
+TarvelError TarvelError::product_out_of_range(std::string left_units, std::string right_units) {
+    return {ErrorKind::ProductOutOfRange, std::move(left_units), std::move(right_units)};
+}
+
+TarvelError TarvelError::quotient_out_of_range(std::string left_units, std::string right_units) {
+    return {ErrorKind::QuotientOutOfRange, std::move(left_units), std::move(right_units)};
+}
+
 std::string TarvelError::message() const {
     switch (kind) {
         case ErrorKind::UnitNotFound: return "Unit " + first + " not found";
@@ -34,6 +42,10 @@ std::string TarvelError::message() const {
         case ErrorKind::NotCoercibleToUnit: return first + " cannot be coerced into a unit";
         case ErrorKind::NotCoercibleToNumber: return first + " cannot be coerced into a number";
         case ErrorKind::InvalidPower: return first + " cannot be raised to the power " + second;
+        case ErrorKind::ProductOutOfRange:
+            return first + " cannot be multiplied by " + second + ": an exponent would be lost or overflow";
+        case ErrorKind::QuotientOutOfRange:
+            return first + " cannot be divided by " + second + ": an exponent would be lost or overflow";
     }
     return first;
 }

@@ -18,6 +18,10 @@ enum class ErrorKind : unsigned char {
     // Not one of the six documented kinds: raising a quantity with units to a power that is not finite
     // (or that makes an exponent non-finite). Raised as ValueError.
     InvalidPower,
+    // A product or quotient of collections whose exponents cannot be represented: an operand's exponent
+    // would vanish in rounding (1 + 1e-300 == 1) or an exponent would overflow. Raised as ValueError.
+    ProductOutOfRange,
+    QuotientOutOfRange,
 };
 
 struct TarvelError {
@@ -32,6 +36,8 @@ struct TarvelError {
     static TarvelError not_coercible_to_unit(std::string text);
     static TarvelError not_coercible_to_number(std::string text);
     static TarvelError invalid_power(std::string unit_text, std::string power_text);
+    static TarvelError product_out_of_range(std::string left_units, std::string right_units);
+    static TarvelError quotient_out_of_range(std::string left_units, std::string right_units);
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;

@@ -236,8 +236,16 @@ bool factor_consistent(const UnitMap& map, double cached) {
         log_rebuilt += term;
         scale += std::fabs(term);
     }
+    if (!std::isfinite(log_rebuilt)) {
+        // Terms beyond the largest double (1e308 x log 3600): summed again scaled down, which keeps the
+        // sign and size of a factor that overflowed or underflowed.
+        constexpr int SHIFT = 64;
+        double scaled = 0.0;
+        for (const UnitEntry& entry : map) scaled += std::ldexp(entry.exponent, -SHIFT) * std::log(entry.unit.factor());
+        log_rebuilt = std::ldexp(scaled, SHIFT);
+    }
     const double tolerance = 1e-9 * (1.0 + scale);
-    if (!std::isfinite(log_rebuilt) || !(cached >= 0.0)) return false;
+    if (std::isnan(log_rebuilt) || !(cached >= 0.0)) return false;
     if (std::isinf(cached)) return log_rebuilt >= std::log(DBL_MAX) - tolerance;
     if (cached < DBL_MIN) return log_rebuilt <= std::log(DBL_MIN) + tolerance;  // underflowed (0 or subnormal)
     return std::fabs(std::log(cached) - log_rebuilt) <= tolerance;

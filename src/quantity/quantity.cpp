@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "constant/constants.hpp"
+#include "quantity/decimal_rounding.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
 
@@ -68,6 +69,18 @@ Result<Quantity> normalise_parts(Units&& units, double value) {
     return Result<Quantity>(std::in_place, std::move(*cancelled), *converted);
 }
 
+// Whether two collections hold the same units with the same exponents, in any order. The simplification
+// can rebuild such a collection with a recomputed factor, which may differ in the last bit; the magnitude
+// is then carried over untouched, as between equal factors.
+bool same_entries(const UnitCollection& a, const UnitCollection& b) noexcept {
+    if (a.unit_map.size() != b.unit_map.size() || !dimensions_equal(a.dimensions, b.dimensions)) return false;
+    for (const UnitEntry& entry : a.unit_map) {
+        const std::size_t index = b.unit_map.find(entry.unit);
+        if (index == UnitMap::npos || b.unit_map[index].exponent != entry.exponent) return false;
+    }
+    return true;
+}
+
 Result<Quantity> converted_into(const Quantity& q, UnitCollection&& target) {
     const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
     if (!converted) return fail(incompatible(q.units, target));
@@ -118,11 +131,12 @@ Result<Quantity> raise(const Quantity& base, double p) {
     if (has_units && !std::isfinite(p)) {
         return fail(TarvelError::invalid_power(as_string(base.units), format_number(p)));
     }
-    UnitCollection units = pow(base.units, p);
-    if (has_units && !all_finite(units)) {
+    Result<UnitCollection> units = checked_pow(base.units, p);
+    if (!units) return fail(std::move(units.error()));
+    if (has_units && !all_finite(*units)) {
         return fail(TarvelError::invalid_power(as_string(base.units), format_number(p)));
     }
-    return normalise_parts(std::move(units), std::pow(base.value, p));
+    return normalise_parts(std::move(*units), std::pow(base.value, p));
 }
 
 }  // namespace
@@ -177,7 +191,11 @@ Result<double> as_unitless(const Quantity& q) { return dimensionless_value(q); }
 
 Result<Quantity> as_base_units(const Quantity& q) { return converted_into(q, get_base_units(q.units)); }
 
-Result<Quantity> simplified(const Quantity& q) { return converted_into(q, simplify(q.units)); }
+Result<Quantity> simplified(const Quantity& q) {
+    UnitCollection target = simplify(q.units);
+    if (same_entries(q.units, target)) return Quantity{std::move(target), q.value};
+    return converted_into(q, std::move(target));
+}
 
 Result<void> simplify_in_place(Quantity& q) {
     Result<Quantity> result = simplified(q);
@@ -187,13 +205,19 @@ Result<void> simplify_in_place(Quantity& q) {
 }
 
 double round_to_digits(double x, std::optional<std::int32_t> ndigits) {
-    return ndigits ? round_scaled(x, power_of_ten(*ndigits)) : std::round(x);
+    if (!ndigits) return std::round(x);
+    const double scale = power_of_ten(*ndigits);
+    // Past 10^308 the scale is no double: the places are counted in the decimal expansion instead.
+    if (std::isinf(scale)) return round_decimal_places(x, *ndigits);
+    return round_scaled(x, scale);
 }
 
 double round_to_significant_figures(double x, std::int32_t n_sig_figs) {
     if (x == 0.0 || !std::isfinite(x)) return x;
     const auto magnitude = static_cast<std::int64_t>(std::floor(std::log10(std::fabs(x))));
-    return round_scaled(x, power_of_ten(saturate_int32(std::int64_t{n_sig_figs} - 1 - magnitude)));
+    const double scale = power_of_ten(saturate_int32(std::int64_t{n_sig_figs} - 1 - magnitude));
+    if (std::isinf(scale)) return round_significant_figures(x, n_sig_figs);
+    return round_scaled(x, scale);
 }
 
 // The in-place roundings build their result from the simplified copy before committing it to q, so q is
@@ -263,15 +287,21 @@ Result<Quantity> subtract_from(const Quantity& s, const Quantity& o) {
 }
 
 Result<Quantity> multiply(const Quantity& s, const Quantity& o) {
-    return normalise_parts(mul(s.units, o.units), s.value * o.value);
+    Result<UnitCollection> units = checked_mul(s.units, o.units);
+    if (!units) return fail(std::move(units.error()));
+    return normalise_parts(std::move(*units), s.value * o.value);
 }
 
 Result<Quantity> divide(const Quantity& s, const Quantity& o) {
-    return normalise_parts(div(s.units, o.units), s.value / o.value);
+    Result<UnitCollection> units = checked_div(s.units, o.units);
+    if (!units) return fail(std::move(units.error()));
+    return normalise_parts(std::move(*units), s.value / o.value);
 }
 
 Result<Quantity> divide_into(const Quantity& s, const Quantity& o) {
-    return normalise_parts(div(o.units, s.units), o.value / s.value);
+    Result<UnitCollection> units = checked_div(o.units, s.units);
+    if (!units) return fail(std::move(units.error()));
+    return normalise_parts(std::move(*units), o.value / s.value);
 }
 
 Result<Quantity> power(const Quantity& s, const Quantity& exponent) {
@@ -342,7 +372,8 @@ namespace {
 Result<std::string> display_as(const UnitCollection& units, double value,
                                const std::optional<UnitCollection>& simpler) {
     const UnitCollection& target = simpler ? *simpler : units;
-    const std::optional<double> converted = convert_magnitude(units, value, target);
+    const std::optional<double> converted =
+        same_entries(units, target) ? std::optional<double>(value) : convert_magnitude(units, value, target);
     if (!converted) return fail(incompatible(units, target));
     std::string out;
     append_number(out, *converted);

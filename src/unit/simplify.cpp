@@ -215,6 +215,9 @@ UnitCollection cancel_pairs(const UnitCollection& input) {
         !agrees_scaled_down(input, result)) {
         fail_consistency(input, result);
     }
+    // An exchange whose rounding lost part of an exponent (2**53 + 2 - 1 is 2**53) no longer carries the
+    // input's dimensions: the input stays as it is.
+    if (first_inconsistent_dimension(result.unit_map, input.dimensions) != DIMENSION_COUNT) return input;
     // Callers compare vectors exactly: the result must carry the input's.
     result.dimensions = input.dimensions;
     return result;

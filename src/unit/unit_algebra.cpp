@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "error/tarvel_error.hpp"
+#include "unit/number_format.hpp"
 #include "unit/unit_algebra_internal.hpp"
 #include "unit/unit_collection.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
@@ -12,18 +14,25 @@ namespace {
 
 // One entry of the right operand of a product or quotient. Only the units the right operand holds are
 // tested for a zero exponent, so zero-exponent entries that only the left operand holds survive.
+// Returns false when the merged exponent does not represent the two it sums: one of them vanished in
+// rounding (1 + 1e-300 == 1, 2**53 + 1 == 2**53) or the sum overflowed.
 template <class Unit>
-void merge_entry(UnitMap& map, Unit&& unit, double exponent, bool divide) {
+bool merge_entry(UnitMap& map, Unit&& unit, double exponent, bool divide) {
     const std::size_t index = map.find(unit);
     if (index == UnitMap::npos) {
         const double inserted = divide ? -exponent : exponent;
         // A unit that would be inserted with exponent 0 is removed again at once.
         if (inserted != 0.0) map.push_back(std::forward<Unit>(unit), inserted);
-        return;
+        return true;
     }
     double& merged = map[index].exponent;
-    merged = divide ? merged - exponent : merged + exponent;
+    const double before = merged;
+    const double added = divide ? -exponent : exponent;
+    merged = before + added;
+    const bool kept = (std::isfinite(merged) || !std::isfinite(before) || !std::isfinite(added)) &&
+                      (merged != before || added == 0.0) && (merged != added || before == 0.0);
     if (merged == 0.0) map.erase_at(index);
+    return kept;
 }
 
 void merge_aggregates(UnitCollection& result, const Dimensions& dimensions, double factor, bool divide) {
@@ -36,13 +45,139 @@ void merge_aggregates(UnitCollection& result, const Dimensions& dimensions, doub
     result.factor = divide ? result.factor / factor : result.factor * factor;
 }
 
-UnitCollection combine(const UnitCollection& a, const UnitCollection& b, bool divide) {
+// Sums terms exactly (as a list of non-overlapping partial sums) and rounds the total once.
+class ExactSum {
+public:
+    void add(double x) noexcept {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < count_; ++i) {
+            double y = partials_[i];
+            if (std::fabs(x) < std::fabs(y)) std::swap(x, y);
+            const double high = x + y;
+            const double low = y - (high - x);
+            if (low != 0.0) partials_[kept++] = low;
+            x = high;
+        }
+        // Non-overlapping partials of finite doubles number at most about 40; an infinite or NaN term
+        // ends the exact part anyway.
+        if (kept < CAPACITY) {
+            partials_[kept++] = x;
+        } else {
+            partials_[kept - 1] += x;
+        }
+        count_ = kept;
+    }
+    double rounded() const noexcept {
+        if (count_ == 0) return 0.0;
+        std::size_t n = count_;
+        double high = partials_[--n];
+        double low = 0.0;
+        while (n > 0) {
+            const double x = high;
+            const double y = partials_[--n];
+            high = x + y;
+            low = y - (high - x);
+            if (low != 0.0) break;
+        }
+        // Half-way cases: the partials below decide the direction.
+        if (n > 0 && ((low < 0.0 && partials_[n - 1] < 0.0) || (low > 0.0 && partials_[n - 1] > 0.0))) {
+            const double y = low * 2.0;
+            const double x = high + y;
+            if (y == x - high) high = x;
+        }
+        return high;
+    }
+
+private:
+    static constexpr std::size_t CAPACITY = 48;
+    double partials_[CAPACITY];
+    std::size_t count_ = 0;
+};
+
+}  // namespace
+
+namespace {
+
+double carried_sum(const UnitMap& map, std::size_t k, int shift) noexcept {
+    ExactSum sum;
+    for (const UnitEntry& entry : map) {
+        const double dimension = entry.unit.dimensions()[k];
+        // As in pow, a dimension a unit does not have stays 0 whatever the exponent.
+        if (dimension == 0.0) continue;
+        const double exponent = std::ldexp(entry.exponent, shift);
+        const double product = exponent * dimension;
+        sum.add(product);
+        if (std::isfinite(product)) sum.add(std::fma(exponent, dimension, -product));
+    }
+    return sum.rounded() + 0.0;
+}
+
+}  // namespace
+
+double carried_dimension(const UnitMap& map, std::size_t k) noexcept {
+    const double carried = carried_sum(map, k, 0);
+    if (std::isfinite(carried)) return carried;
+    // A term near the largest double can overflow where the sum does not (2 x 1e308 - 1e308): the sum is
+    // taken again with every exponent scaled down by a power of two.
+    constexpr int SHIFT = 64;
+    return std::ldexp(carried_sum(map, k, -SHIFT), SHIFT);
+}
+
+bool dimension_agrees(double cached, double carried) noexcept {
+    return cached == carried || std::fabs(cached - carried) <= DIMENSION_ROUNDING * std::fabs(carried);
+}
+
+std::size_t first_inconsistent_dimension(const UnitMap& map, const Dimensions& cached) noexcept {
+    for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
+        if (!dimension_agrees(cached[k], carried_dimension(map, k))) return k;
+    }
+    return DIMENSION_COUNT;
+}
+
+namespace {
+
+// The cached vector of a product, quotient or power is summed from the operands' vectors, along another
+// path than the map's own sum, so rounding can set them apart. Apart by no more than a rounding of what
+// the map carries, the cache is kept (it stays consistent with the operands' own vectors, which
+// comparisons rely on). Further apart, the cache's sums lost what the map kept (2**53 + 1 == 2**53, the
+// 2**53 cancelled later): the map is what the quantity shows, so its sum replaces the cache. False when
+// a component is not finite.
+bool reconcile_dimensions(UnitCollection& units) noexcept {
+    bool finite = true;
+    for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
+        double& cached = units.dimensions[k];
+        const double carried = carried_dimension(units.unit_map, k);
+        if (!std::isfinite(carried)) {
+            finite = false;
+            continue;
+        }
+        if (!dimension_agrees(cached, carried)) cached = carried;
+    }
+    return finite;
+}
+
+// `exact` is cleared when an exponent could not be represented (see merge_entry).
+UnitCollection combine(const UnitCollection& a, const UnitCollection& b, bool divide, bool& exact) {
     UnitCollection result{a.unit_map, a.dimensions, a.factor};
+    exact = true;
     for (const UnitEntry& entry : b.unit_map) {
-        merge_entry(result.unit_map, entry.unit, entry.exponent, divide);
+        exact = merge_entry(result.unit_map, entry.unit, entry.exponent, divide) && exact;
     }
     merge_aggregates(result, b.dimensions, b.factor, divide);
+    // 0 x inf: one factor underflowed and the other overflowed; the map's own product decides.
+    if (std::isnan(result.factor) && !std::isnan(a.factor) && !std::isnan(b.factor)) {
+        result.factor = UnitCollection::from_single_unit_hashmap(result.unit_map).factor;
+    }
+    exact = reconcile_dimensions(result) && exact;
     return result;
+}
+
+Result<UnitCollection> checked_combine(const UnitCollection& a, const UnitCollection& b, bool divide) {
+    bool exact = true;
+    UnitCollection result = combine(a, b, divide, exact);
+    if (exact) return result;
+    if (divide) return fail(TarvelError::quotient_out_of_range(as_string(a), as_string(b)));
+    return fail(TarvelError::product_out_of_range(as_string(a), as_string(b)));
 }
 
 // A zero stays zero for every power: 0 * inf would otherwise turn an absent dimension into NaN.
@@ -50,17 +185,62 @@ double scale_unless_zero(double value, double power) { return value != 0.0 ? val
 
 }  // namespace
 
-UnitCollection mul(const UnitCollection& a, const UnitCollection& b) { return combine(a, b, false); }
+UnitCollection mul(const UnitCollection& a, const UnitCollection& b) {
+    bool exact = true;
+    return combine(a, b, false, exact);
+}
 
-UnitCollection div(const UnitCollection& a, const UnitCollection& b) { return combine(a, b, true); }
+UnitCollection div(const UnitCollection& a, const UnitCollection& b) {
+    bool exact = true;
+    return combine(a, b, true, exact);
+}
 
-UnitCollection pow(const UnitCollection& a, double power) {
+Result<UnitCollection> checked_mul(const UnitCollection& a, const UnitCollection& b) {
+    return checked_combine(a, b, false);
+}
+
+Result<UnitCollection> checked_div(const UnitCollection& a, const UnitCollection& b) {
+    return checked_combine(a, b, true);
+}
+
+namespace {
+
+// pow's result, with `exact` cleared when an exponent overflows or a non-zero one underflows to 0.
+UnitCollection raised(const UnitCollection& a, double power, bool& exact) {
     // 1 to any power is exactly 1 (NaN powers included); base units skip the call.
     UnitCollection result{a.unit_map, {}, a.factor == 1.0 ? 1.0 : std::pow(a.factor, power)};
-    for (UnitEntry& entry : result.unit_map) entry.exponent = scale_unless_zero(entry.exponent, power);
+    exact = true;
+    for (UnitEntry& entry : result.unit_map) {
+        const double before = entry.exponent;
+        entry.exponent = scale_unless_zero(before, power);
+        exact = exact && std::isfinite(entry.exponent) && (entry.exponent != 0.0 || before == 0.0 || power == 0.0);
+    }
     for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
         result.dimensions[i] = scale_unless_zero(a.dimensions[i], power);
     }
+    // A factor that had underflowed or overflowed says nothing about its power (0 ** 1e-300 is 0, but
+    // 0.3048 ** (2**53 * 1e-300) is 1), and a large power magnifies the factor's rounding (0.3048 ** 1e-300
+    // is 1): the map's own product decides.
+    constexpr double LARGE_POWER = 1048576.0;
+    if ((a.factor == 0.0 || std::isinf(a.factor) || std::fabs(power) > LARGE_POWER) && power != 0.0 &&
+        std::isfinite(power)) {
+        result.factor = UnitCollection::from_single_unit_hashmap(result.unit_map).factor;
+    }
+    exact = reconcile_dimensions(result) && exact;
+    return result;
+}
+
+}  // namespace
+
+UnitCollection pow(const UnitCollection& a, double power) {
+    bool exact = true;
+    return raised(a, power, exact);
+}
+
+Result<UnitCollection> checked_pow(const UnitCollection& a, double power) {
+    bool exact = true;
+    UnitCollection result = raised(a, power, exact);
+    if (!exact) return fail(TarvelError::invalid_power(as_string(a), format_number(power)));
     return result;
 }
 

@@ -17,6 +17,26 @@ UnitCollection UnitCollection::single(const SingleUnit& unit) {
     return result;
 }
 
+namespace {
+
+// A factor that overflowed in one unit and underflowed in another (0 x inf): the product of positive
+// finite factors is taken through their logarithms instead. `fallback` when a factor is not positive
+// and finite.
+double factor_through_logarithms(const UnitMap& map, double fallback) noexcept {
+    // Scaled down by a power of two, so that terms near the largest double (1e308 x log 3600) cannot
+    // overflow into inf - inf.
+    constexpr int SHIFT = 64;
+    double logarithm = 0.0;
+    for (const UnitEntry& entry : map) {
+        const double f = entry.unit.factor();
+        if (!(f > 0.0) || !std::isfinite(f)) return fallback;
+        if (f != 1.0) logarithm += std::ldexp(entry.exponent, -SHIFT) * std::log(f);
+    }
+    return std::isnan(logarithm) ? fallback : std::exp(std::ldexp(logarithm, SHIFT));
+}
+
+}  // namespace
+
 UnitCollection UnitCollection::from_single_unit_hashmap(UnitMap map) {
     UnitCollection result;
     for (const UnitEntry& entry : map) {
@@ -26,6 +46,7 @@ UnitCollection UnitCollection::from_single_unit_hashmap(UnitMap map) {
         }
         result.factor *= std::pow(entry.unit.factor(), entry.exponent);
     }
+    if (std::isnan(result.factor)) result.factor = factor_through_logarithms(map, result.factor);
     result.unit_map = std::move(map);
     return result;
 }

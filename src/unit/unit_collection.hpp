@@ -2,10 +2,12 @@
 // A unit expression: a product of units raised to real exponents, with its dimension vector and scale
 // factor cached beside the map. A value type; no operation changes its operands.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "error/tarvel_error.hpp"
 #include "unit/single_unit/single_unit.hpp"
 #include "unit/unit_map.hpp"
 
@@ -31,6 +33,23 @@ struct UnitCollection {
 UnitCollection mul(const UnitCollection& a, const UnitCollection& b);
 UnitCollection div(const UnitCollection& a, const UnitCollection& b);
 UnitCollection pow(const UnitCollection& a, double power);
+// The same operations for quantities: an error instead of a collection whose exponents cannot represent
+// the operands' (an exponent lost in rounding, 1 + 1e-300 == 1; or one that overflows or, for pow,
+// underflows to 0), so that a collection's dimension vector always agrees with its map.
+Result<UnitCollection> checked_mul(const UnitCollection& a, const UnitCollection& b);
+Result<UnitCollection> checked_div(const UnitCollection& a, const UnitCollection& b);
+Result<UnitCollection> checked_pow(const UnitCollection& a, double power);
+
+// Component k of the dimension vector a map carries: the sum of exponent times the unit's dimension over
+// its entries, computed exactly and rounded once.
+double carried_dimension(const UnitMap& map, std::size_t k) noexcept;
+// How far a cached dimension component may be from what the map carries, relative to that: the rounding
+// of sums taken in another order, far below any real mismatch.
+inline constexpr double DIMENSION_ROUNDING = 1e-13;
+bool dimension_agrees(double cached, double carried) noexcept;
+// The first component of `cached` that disagrees with what `map` carries; DIMENSION_COUNT when none.
+std::size_t first_inconsistent_dimension(const UnitMap& map, const Dimensions& cached) noexcept;
+
 // The eight base units with a's dimension components as exponents (zeros included), factor 1.
 UnitCollection get_base_units(const UnitCollection& a);
 

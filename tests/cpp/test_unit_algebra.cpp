@@ -202,3 +202,48 @@ TEST_CASE("the base units of a collection") {
     // The catalogue's base units, not copies that differ somewhere.
     CHECK(none.unit_map[7].unit == unit("s"));
 }
+
+TEST_CASE("products, quotients and powers refuse exponents that cannot be represented") {
+    struct Case {
+        const char* left;
+        double left_power;
+        const char* right;
+        double right_power;
+        bool divide;
+    };
+    const Case cases[] = {
+        {"Gy/Sv", 1.0, "Gy", 1e-300, false},  // 1 + 1e-300 == 1
+        {"m", 1e-300, "m", -1.0, false},      // the tiny one absorbed on the left
+        {"m", 18014398509481984.0, "m", 1.0, true},
+        {"m", 1e308, "m", 1e308, false},  // overflow in the map
+        {"m", 1e308, "ft", 1e308, false},  // overflow in the dimensions only
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.left);
+        CAPTURE(c.right);
+        const UnitCollection a = pow(*UnitCollection::from_unit_name(c.left), c.left_power);
+        const UnitCollection b = pow(*UnitCollection::from_unit_name(c.right), c.right_power);
+        const auto result = c.divide ? tarvel::checked_div(a, b) : tarvel::checked_mul(a, b);
+        REQUIRE_FALSE(result.has_value());
+        CHECK(result.error().kind ==
+              (c.divide ? tarvel::ErrorKind::QuotientOutOfRange : tarvel::ErrorKind::ProductOutOfRange));
+    }
+    CHECK_FALSE(tarvel::checked_pow(pow(one("m"), 1e-300), 1e-300).has_value());
+    CHECK(tarvel::checked_pow(one("m"), 0.0).has_value());
+}
+
+TEST_CASE("a dimension the cache lost to rounding is taken from the map") {
+    // 2**53 + 1 == 2**53 in the cached sum; the map keeps the foot, which is all that is left.
+    const UnitCollection big = pow(one("m"), 9007199254740992.0);
+    const auto length = tarvel::checked_div(*tarvel::checked_mul(big, one("ft")), big);
+    REQUIRE(length.has_value());
+    CHECK(entries_of(*length) == Entries{{"foot", 1}});
+    CHECK(length->dimensions == one("ft").dimensions);
+    for (std::size_t k = 0; k < tarvel::DIMENSION_COUNT; ++k) {
+        CHECK(tarvel::carried_dimension(length->unit_map, k) == length->dimensions[k]);
+    }
+    // A rounding of sums taken in another order is kept: the operands' vectors stay comparable.
+    const UnitCollection fractional = mul(pow(one("m"), 0.1), pow(one("ft"), 0.2));
+    CHECK(tarvel::first_inconsistent_dimension(fractional.unit_map, fractional.dimensions) ==
+          tarvel::DIMENSION_COUNT);
+}

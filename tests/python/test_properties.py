@@ -277,13 +277,10 @@ def test_simplification_keeps_dimensions_and_value(text, value):
         pytest.param(
             lambda: Tarvel.unit("km/hr") * Tarvel.unit("m/s") ** 1e-300 / Tarvel.unit("mi/hr"), id="cache"
         ),
-        # The metre's 1e-300 is lost in the map (its exponent stays 1) but kept in the cached vector.
-        pytest.param(lambda: Tarvel.unit("m/ft") * Tarvel.unit("m") ** 1e-300, id="map"),
-        pytest.param(lambda: Tarvel.unit("°F/°C") * Tarvel.unit("°F") ** 1e-300, id="temperatures"),
         # Exponents near the largest double: the bound on their rounding overflowed.
         pytest.param(lambda: Tarvel.unit("Mm4/km3") ** 4e307, id="huge"),
         # A term of the rebuilt sum overflows (shed is an area: 2 x 1e308) while the cached sum does not.
-        pytest.param(lambda: Tarvel.unit("shed/m") ** 1e308 * Tarvel.unit("ft/m"), id="overflowing-term"),
+        pytest.param(lambda: Tarvel.unit("shed/m") ** 1e308 * Tarvel.unit("ft/hr"), id="overflowing-term"),
     ],
 )
 def test_rounding_of_extreme_exponents_is_no_internal_error(make):
@@ -296,9 +293,9 @@ def test_rounding_of_extreme_exponents_is_no_internal_error(make):
 
 @pytest.mark.parametrize("power", [math.inf, -math.inf, math.nan])
 def test_non_finite_power_of_absorbed_dimensions_is_refused(power):
-    # Metre per foot cancels, leaving no unit to show but the metre's absorbed 1e-300 in the dimensions; a
-    # non-finite power of it was no ValueError but a PanicException.
-    q = Tarvel.unit("m/ft") * Tarvel.unit("m") ** 1e-300
+    # The 1e-300 exponents vanish from the dimensions but not from the map; a non-finite power of them was
+    # no ValueError but a PanicException.
+    q = Tarvel.unit("km/hr") * Tarvel.unit("m/s") ** 1e-300 / Tarvel.unit("mi/hr")
     with pytest.raises(ValueError, match="cannot be raised to the power"):
         q**power
 
