@@ -33,6 +33,26 @@ TarvelError TarvelError::quotient_out_of_range(std::string left_units, std::stri
     return {ErrorKind::QuotientOutOfRange, std::move(left_units), std::move(right_units)};
 }
 
+std::string quoted(std::string_view text) {
+    static constexpr char HEX[] = "0123456789abcdef";
+    std::string out = "'";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '\'') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            out += "\\x";
+            out += HEX[byte >> 4];
+            out += HEX[byte & 0xf];
+        } else {
+            out += c;
+        }
+    }
+    out += '\'';
+    return out;
+}
+
 std::string TarvelError::message() const {
     switch (kind) {
         case ErrorKind::UnitNotFound: return "Unit " + first + " not found";

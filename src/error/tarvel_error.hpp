@@ -5,6 +5,7 @@
 #include <expected>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tarvel {
 
@@ -42,6 +43,10 @@ struct TarvelError {
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;
 };
+
+// `text` between single quotes, with control characters, quotes and backslashes escaped ('bel\x00x'), so
+// that a message shows the whole text, NUL included.
+std::string quoted(std::string_view text);
 
 template <class T>
 using Result = std::expected<T, TarvelError>;

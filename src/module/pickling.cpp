@@ -112,7 +112,12 @@ public:
     explicit StateReader(const char* class_name) : class_name_(class_name) {}
 
     std::nullptr_t value_error(const std::string& message) const {
-        PyErr_Format(PyExc_ValueError, "invalid %s state: %s", class_name_, message.c_str());
+        // The whole message, NUL bytes of quoted texts included.
+        const std::string text = std::string("invalid ") + class_name_ + " state: " + message;
+        PyObject* object = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+        if (!object) return nullptr;
+        PyErr_SetObject(PyExc_ValueError, object);
+        Py_DECREF(object);
         return nullptr;
     }
 
@@ -314,7 +319,7 @@ PyObject* read_log_tarvel_state(PyObject* state) {
     if (!reader.number(PyTuple_GET_ITEM(state, 2), "the power", power)) return nullptr;
     // Scales are stored by name; a symbol is not a name.
     Result<LogQuantity> log = log_quantity_from_unit_text(name);
-    if (!log || log->scale->name != name) return reader.value_error("unknown scale '" + name + "'");
+    if (!log || log->scale->name != name) return reader.value_error("unknown scale " + quoted(name));
     log->power = power;
     return new_log_tarvel(*log);
 }
