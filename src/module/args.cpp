@@ -78,7 +78,8 @@ bool parse_no_arguments(const char* function_name, Py_ssize_t nargsf, PyObject* 
 }
 
 std::nullptr_t add_argument_note(const char* parameter) {
-    if (!PyErr_Occurred()) return nullptr;
+    // An interrupt or an exit (KeyboardInterrupt, SystemExit) is about the program, not the argument.
+    if (!PyErr_Occurred() || !PyErr_ExceptionMatches(PyExc_Exception)) return nullptr;
     PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
     PyErr_Fetch(&type, &value, &traceback);
     PyErr_NormalizeException(&type, &value, &traceback);

@@ -45,7 +45,10 @@ void chain_context(PyRef context) {
     PyErr_Restore(type, value, traceback);
 }
 
-enum class Scalar { Taken, Failed, NotANumber };
+enum class Scalar { Taken, Failed, NotANumber, Raised };
+
+// Only a TypeError says that an object does not convert; anything else is a real failure to pass on.
+bool conversion_refused() { return PyErr_ExceptionMatches(PyExc_TypeError) != 0; }
 
 // Scalars of other libraries (NumPy, fractions, decimal): an object whose type has __index__ is read as
 // an int, one with __float__ as a float. A conversion that raises makes the object no number; for a named
@@ -62,7 +65,11 @@ Scalar other_scalar(PyObject* object, double& out, PyRef& refusal, bool for_slot
     };
     if (methods->nb_index) {
         PyRef index = PyRef::steal(PyNumber_Index(object));
-        if (index) return int_value(index.get(), out) ? Scalar::Taken : Scalar::Failed;
+        if (index) {
+            if (int_value(index.get(), out)) return Scalar::Taken;
+            return PyErr_ExceptionMatches(PyExc_OverflowError) ? Scalar::Failed : Scalar::Raised;
+        }
+        if (!conversion_refused()) return Scalar::Raised;
         refused();
     }
     if (methods->nb_float) {
@@ -71,6 +78,7 @@ Scalar other_scalar(PyObject* object, double& out, PyRef& refusal, bool for_slot
             out = PyFloat_AS_DOUBLE(number.get());
             return Scalar::Taken;
         }
+        if (!conversion_refused()) return Scalar::Raised;
         refused();
     }
     return Scalar::NotANumber;
@@ -146,6 +154,7 @@ Extraction extract_unit_coercible(PyObject* object, QuantityOperand& out, bool f
     switch (other_scalar(object, number, refusal, for_slot)) {
         case Scalar::Taken: out.hold(unitless_quantity(number)); return Extraction::Ok;
         case Scalar::Failed: return failed(for_slot);
+        case Scalar::Raised: return Extraction::Raised;
         case Scalar::NotANumber: break;
     }
     if (!for_slot) {
@@ -178,6 +187,7 @@ Extraction extract_py_number(PyObject* object, LogOperand& out, bool for_slot) {
         switch (other_scalar(object, number, refusal, for_slot)) {
             case Scalar::Taken: out = LogOperand{number, std::nullopt}; return Extraction::Ok;
             case Scalar::Failed: return failed(for_slot);
+            case Scalar::Raised: return Extraction::Raised;
             case Scalar::NotANumber: break;
         }
     }

@@ -40,6 +40,9 @@ enum class Extraction {
     // The argument cannot be taken. For a named method the argument's exception is set (without the
     // note: the caller adds it); for a slot no exception is left set and the slot answers NotImplemented.
     Failed,
+    // Converting the argument raised something other than TypeError (KeyboardInterrupt, SystemExit,
+    // MemoryError, ...): that exception is left set, and slots and methods alike let it propagate.
+    Raised,
 };
 
 // `for_slot`: the caller discards failures, so no failure text (the object's str()) is built.

@@ -127,12 +127,13 @@ PyObject* method_as_unitless(PyObject* self, PyObject* const* /*args*/, Py_ssize
 PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     static constexpr Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
     return guarded(NO_OBJECT, [&]() -> PyObject* {
-        ExclusiveAccess access(access_of(self));
-        if (!access) return raise_already_borrowed();
+        // Converted before access is taken: no Python code runs while it is held.
         std::array<PyObject*, 1> values{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
         int n_sig_figs = 0;
         if (!extract_int32(values[0], "n_sig_figs", n_sig_figs)) return nullptr;
+        ExclusiveAccess access(access_of(self));
+        if (!access) return raise_already_borrowed();
         return to_py_float(log_round_sfig(record_of(self), n_sig_figs));
     });
 }
@@ -144,13 +145,13 @@ template <LogBinary Operation>
 PyObject* named_division(const char* name, PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
                          PyObject* kwnames) {
     const Parameters<1> parameters{name, {"other"}, 1};
-    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
-        LogOperand operand{};
-        if (extract_py_number(values[0], operand, false) != Extraction::Ok) return add_argument_note("other");
-        return result_object(Operation(log, operand));
-    });
+    std::array<PyObject*, 1> values{};
+    if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
+    LogOperand operand{};
+    const Extraction extraction = extract_py_number(values[0], operand, false);
+    if (extraction == Extraction::Raised) return nullptr;
+    if (extraction != Extraction::Ok) return add_argument_note("other");
+    return with_shared(self, [&](const LogQuantity& log) -> PyObject* { return result_object(Operation(log, operand)); });
 }
 
 PyObject* method_div(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -163,15 +164,15 @@ PyObject* method_rdiv(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
 
 PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     static constexpr Parameters<1> parameters{"__round__", {"ndigits"}, 0};
+    std::array<PyObject*, 1> values{};
+    if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
+    std::optional<std::int32_t> ndigits;
+    if (values[0] && values[0] != Py_None) {
+        int digits = 0;
+        if (!extract_int32(values[0], "ndigits", digits)) return nullptr;
+        ndigits = digits;
+    }
     return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
-        std::optional<std::int32_t> ndigits;
-        if (values[0] && values[0] != Py_None) {
-            int digits = 0;
-            if (!extract_int32(values[0], "ndigits", digits)) return nullptr;
-            ndigits = digits;
-        }
         return to_py_float(log_round(log, ndigits));
     });
 }
@@ -234,11 +235,11 @@ PyObject* slot_float(PyObject* self) {
     return with_shared(self, [](const LogQuantity& log) { return to_py_float(log.ratio()); });
 }
 
-// An operand of a slot as a number; false (no exception left set) when it is not one.
-bool slot_operand(PyObject* object, LogOperand& out) {
-    if (extract_py_number(object, out, true) == Extraction::Ok) return true;
-    PyErr_Clear();
-    return false;
+// An operand of a slot as a number: Ok, Failed (no exception left set) or Raised (its exception set).
+Extraction slot_operand(PyObject* object, LogOperand& out) {
+    const Extraction extraction = extract_py_number(object, out, true);
+    if (extraction == Extraction::Failed) PyErr_Clear();
+    return extraction;
 }
 
 // The two attempts of every binary slot: the instance on the left, then on the right. An operand that is
@@ -247,17 +248,30 @@ bool slot_operand(PyObject* object, LogOperand& out) {
 PyObject* binary_slot(PyObject* left, PyObject* right, LogBinary forward, LogBinary reflected,
                       PyObject* modulus = Py_None) {
     return guarded(NO_OBJECT, [&]() -> PyObject* {
+        // Operands are converted before access is taken: no Python code runs while it is held.
         LogOperand operand{};
-        if (modulus != Py_None && !slot_operand(modulus, operand)) Py_RETURN_NOTIMPLEMENTED;
+        if (modulus != Py_None) {
+            const Extraction extraction = slot_operand(modulus, operand);
+            if (extraction == Extraction::Raised) return nullptr;
+            if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
+        }
         if (is_instance(left)) {
-            SharedAccess access(access_of(left));
-            if (!access) return raise_already_mutably_borrowed();
-            if (slot_operand(right, operand)) return result_object(forward(record_of(left), operand));
+            const Extraction extraction = slot_operand(right, operand);
+            if (extraction == Extraction::Raised) return nullptr;
+            if (extraction == Extraction::Ok) {
+                SharedAccess access(access_of(left));
+                if (!access) return raise_already_mutably_borrowed();
+                return result_object(forward(record_of(left), operand));
+            }
         }
         if (is_instance(right)) {
-            SharedAccess access(access_of(right));
-            if (!access) return raise_already_mutably_borrowed();
-            if (slot_operand(left, operand)) return result_object(reflected(record_of(right), operand));
+            const Extraction extraction = slot_operand(left, operand);
+            if (extraction == Extraction::Raised) return nullptr;
+            if (extraction == Extraction::Ok) {
+                SharedAccess access(access_of(right));
+                if (!access) return raise_already_mutably_borrowed();
+                return result_object(reflected(record_of(right), operand));
+            }
         }
         Py_RETURN_NOTIMPLEMENTED;
     });
@@ -294,10 +308,12 @@ PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
     return guarded(NO_OBJECT, [&]() -> PyObject* {
         std::optional<CompareOp> compare = compare_op(op);
         if (!compare || !is_instance(self)) Py_RETURN_NOTIMPLEMENTED;
+        LogOperand operand{};
+        const Extraction extraction = slot_operand(other, operand);
+        if (extraction == Extraction::Raised) return nullptr;
+        if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
         SharedAccess access(access_of(self));
         if (!access) return raise_already_mutably_borrowed();
-        LogOperand operand{};
-        if (!slot_operand(other, operand)) Py_RETURN_NOTIMPLEMENTED;
         return PyBool_FromLong(log_compare(record_of(self), operand.linear, *compare));
     });
 }

@@ -76,8 +76,9 @@ PyObject* with_exclusive(PyObject* self, Body&& body) {
 
 // A unit-like argument of a named method: its extraction error is raised with the argument note.
 bool take_unit_like(PyObject* value, const char* parameter, QuantityOperand& out) {
-    if (extract_unit_coercible(value, out, false) == Extraction::Ok) return true;
-    add_argument_note(parameter);
+    const Extraction extraction = extract_unit_coercible(value, out, false);
+    if (extraction == Extraction::Ok) return true;
+    if (extraction == Extraction::Failed) add_argument_note(parameter);
     return false;
 }
 
@@ -176,9 +177,9 @@ PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargs
         static const Parameters<1> parameters{"as_unit", {"other"}, 1};
         std::array<PyObject*, 1> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        QuantityOperand other;
+        if (!take_unit_like(arguments[0], "other", other)) return nullptr;
         return with_shared(self, [&](const Quantity& q) -> PyObject* {
-            QuantityOperand other;
-            if (!take_unit_like(arguments[0], "other", other)) return nullptr;
             return tarvel_or_raise(as_unit_internal(q, other.get().units));
         });
     });
@@ -189,12 +190,16 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         static const Parameters<2> parameters{"as_number", {"other", "scale"}, 0};
         std::array<PyObject*, 2> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        // `other` is checked before `scale`, but a Tarvel `other` is taken (and held) only after the scale's
+        // truth, which may run Python code, has been read.
+        const bool has_other = arguments[0] != nullptr && arguments[0] != Py_None;
+        const bool other_is_tarvel = has_other && is_instance(arguments[0]);
+        QuantityOperand other;
+        if (has_other && !other_is_tarvel && !take_unit_like(arguments[0], "other", other)) return nullptr;
+        bool scale = false;
+        if (arguments[1] != nullptr && !take_scale(arguments[1], scale)) return nullptr;
+        if (other_is_tarvel && !take_unit_like(arguments[0], "other", other)) return nullptr;
         return with_shared(self, [&](const Quantity& q) -> PyObject* {
-            const bool has_other = arguments[0] != nullptr && arguments[0] != Py_None;
-            QuantityOperand other;
-            if (has_other && !take_unit_like(arguments[0], "other", other)) return nullptr;
-            bool scale = false;
-            if (arguments[1] != nullptr && !take_scale(arguments[1], scale)) return nullptr;
             if (!has_other) return PyFloat_FromDouble(q.value);
             const Quantity& target = other.get();
             Result<Quantity> converted = as_unit_internal(q, target.units);
@@ -218,15 +223,16 @@ PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t narg
     });
 }
 
-// The count is read under exclusive access: its __index__ may run Python code that touches the instance.
+// Arguments are converted before access to the instance is taken: their conversion may run Python code
+// (a thread switch, or code that uses the instance), and none runs while access is held.
 PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         static const Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
         std::array<PyObject*, 1> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        int n_sig_figs = 0;
+        if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
         return with_exclusive(self, [&](Quantity& q) -> PyObject* {
-            int n_sig_figs = 0;
-            if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
             return tarvel_or_raise(round_sfig_in_place(q, n_sig_figs));
         });
     });
@@ -257,11 +263,9 @@ PyObject* named_division(const char* name, PyObject* self, PyObject* const* args
     const Parameters<1> parameters{name, {"other"}, 1};
     std::array<PyObject*, 1> arguments{};
     if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-    return with_shared(self, [&](const Quantity& q) -> PyObject* {
-        QuantityOperand other;
-        if (!take_unit_like(arguments[0], "other", other)) return nullptr;
-        return tarvel_or_raise(Operation(q, other.get()));
-    });
+    QuantityOperand other;
+    if (!take_unit_like(arguments[0], "other", other)) return nullptr;
+    return with_shared(self, [&](const Quantity& q) -> PyObject* { return tarvel_or_raise(Operation(q, other.get())); });
 }
 
 PyObject* method_div(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -278,13 +282,13 @@ PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
         static const Parameters<1> parameters{"__round__", {"ndigits"}, 0};
         std::array<PyObject*, 1> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        std::optional<std::int32_t> ndigits;
+        if (arguments[0] != nullptr && arguments[0] != Py_None) {
+            int n = 0;
+            if (!extract_int32(arguments[0], "ndigits", n)) return nullptr;
+            ndigits = n;
+        }
         return with_exclusive(self, [&](Quantity& q) -> PyObject* {
-            std::optional<std::int32_t> ndigits;
-            if (arguments[0] != nullptr && arguments[0] != Py_None) {
-                int n = 0;
-                if (!extract_int32(arguments[0], "ndigits", n)) return nullptr;
-                ndigits = n;
-            }
             return tarvel_or_raise(round_in_place(q, ndigits));
         });
     });
@@ -376,13 +380,21 @@ using BinaryOperation = Result<Quantity> (*)(const Quantity&, const Quantity&);
 
 // One attempt of a binary slot with `instance` as s: the other operand must be unit-like and the
 // instance readable, else the attempt does not apply (false, no exception set).
+// The operand is converted first: no Python code runs once access to the instance is held. An operand
+// whose conversion raised something other than TypeError ends the call with that exception (result
+// nullptr, true).
 template <BinaryOperation Operation>
 bool try_binary(PyObject* instance, PyObject* other, PyObject*& result) {
+    QuantityOperand operand;
+    const Extraction extraction = extract_unit_coercible(other, operand, true);
+    if (extraction == Extraction::Raised) {
+        result = nullptr;
+        return true;
+    }
+    if (extraction != Extraction::Ok) return false;
     TarvelObject* object = as_tarvel(instance);
     SharedAccess access(object->access);
     if (!access) return false;
-    QuantityOperand operand;
-    if (extract_unit_coercible(other, operand, true) != Extraction::Ok) return false;
     result = tarvel_or_raise(Operation(object->quantity, operand.get()));
     return true;
 }
@@ -417,7 +429,9 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (modulus != Py_None) {
             LogOperand ignored{};
-            if (extract_py_number(modulus, ignored, true) != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
+            const Extraction extraction = extract_py_number(modulus, ignored, true);
+            if (extraction == Extraction::Raised) return nullptr;
+            if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
         }
         return dispatch_binary<power, power_of>(left, right);
     });
@@ -429,9 +443,11 @@ PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
         if (op < Py_LT || op > Py_GE) return raise_panic("unknown comparison operator");
         // Py_LT .. Py_GE are numbered in the order of CompareOp.
         const auto compare_op = static_cast<CompareOp>(op);
+        QuantityOperand operand;
+        const Extraction extraction = extract_unit_coercible(other, operand, true);
+        if (extraction == Extraction::Raised) return nullptr;
+        if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
         return with_shared(self, [&](const Quantity& q) -> PyObject* {
-            QuantityOperand operand;
-            if (extract_unit_coercible(other, operand, true) != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
             Result<bool> result = compare(q, operand.get(), compare_op);
             if (!result) return raise_error(result.error());
             return PyBool_FromLong(*result ? 1 : 0);

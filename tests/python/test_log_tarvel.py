@@ -223,17 +223,24 @@ def test_rounding_counts_must_be_32_bit_integers(call, parameter, error_type, me
     assert error.__notes__ == [f"while processing '{parameter}'"]
 
 
-def test_round_sfig_takes_exclusive_access():
+def test_round_sfig_reads_its_count_before_taking_the_instance():
     x = lt("B")
 
     class Figures:
         def __index__(self):
-            return int(float(x))  # reading x while round_sfig holds it exclusively
+            return int(float(x))  # reading x: round_sfig holds no access yet
 
-    error = raised(lambda: x.round_sfig(Figures()))
-    assert type(error) is RuntimeError and str(error) == "Already mutably borrowed"
+    assert x.round_sfig(Figures()) == 10.0
+
+    class Refuses:
+        def __index__(self):
+            float(x)
+            raise RuntimeError("refused")
+
+    error = raised(lambda: x.round_sfig(Refuses()))
+    assert type(error) is RuntimeError and str(error) == "refused"
     assert error.__notes__ == ["while processing 'n_sig_figs'"]
-    assert x.round_sfig(2) == 10.0  # released afterwards
+    assert x.round_sfig(2) == 10.0
 
 
 def test_round_reads_with_shared_access():

@@ -129,3 +129,40 @@ def test_threads_sharing_instances(fast_switching):
         assert texts == expected
         assert log_texts == expected_logs
         assert sums == [float(x + x) for x in logs]
+
+
+class SlowIndex:
+    """An argument whose conversion runs Python code, so the interpreter can switch threads inside it."""
+
+    def __index__(self):
+        sum(range(20))
+        return 2
+
+
+def test_operations_on_one_quantity_from_several_threads_never_refuse_each_other(fast_switching):
+    from fractions import Fraction
+
+    q = Tarvel.unit("km/m") * 3  # its first in-place simplification changes the instance
+    db = LogTarvel.unit("dB") * 3
+    work_of = [
+        lambda: (str(q * Fraction(1, 3)), str(db * Fraction(1, 2))),
+        lambda: (str(round(q, SlowIndex())), q.round_sfig(SlowIndex()), db.round_sfig(SlowIndex())),
+        lambda: (str(q), repr(q), q.latex(), str(db)),
+        lambda: (str(q * 2), str(2 * q), q == 3000, db < 2, str(q.as_unit(q))),
+    ]
+    seen = [set() for _ in work_of]
+
+    def work(index, deadline):
+        task = work_of[index % len(work_of)]
+        while time.monotonic() < deadline:
+            seen[index % len(work_of)].add(repr(task()))
+
+    errors = run_threads(8, work, 1.0)
+    assert errors == []
+    # As if the calls ran one after another: every answer is the one a single thread gets.
+    single = Tarvel.unit("km/m") * 3
+    single_db = LogTarvel.unit("dB") * 3
+    str(single)
+    assert seen[2] == {repr((str(single), repr(single), single.latex(), str(single_db)))}
+    assert seen[0] == {repr((str(single * Fraction(1, 3)), str(single_db * Fraction(1, 2))))}
+    assert str(q) == "3000 []"
