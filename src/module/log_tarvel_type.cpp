@@ -151,7 +151,8 @@ PyObject* named_division(const char* name, PyObject* self, PyObject* const* args
     const Extraction extraction = extract_py_number(values[0], operand, false);
     if (extraction == Extraction::Raised) return nullptr;
     if (extraction != Extraction::Ok) return add_argument_note("other");
-    return with_shared(self, [&](const LogQuantity& log) -> PyObject* { return result_object(Operation(log, operand)); });
+    return with_shared(self,
+                       [&](const LogQuantity& log) -> PyObject* { return result_object(Operation(log, operand)); });
 }
 
 PyObject* method_div(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {

@@ -11,9 +11,8 @@
 // multiplied along the path of operations that made the quantity, so with fractional exponents they can
 // differ from a recomputation from the map in the last bits, and the comparisons of the library are
 // exact. Loading checks them against a recomputation from the map:
-// - a dimension component must match the recomputed sum to within 1e-13 of the sum of the terms'
-//   magnitudes: a tenth of what the simplification itself accepts as rounding, so that later arithmetic
-//   stays inside that bound, and exactly when no unit carries that dimension;
+// - a dimension component must match what the map carries (its exact sum, rounded once) to within a
+//   relative 1e-13, the rule every collection of the algebra keeps, and exactly when that is 0;
 // - the factor must match the product of the units' factors raised to their exponents to within a
 //   relative 1e-9 (scaled by the size of that product's logarithm), overflow to inf and underflow to 0
 //   included. Units whose own factor is 0, negative or not finite (only custom units can be) leave
@@ -204,20 +203,9 @@ SingleUnit shared_record_if_catalogued(SingleUnit own) {
 }
 
 // Which component of the cached vector disagrees with the map beyond rounding; DIMENSION_COUNT if none.
+// The same rule as for every collection the algebra makes.
 std::size_t dimension_mismatch(const UnitMap& map, const Dimensions& cached) {
-    for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
-        // Summed in map order from 0.0, as a collection computes it from a map.
-        double rebuilt = 0.0;
-        double scale = 0.0;
-        for (const UnitEntry& entry : map) {
-            const double term = entry.exponent * entry.unit.dimensions()[k];
-            rebuilt += term;
-            scale += std::fabs(term);
-        }
-        if (cached[k] == rebuilt) continue;
-        if (!std::isfinite(scale) || !(std::fabs(cached[k] - rebuilt) <= 1e-13 * scale)) return k;
-    }
-    return DIMENSION_COUNT;
+    return first_inconsistent_dimension(map, cached);
 }
 
 bool factor_consistent(const UnitMap& map, double cached) {
@@ -246,7 +234,9 @@ bool factor_consistent(const UnitMap& map, double cached) {
         // sign and size of a factor that overflowed or underflowed.
         constexpr int SHIFT = 64;
         double scaled = 0.0;
-        for (const UnitEntry& entry : map) scaled += std::ldexp(entry.exponent, -SHIFT) * std::log(entry.unit.factor());
+        for (const UnitEntry& entry : map) {
+            scaled += std::ldexp(entry.exponent, -SHIFT) * std::log(entry.unit.factor());
+        }
         log_rebuilt = std::ldexp(scaled, SHIFT);
     }
     const double tolerance = 1e-9 * (1.0 + scale);

@@ -265,7 +265,8 @@ PyObject* named_division(const char* name, PyObject* self, PyObject* const* args
     if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
     QuantityOperand other;
     if (!take_unit_like(arguments[0], "other", other)) return nullptr;
-    return with_shared(self, [&](const Quantity& q) -> PyObject* { return tarvel_or_raise(Operation(q, other.get())); });
+    return with_shared(self,
+                       [&](const Quantity& q) -> PyObject* { return tarvel_or_raise(Operation(q, other.get())); });
 }
 
 PyObject* method_div(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {

@@ -94,10 +94,6 @@ private:
     std::size_t count_ = 0;
 };
 
-}  // namespace
-
-namespace {
-
 double carried_sum(const UnitMap& map, std::size_t k, int shift) noexcept {
     ExactSum sum;
     for (const UnitEntry& entry : map) {
@@ -213,7 +209,8 @@ UnitCollection raised(const UnitCollection& a, double power, bool& exact) {
     for (UnitEntry& entry : result.unit_map) {
         const double before = entry.exponent;
         entry.exponent = scale_unless_zero(before, power);
-        exact = exact && std::isfinite(entry.exponent) && (entry.exponent != 0.0 || before == 0.0 || power == 0.0);
+        exact = exact && std::isfinite(entry.exponent) &&
+                (entry.exponent != 0.0 || before == 0.0 || power == 0.0);
     }
     for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
         result.dimensions[i] = scale_unless_zero(a.dimensions[i], power);

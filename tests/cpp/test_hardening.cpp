@@ -3,9 +3,11 @@
 #include <doctest/doctest.h>
 
 #include <cmath>
+#include <string>
 #include <string_view>
 
 #include "error/tarvel_error.hpp"
+#include "quantity/quantity.hpp"
 #include "unit/simplify.hpp"
 #include "unit/unit_collection.hpp"
 
@@ -74,4 +76,23 @@ TEST_CASE("a cache that disagrees with its map by more than rounding still fails
     orphan.dimensions = parse("m.s").dimensions;
     orphan.dimensions[0] = 1e-3;  // USD, which no unit of the map carries
     CHECK_THROWS_AS(tarvel::simplify(orphan), tarvel::InternalError);
+}
+
+TEST_CASE("quoted texts show every byte") {
+    using namespace std::string_literals;
+    CHECK(tarvel::quoted("bel") == "'bel'");
+    CHECK(tarvel::quoted("bel\0x"s) == "'bel\\x00x'");
+    CHECK(tarvel::quoted("a\n\x7f'\\") == "'a\\x0a\\x7f\\'\\\\'");
+    CHECK(tarvel::quoted("µm") == "'µm'");
+}
+
+TEST_CASE("rounding where the power of ten is no double goes through the decimal expansion") {
+    CHECK(tarvel::round_to_significant_figures(1.2345678901234e-300, 10) == 1.23456789e-300);
+    CHECK(tarvel::round_to_significant_figures(2.7959342459509e-310, 1) == 3e-310);
+    CHECK(tarvel::round_to_significant_figures(-2.7959342459509e-310, 1) == -3e-310);
+    CHECK(tarvel::round_to_digits(2.7959342459509e-310, 310) == 3e-310);
+    CHECK(tarvel::round_to_digits(2.7959342459509e-310, 2000) == 2.7959342459509e-310);
+    CHECK(tarvel::round_to_digits(1e300, 400) == 1e300);
+    // Where the scale is a double the formula stays: halves away from zero.
+    CHECK(tarvel::round_to_digits(2.5, 0) == 3.0);
 }
