@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 #include "error/tarvel_error.hpp"
@@ -132,6 +133,22 @@ std::size_t first_inconsistent_dimension(const UnitMap& map, const Dimensions& c
 
 namespace {
 
+bool is_small_whole(double x, double bound) noexcept {
+    return std::fabs(x) <= bound && static_cast<double>(static_cast<std::int64_t>(x)) == x;
+}
+
+// Whether every term (exponent times a dimension of the unit) of the map is a whole number small enough
+// that every sum of them is exact: the ordinary case, decided without the exact summation.
+bool whole_terms(const UnitMap& map) noexcept {
+    for (const UnitEntry& entry : map) {
+        if (!is_small_whole(entry.exponent, 16777216.0)) return false;
+        for (double dimension : entry.unit.dimensions()) {
+            if (!is_small_whole(dimension, 256.0)) return false;
+        }
+    }
+    return true;
+}
+
 // The cached vector of a product, quotient or power is summed from the operands' vectors, along another
 // path than the map's own sum, so rounding can set them apart. Apart by no more than a rounding of what
 // the map carries, the cache is kept (it stays consistent with the operands' own vectors, which
@@ -139,6 +156,19 @@ namespace {
 // 2**53 cancelled later): the map is what the quantity shows, so its sum replaces the cache. False when
 // a component is not finite.
 bool reconcile_dimensions(UnitCollection& units) noexcept {
+    if (whole_terms(units.unit_map)) {
+        // Every sum of such terms is exact, in any order: the cache is what the map carries, or the cache
+        // lost a contribution on its way (2**53 + 1) and the map's sum replaces it.
+        Dimensions sum{};
+        for (const UnitEntry& entry : units.unit_map) {
+            const Dimensions& unit_dimensions = entry.unit.dimensions();
+            for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) sum[k] += entry.exponent * unit_dimensions[k];
+        }
+        for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
+            if (units.dimensions[k] != sum[k]) units.dimensions[k] = sum[k] + 0.0;
+        }
+        return true;
+    }
     bool finite = true;
     for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
         double& cached = units.dimensions[k];
