@@ -1,5 +1,7 @@
 #include "error/tarvel_error.hpp"
 
+#include "error/notes.hpp"
+
 #include <utility>
 
 namespace tarvel {
@@ -25,6 +27,10 @@ TarvelError TarvelError::invalid_power(std::string unit_text, std::string power_
     return {ErrorKind::InvalidPower, std::move(unit_text), std::move(power_text)};
 }
 
+TarvelError TarvelError::unreadable_quantity(std::string text) {
+    return {ErrorKind::UnreadableQuantity, std::move(text), {}};
+}
+
 std::string TarvelError::message() const {
     switch (kind) {
         case ErrorKind::UnitNotFound: return "Unit " + first + " not found";
@@ -34,6 +40,7 @@ std::string TarvelError::message() const {
         case ErrorKind::NotCoercibleToUnit: return first + " cannot be coerced into a unit";
         case ErrorKind::NotCoercibleToNumber: return first + " cannot be coerced into a number";
         case ErrorKind::InvalidPower: return first + " cannot be raised to the power " + second;
+        case ErrorKind::UnreadableQuantity: return "could not read a quantity from " + quoted(first);
     }
     return first;
 }

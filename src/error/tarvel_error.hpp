@@ -18,6 +18,9 @@ enum class ErrorKind : unsigned char {
     // Not one of the six documented kinds: raising a quantity with units to a power that is not finite
     // (or that makes an exponent non-finite). Raised as ValueError.
     InvalidPower,
+    // Text given to parse() that is no quantity at all (empty, or brackets out of place). Raised as
+    // ValueError; a unit part that does not resolve is UnitNotFound instead.
+    UnreadableQuantity,
 };
 
 struct TarvelError {
@@ -32,6 +35,7 @@ struct TarvelError {
     static TarvelError not_coercible_to_unit(std::string text);
     static TarvelError not_coercible_to_number(std::string text);
     static TarvelError invalid_power(std::string unit_text, std::string power_text);
+    static TarvelError unreadable_quantity(std::string text);
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;
