@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "unit/simplify.hpp"
 #include "unit/white_space.hpp"
 
 namespace tarvel {
@@ -83,6 +84,20 @@ double numeral_value(std::string_view numeral) {
 }
 
 bool is_bracket(char c) noexcept { return c == '[' || c == ']'; }
+
+// The same units with the same non-zero exponents, in any order.
+bool same_terms(const UnitCollection& a, const UnitCollection& b) {
+    const auto contained = [](const UnitCollection& x, const UnitCollection& y) {
+        for (const UnitEntry& entry : x.unit_map) {
+            if (entry.exponent == 0.0) continue;
+            bool found = false;
+            for (const UnitEntry& other : y.unit_map) found = found || (other.unit == entry.unit && other.exponent == entry.exponent);
+            if (!found) return false;
+        }
+        return true;
+    };
+    return contained(a, b) && contained(b, a);
+}
 
 }  // namespace
 
@@ -168,6 +183,11 @@ Result<Quantity> parse_quantity(std::string_view text) {
     if (parts->unit.empty()) return unitless_quantity(value);
     std::optional<UnitCollection> units = UnitCollection::from_unit_name(parts->unit);
     if (!units) return fail(TarvelError::unit_not_found(std::string(parts->unit)));
+    // The printed form names the collection that the display shows, whose factor is multiplied up in
+    // its own order; taking that collection keeps the factor, and so the number, bit for bit.
+    if (std::optional<UnitCollection> shown = try_simplify(*units); shown && same_terms(*shown, *units)) {
+        return Quantity{std::move(*shown), value};
+    }
     return Quantity{std::move(*units), value};
 }
 

@@ -254,7 +254,8 @@ const std::vector<Key>& unit_name_keys() {
 // Catalogue names, symbols and aliases near a name that does not resolve, nearest first.
 std::vector<std::string> nearest_units(std::string_view name) {
     std::vector<Candidate> candidates;
-    if (name.size() > MAX_COMPARED) return {};
+    // One or two letters are near too many symbols to mean any of them.
+    if (name.size() <= 2 || name.size() > MAX_COMPARED) return {};
     const std::string lower = lower_ascii(name);
     std::size_t order = 0;
     for (const Key& key : unit_keys()) consider(candidates, name, lower, key, order++);
