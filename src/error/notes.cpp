@@ -44,6 +44,7 @@ std::string note_hint(Hint hint) {
         case Hint::Temperature:
             return "degrees Celsius and Fahrenheit are '°C' or 'deg C' and '°F' or 'deg F'; kelvin is 'K'";
         case Hint::Abbreviation: return "a speed is written as a quotient of units ('mi/hr', 'km/hr')";
+        case Hint::Spaces: return "terms have no spaces around them ('kg.m', not 'kg . m')";
         case Hint::TimeSymbol: return "the second, the minute and the hour are 's', 'min' and 'hr'";
         case Hint::Case: return "unit names and symbols are case-sensitive";
     }

@@ -21,6 +21,7 @@ enum class Hint : unsigned char {
     Temperature,  // "degC", "°K"
     Abbreviation, // "mph", "kph"
     TimeSymbol,   // "sec"
+    Spaces,       // "kg . m"
     Case,         // "KM", "Meter"
 };
 

@@ -404,7 +404,12 @@ std::optional<Expression> read_leniently(std::string_view text) {
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const std::size_t side = i == 0 ? 0 : 1;
         for (std::string_view token : split(pieces[i], '.')) {
+            const std::string_view written = token;
             token = trim_white_space(token);
+            // Only a space between two terms matters: pieces.size() > 1 or more than one token.
+            if (token != written && !token.empty() && (pieces.size() > 1 || pieces[i].find('.') != std::string_view::npos)) {
+                expression.hints |= hint_bit(Hint::Spaces);
+            }
             if (token.empty() || token == "1") continue;
             // Words of a name with spaces stay together ("fl oz", "deg C"); other words are terms.
             const std::vector<std::string_view> words = split_words(token);
@@ -459,6 +464,10 @@ std::vector<std::string_view> failing_terms(std::string_view text, std::size_t& 
         for (std::string_view term : split(piece, '.')) {
             if (term.empty() || term == "1") continue;
             ++term_count;
+            // A term that only has spaces around it is a slip of layout, told by a hint of its own.
+            const std::string_view bare = trim_white_space(term);
+            std::size_t bare_count = 0;
+            if (bare != term && !bare.empty() && failing_terms(bare, bare_count).empty()) continue;
             std::string_view name = term;
             if (is_digit(name.back())) name.remove_suffix(1);
             const bool digits = std::any_of(name.begin(), name.end(), is_digit);
