@@ -57,7 +57,7 @@ def docstring_examples():
                 yield pytest.param(doc, id=f"{cls.name}.{getattr(node, 'name', '')}")
 
 
-@pytest.mark.parametrize("doc", docstring_examples())
+@pytest.mark.parametrize("doc", list(docstring_examples()))
 def test_stub_examples_run(doc):
     globs = {name: getattr(tarvel, name) for name in tarvel.__all__}
     test = doctest.DocTestParser().get_doctest(doc, globs, "stub docstring", None, 0)

@@ -83,20 +83,13 @@ UNIT_CASES = [
 
 
 @pytest.mark.parametrize(("text", "expected", "hint"), UNIT_CASES)
-def test_unit_notes(text, expected, hint):
+def test_unit_notes_and_every_suggestion_works(text, expected, hint):
     message, notes = notes_of(Tarvel.unit, text)
     assert message == f"Unit {text} not found"
     assert suggestions(notes) == expected
     if hint is not None:
         assert any(hint in note for note in notes), notes
-    if not expected:
-        assert not any("did you mean" in note for note in notes)
-
-
-@pytest.mark.parametrize(("text", "expected", "hint"), UNIT_CASES)
-def test_every_unit_suggestion_works(text, expected, hint):
-    _, notes = notes_of(Tarvel.unit, text)
-    for suggestion in suggestions(notes):
+    for suggestion in expected:
         Tarvel.unit(suggestion)
 
 
