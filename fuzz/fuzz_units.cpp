@@ -23,8 +23,10 @@
 #include "error/tarvel_error.hpp"
 #include "quantity/log_quantity.hpp"
 #include "quantity/quantity.hpp"
+#include "quantity/quantity_text.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
+#include "unit/suggestions.hpp"
 #include "unit/unit_collection.hpp"
 #include "unit/unit_defs/log_units.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
@@ -419,10 +421,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CHECK(constant.has_value(), std::string(line));
             check_display(*constant, true);
         }
+        // A quantity text: its printed form reads back to the same text.
+        if (Result<Quantity> read = parse_quantity(line)) {
+            // As str() shows it: the quick simplification in place, then the display.
+            if (Result<std::string> shown = display_in_place(*read)) {
+                // Only where the text names these units: the darcy prints with the day's symbol "d".
+                Result<Quantity> again = parse_quantity(*shown);
+                if (again && dimensions_equal(again->units.dimensions, read->units.dimensions)) {
+                    const Result<std::string> shown_again = display_in_place(*again);
+                    CHECK(shown_again && *shown_again == *shown, *shown);
+                }
+            }
+        }
         std::optional<UnitCollection> parsed = UnitCollection::from_unit_name(line);
         Result<Quantity> quantity = quantity_from_unit_text(line);
         CHECK(parsed.has_value() == quantity.has_value(), std::string(line));
         if (!parsed) {
+            // Every expression a note suggests parses.
+            for (const std::string& note : unit_lookup_notes(line)) {
+                if (!note.starts_with("did you mean ")) continue;
+                // Each suggestion is in single quotes, or in double quotes when it holds a single one.
+                for (std::size_t open = note.find_first_of("'\""); open != std::string::npos;) {
+                    const std::size_t close = note.find(note[open], open + 1);
+                    if (close == std::string::npos) break;
+                    const std::string suggestion = note.substr(open + 1, close - open - 1);
+                    CHECK(UnitCollection::from_unit_name(suggestion).has_value(), suggestion);
+                    open = note.find_first_of("'\"", close + 1);
+                }
+            }
             CHECK(quantity.error().kind == ErrorKind::UnitNotFound &&
                       quantity.error().message() == "Unit " + std::string(line) + " not found",
                   std::string(line));

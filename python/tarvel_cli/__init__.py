@@ -6,57 +6,38 @@ light (argparse and the extension), because the command is run once per conversi
 
 import argparse
 import math
-import re
 import sys
 
-__all__ = ["main", "split_source"]
+__all__ = ["main"]
 
 _EXAMPLES = """\
 examples:
   tarvel "36 km/hr" m/s                    10 [m/s]
   tarvel "1 mi" ft                         5280 [ft]
-  tarvel "100 degree Celsius" "degree Fahrenheit"
-  tarvel "3 ft.lbf" J
+  tarvel "37 Celsius" Fahrenheit           98.6 [°F]
+  tarvel "3 ft.lbf" J                      4.06745384499 [J]
+  tarvel "3 ft.lbf" J --exact              4.067453844994201 [J]
   tarvel "1 kWh" BTU --sig 4               3414 [BTU]
   tarvel "2.5 N.m" --latex                 quantity, simplified, base units
   tarvel --constant "speed of light" km/s  299792.458 [km/s]
-  tarvel --log "3 dB" B                    0.30000000000000004 [B]
+  tarvel --log "3 dB" B                    0.3 [B]
 
-The source is an optional number in Python's float syntax ("1e3", "-2.5",
-".5", "1_000", "inf"), then a unit expression ("kg.m/s2", "degree Celsius").
-Without a number the magnitude is 1; without a unit it is a plain number.
-Write a space after the number, or let the number start with a digit or "."
-("36km/hr"); put "--" before a source such as "-2.5km". A target of "1" asks
-for a plain number. Errors print one line to stderr and exit with status 2."""
-
-# A decimal numeral written directly in front of its unit ("36km/hr", "1e3m"). Only digit-led forms are
-# taken here: "inf" and "nan" must stand alone, or "nanometer" would lose its first three letters.
-_GLUED_NUMBER = re.compile(
-    r"[+-]?(?:\d(?:_?\d)*(?:\.(?:\d(?:_?\d)*)?)?|\.\d(?:_?\d)*)(?:[eE][+-]?\d(?:_?\d)*)?"
-)
+The source is a quantity as Tarvel.parse reads it: an optional number in
+Python's float syntax ("1e3", "-2.5", ".5", "1_000", "inf"), white space,
+then a unit expression ("kg.m/s2", "degree Celsius"); the form tarvel prints
+("9.81 [m/s2]", "[m/s2]", "5 []") reads back as it is. Without a number the
+magnitude is 1; without a unit it is a plain number. A number that starts
+with a digit or "." may touch its unit ("36km/hr"); put "--" before a source
+such as "-2.5km". The target is a unit expression; "1" asks for a plain
+number. Numbers show at most 12 significant digits; --exact shows the
+shortest digits that read back to the same double. An error prints
+"tarvel: " and its message, then any notes on what was probably meant,
+to stderr, and exits with status 2."""
 
 _LABEL_WIDTH = 12
-
-
-def split_source(text):
-    """Split a source such as "36 km/hr" into (36.0, "km/hr").
-
-    The number is None when the text does not start with one; the unit text is "" when nothing follows
-    the number.
-    """
-    text = text.strip()
-    parts = text.split(None, 1)
-    if parts:
-        try:
-            number = float(parts[0])
-        except ValueError:
-            pass
-        else:
-            return number, parts[1] if len(parts) > 1 else ""
-    match = _GLUED_NUMBER.match(text)
-    if match:
-        return float(match.group()), text[match.end():].strip()
-    return None, text
+# Digits a result shows unless asked otherwise: enough for any measurement, few enough that the
+# rounding of the last binary digit (98.60000000000001) does not show.
+_SHOWN_DIGITS = 12
 
 
 def _int32(text):
@@ -92,6 +73,8 @@ def _parser():
     rounding.add_argument("--sig", type=_positive_int32, metavar="N", help="round to N significant figures")
     rounding.add_argument("--digits", type=_int32, metavar="N",
                           help="round to N decimal places (negative: to tens, hundreds, ...)")
+    rounding.add_argument("--exact", action="store_true",
+                          help="show the shortest digits that read back exactly (default: at most 12 significant digits)")
     source = parser.add_mutually_exclusive_group()
     source.add_argument("--constant", metavar="NAME", help='use a physical constant as the source, e.g. "c"')
     source.add_argument("--log", action="store_true",
@@ -124,17 +107,30 @@ def _round(quantity, args):
     return rounded
 
 
-def _text(quantity, args):
-    if args.latex:
-        return quantity.latex()
-    if args.descriptive:
-        return quantity.descriptive()
-    return str(quantity)
-
-
 def _number_text(tarvel, number):
     # The library's own number format: shortest round trip, never exponent notation.
     return str(tarvel.Tarvel.empty() * number).removesuffix(" []")
+
+
+def _shown(tarvel, text, args):
+    """A text form with its leading number cut to _SHOWN_DIGITS significant digits, unless the digits
+    were asked for (--exact, --sig, --digits)."""
+    if args.exact or args.sig is not None or args.digits is not None:
+        return text
+    # The number is written without spaces; the LaTeX form joins it to its unit with "~".
+    end = min((at for at in (text.find(" "), text.find("~")) if at >= 0), default=len(text))
+    number = float(text[:end])
+    return _number_text(tarvel, float(f"{number:.{_SHOWN_DIGITS}g}")) + text[end:]
+
+
+def _text(tarvel, quantity, args):
+    if args.latex:
+        text = quantity.latex()
+    elif args.descriptive:
+        text = quantity.descriptive()
+    else:
+        text = str(quantity)
+    return _shown(tarvel, text, args)
 
 
 def _round_number(tarvel, number, args):
@@ -147,51 +143,47 @@ def _lines(pairs):
 
 def _run_quantity(tarvel, args):
     Tarvel = tarvel.Tarvel
-    if args.constant is not None:
-        quantity = Tarvel.constant(args.constant)
-    else:
-        number, unit_text = split_source(args.source)
-        if number is None:
-            quantity = Tarvel.unit(unit_text)
-        elif unit_text:
-            quantity = Tarvel.unit(unit_text) * number
-        else:
-            quantity = Tarvel.empty() * number
+    quantity = Tarvel.constant(args.constant) if args.constant is not None else Tarvel.parse(args.source)
 
     if args.target is not None:
         target_text = args.target.strip()
         target = Tarvel.empty() if target_text in ("", "1") else Tarvel.unit(args.target)
-        return [_text(_round(quantity.as_unit(target), args), args)]
+        return [_text(tarvel, _round(quantity.as_unit(target), args), args)]
 
     simplified = quantity.simplify()
     base = quantity.as_base_units()
     return _lines([
-        ("quantity:", _text(_round(quantity, args), args)),
-        ("simplified:", _text(_round(simplified, args), args)),
-        ("base units:", _text(_round(base, args), args)),
+        ("quantity:", _text(tarvel, _round(quantity, args), args)),
+        ("simplified:", _text(tarvel, _round(simplified, args), args)),
+        ("base units:", _text(tarvel, _round(base, args), args)),
     ])
 
 
 def _run_log(tarvel, args):
     LogTarvel = tarvel.LogTarvel
-    number, scale = split_source(args.source)
-    quantity = LogTarvel.unit(scale)
-    if number is not None:
-        quantity = quantity * number
+    quantity = LogTarvel.parse(args.source)
+    # One unit of the quantity's scale, from its printed form "3 [dB]".
+    scale = LogTarvel.parse(str(quantity).split(" ", 1)[1])
 
     if args.target is None:
-        target_scale = scale
         result = quantity
     else:
-        target_scale = args.target.strip()
-        result = quantity.as_unit(LogTarvel.unit(target_scale))
+        scale = LogTarvel.unit(args.target.strip())
+        result = quantity.as_unit(scale)
     if args.sig is not None or args.digits is not None:
-        result = LogTarvel.unit(target_scale) * _round_number(tarvel, result.as_number(), args)
+        result = scale * _round_number(tarvel, result.as_number(), args)
     if args.target is not None:
-        return [str(result)]
+        return [_shown(tarvel, str(result), args)]
 
     ratio = _round_number(tarvel, float(quantity), args)
-    return _lines([("quantity:", str(result)), ("ratio:", _number_text(tarvel, ratio))])
+    return _lines([
+        ("quantity:", _shown(tarvel, str(result), args)),
+        ("ratio:", _shown(tarvel, _number_text(tarvel, ratio), args)),
+    ])
+
+
+def _one_line(text):
+    return text.replace("\r", "\\r").replace("\n", "\\n")
 
 
 def main(argv=None):
@@ -205,8 +197,9 @@ def main(argv=None):
     try:
         lines = _run_log(tarvel, args) if args.log else _run_quantity(tarvel, args)
     except (LookupError, TypeError, ValueError, ArithmeticError) as err:
-        message = str(err).replace("\r", "\\r").replace("\n", "\\n")
-        print(f"tarvel: {message}", file=sys.stderr)
+        print(f"tarvel: {_one_line(str(err))}", file=sys.stderr)
+        for note in getattr(err, "__notes__", ()):
+            print(f"  {_one_line(str(note))}", file=sys.stderr)
         return 2
     print("\n".join(lines))
     return 0

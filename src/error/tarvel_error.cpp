@@ -1,5 +1,7 @@
 #include "error/tarvel_error.hpp"
 
+#include "error/notes.hpp"
+
 #include <utility>
 
 namespace tarvel {
@@ -35,10 +37,13 @@ TarvelError TarvelError::quotient_out_of_range(std::string left_units, std::stri
 
 std::string quoted(std::string_view text) {
     static constexpr char HEX[] = "0123456789abcdef";
-    std::string out = "'";
+    // Python's choice: double quotes for a text with a single quote and no double quote.
+    const bool has_single = text.find('\'') != std::string_view::npos;
+    const char quote = has_single && text.find('"') == std::string_view::npos ? '"' : '\'';
+    std::string out(1, quote);
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\' || c == '\'') {
+        if (c == '\\' || c == quote) {
             out += '\\';
             out += c;
         } else if (byte < 0x20 || byte == 0x7f) {
@@ -49,8 +54,12 @@ std::string quoted(std::string_view text) {
             out += c;
         }
     }
-    out += '\'';
+    out += quote;
     return out;
+}
+
+TarvelError TarvelError::unreadable_quantity(std::string text) {
+    return {ErrorKind::UnreadableQuantity, std::move(text), {}};
 }
 
 std::string TarvelError::message() const {
@@ -66,6 +75,7 @@ std::string TarvelError::message() const {
             return first + " cannot be multiplied by " + second + ": an exponent would be lost or overflow";
         case ErrorKind::QuotientOutOfRange:
             return first + " cannot be divided by " + second + ": an exponent would be lost or overflow";
+        case ErrorKind::UnreadableQuantity: return "could not read a quantity from " + quoted(first);
     }
     return first;
 }

@@ -23,6 +23,9 @@ enum class ErrorKind : unsigned char {
     // would vanish in rounding (1 + 1e-300 == 1) or an exponent would overflow. Raised as ValueError.
     ProductOutOfRange,
     QuotientOutOfRange,
+    // Text given to parse() that is no quantity at all (empty, or brackets out of place). Raised as
+    // ValueError; a unit part that does not resolve is UnitNotFound instead.
+    UnreadableQuantity,
 };
 
 struct TarvelError {
@@ -39,13 +42,15 @@ struct TarvelError {
     static TarvelError invalid_power(std::string unit_text, std::string power_text);
     static TarvelError product_out_of_range(std::string left_units, std::string right_units);
     static TarvelError quotient_out_of_range(std::string left_units, std::string right_units);
+    static TarvelError unreadable_quantity(std::string text);
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;
 };
 
-// `text` between single quotes, with control characters, quotes and backslashes escaped ('bel\x00x'), so
-// that a message shows the whole text, NUL included.
+// `text` between quotes as Python's repr() chooses them (single, or double for "planck's constant"), with
+// control characters, the quote and backslashes escaped ('bel\x00x'), so that a message shows the whole
+// text, NUL included.
 std::string quoted(std::string_view text);
 
 template <class T>

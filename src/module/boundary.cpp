@@ -1,6 +1,10 @@
 #include "module/boundary.hpp"
 
 #include <string>
+#include <vector>
+
+#include "module/py_ref.hpp"
+#include "unit/suggestions.hpp"
 
 namespace tarvel::py {
 
@@ -26,6 +30,37 @@ std::nullptr_t raise_panic(std::string_view message) {
     return nullptr;
 }
 
+namespace {
+
+// What a failed lookup probably meant; computed only here, on the failure path.
+std::vector<std::string> lookup_notes(const TarvelError& error) {
+    switch (error.kind) {
+        case ErrorKind::UnitNotFound: return unit_lookup_notes(error.first);
+        case ErrorKind::LogUnitNotFound: return log_unit_lookup_notes(error.first);
+        case ErrorKind::ConstantNotFound: return constant_lookup_notes(error.first);
+        default: return {};
+    }
+}
+
+// Adds the notes to the exception being raised. A note that cannot be added is dropped: the error
+// itself matters more.
+void add_notes(const std::vector<std::string>& notes) {
+    if (notes.empty()) return;
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    PyErr_NormalizeException(&type, &value, &traceback);
+    if (value) {
+        for (const std::string& note : notes) {
+            PyRef text = PyRef::steal(to_py_str(note));
+            PyRef result = text ? PyRef::steal(PyObject_CallMethod(value, "add_note", "O", text.get())) : PyRef();
+            if (!result) PyErr_Clear();
+        }
+    }
+    PyErr_Restore(type, value, traceback);
+}
+
+}  // namespace
+
 std::nullptr_t raise_error(const TarvelError& error) {
     PyObject* type = PyExc_TypeError;
     switch (error.kind) {
@@ -37,13 +72,15 @@ std::nullptr_t raise_error(const TarvelError& error) {
         case ErrorKind::NotCoercibleToNumber: type = PyExc_TypeError; break;
         case ErrorKind::InvalidPower:
         case ErrorKind::ProductOutOfRange:
-        case ErrorKind::QuotientOutOfRange: type = PyExc_ValueError; break;
+        case ErrorKind::QuotientOutOfRange:
+        case ErrorKind::UnreadableQuantity: type = PyExc_ValueError; break;
     }
     const std::string message = error.message();
     PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
     if (!text) return nullptr;
     PyErr_SetObject(type, text);
     Py_DECREF(text);
+    add_notes(lookup_notes(error));
     return nullptr;
 }
 

@@ -18,6 +18,7 @@
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
 #include "module/ecosystem.hpp"
+#include "module/inspection.hpp"
 #include "module/objects.hpp"
 #include "quantity/log_quantity.hpp"
 
@@ -351,6 +352,8 @@ PyMethodDef METHODS[] = {
     {"__deepcopy__", as_cfunction(log_tarvel_deepcopy), FAST, "__deepcopy__($self, memo)\n--\n\n"},
     {"__reduce__", as_cfunction(log_tarvel_reduce), FAST, "__reduce__($self)\n--\n\n"},
     {"_from_state", as_cfunction(log_tarvel_from_state), FAST | METH_CLASS, "_from_state($cls, state)\n--\n\n"},
+    // Reading from text (inspection.cpp).
+    {"parse", as_cfunction(log_tarvel_parse), FAST | METH_CLASS, "parse($cls, text)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -19,6 +19,7 @@
 #include "module/coerce.hpp"
 #include "module/instance_memory.hpp"
 #include "module/ecosystem.hpp"
+#include "module/inspection.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 
@@ -511,6 +512,15 @@ PyTypeObject* create_type() {
         {"__deepcopy__", as_method(tarvel_deepcopy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
         {"__reduce__", as_method(tarvel_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
         {"_from_state", as_method(tarvel_from_state), CLASS, "_from_state($cls, state)\n--\n\n"},
+        // Reading from text, introspection and the notebook display (inspection.cpp).
+        {"parse", as_method(tarvel_parse), CLASS, "parse($cls, text)\n--\n\n"},
+        {"dimensions", as_method(tarvel_dimensions), INSTANCE, "dimensions($self)\n--\n\n"},
+        {"is_compatible", as_method(tarvel_is_compatible), INSTANCE, "is_compatible($self, other)\n--\n\n"},
+        {"units", as_method(tarvel_units), INSTANCE, "units($self)\n--\n\n"},
+        {"unit_text", as_method(tarvel_unit_text), INSTANCE, "unit_text($self)\n--\n\n"},
+        {"unit_latex", as_method(tarvel_unit_latex), INSTANCE, "unit_latex($self)\n--\n\n"},
+        {"unit_descriptive", as_method(tarvel_unit_descriptive), INSTANCE, "unit_descriptive($self)\n--\n\n"},
+        {"_repr_latex_", as_method(tarvel_repr_latex), INSTANCE, "_repr_latex_($self)\n--\n\n"},
         {nullptr, nullptr, 0, nullptr},
     };
     static PyType_Slot slots[] = {

@@ -37,7 +37,18 @@ def run(*args):
     [
         (["36 km/hr", "m/s"], "10 [m/s]"),
         (["1 mi", "ft"], "5280 [ft]"),
-        (["3 ft.lbf", "J"], "4.067453844994201 [J]"),
+        (["3 ft.lbf", "J", "--exact"], "4.067453844994201 [J]"),
+        # At most 12 significant digits unless asked otherwise.
+        (["3 ft.lbf", "J"], "4.06745384499 [J]"),
+        (["37 Celsius", "Fahrenheit"], "98.6 [°F]"),
+        (["37 Celsius", "Fahrenheit", "--exact"], "98.59999999999998 [°F]"),
+        (["1 J", "eV"], "6241509074460000000 [eV]"),
+        (["1 ft.lbf", "J", "--latex"], "1.35581794833~\\mathrm{J}"),
+        (["nan m", "km"], "NaN [km]"),
+        # The printed form reads back as it is.
+        (["9.81 [m/s2]", "m/s2"], "9.81 [m/s2]"),
+        (["[km]", "m"], "1000 [m]"),
+        (["5 []", "1"], "5 []"),
         # Unit names with spaces, and the offset of an absolute temperature.
         (["20 degree Celsius", "K"], "293.15 [K]"),
         (["1 K", "°C"], "-272.15 [°C]"),
@@ -61,7 +72,9 @@ def run(*args):
         (["36 km/hr", "m/s", "--descriptive"], "10 [meter/second]"),
         (["2.5 km", "m", "--latex"], "2500~\\mathrm{m}"),
         (["--constant", "speed of light", "km/s"], "299792.458 [km/s]"),
-        (["--log", "1 B", "dB"], "9.999999999999998 [dB]"),
+        (["--log", "1 B", "dB", "--exact"], "9.999999999999998 [dB]"),
+        (["--log", "1 B", "dB"], "10 [dB]"),
+        (["--log", "3 [dB]", "B"], "0.3 [B]"),
         (["--log", "3 dB", "B", "--sig", "2"], "0.3 [B]"),
     ],
 )
@@ -75,13 +88,22 @@ def test_conversion_prints_one_line(args, expected):
     [
         (["36 km/hr"], ["quantity:   36 [km/hr]", "simplified: 36 [km/hr]", "base units: 10 [m/s]"]),
         (
-            ["3 ft.lbf", "--descriptive"],
+            ["3 ft.lbf", "--descriptive", "--exact"],
             [
                 "quantity:   3 [foot.pound-force]",
                 "simplified: 3 [foot.pound-force]",
                 "base units: 4.067453844994201 [kilogram.meter2/second2]",
             ],
         ),
+        (
+            ["3 ft.lbf", "--descriptive"],
+            [
+                "quantity:   3 [foot.pound-force]",
+                "simplified: 3 [foot.pound-force]",
+                "base units: 4.06745384499 [kilogram.meter2/second2]",
+            ],
+        ),
+        (["--log", "3 dB"], ["quantity:   3 [dB]", "ratio:      1.99526231497"]),
         (["5"], ["quantity:   5 []", "simplified: 5 []", "base units: 5 []"]),
         (["--constant", "c", "--sig", "2"],
          ["quantity:   300000000 [m/s]", "simplified: 300000000 [m/s]", "base units: 300000000 [m/s]"]),
@@ -95,22 +117,29 @@ def test_without_target_shows_the_forms(args, expected):
 
 
 @pytest.mark.parametrize(
-    ("args", "message"),
+    ("args", "message", "notes"),
     [
-        (["36 km/hr", "s"], "[km/hr] and [s] are not compatible"),
-        (["3 furlongs", "m"], "Unit furlongs not found"),
-        (["1 m", "xyz"], "Unit xyz not found"),
-        ([""], "Unit  not found"),
-        (["--constant", "nope"], "Constant nope not found"),
-        (["--log", "3 decibels"], "Logarithmic ratio unit decibels not found"),
-        (["--log", "3 dB", "m"], "Logarithmic ratio unit m not found"),
+        (["36 km/hr", "s"], "[km/hr] and [s] are not compatible", []),
+        (["3 furlongs", "m"], "Unit furlongs not found",
+         ["did you mean 'furlong'?", "unit names are singular ('meter', 'liter')"]),
+        (["36 km/h", "m/s"], "Unit km/h not found",
+         ["'h' is not a unit", "did you mean 'km/hr'?", "'h' is the prefix hecto; the hour is 'hr'"]),
+        (["1 m", "xyz"], "Unit xyz not found", []),
+        ([""], "could not read a quantity from ''", []),
+        (["1.2.3 m"], "could not read a quantity from '1.2.3 m'", []),
+        (["--constant", "nope"], "Constant nope not found", []),
+        (["--constant", "Planck constant"], "Constant Planck constant not found",
+         ["did you mean \"planck's constant\" or 'planck'?"]),
+        (["--log", "3 decibels"], "Logarithmic ratio unit decibels not found", ["did you mean 'decibel'?"]),
+        (["--log", "3 dB", "m"], "Logarithmic ratio unit m not found", []),
         # A message is always one line, whatever the user typed.
-        (["1 m", "a\nb"], "Unit a\\nb not found"),
+        (["1 m", "a\nb"], "Unit a\\nb not found", []),
     ],
 )
-def test_library_errors_are_one_line_on_stderr(args, message):
+def test_library_errors_are_one_line_with_notes_under_it(args, message, notes):
     result = run(*args)
-    assert (result.returncode, result.stdout, result.stderr) == (2, "", f"tarvel: {message}\n")
+    expected = "".join(f"{line}\n" for line in [f"tarvel: {message}", *(f"  {note}" for note in notes)])
+    assert (result.returncode, result.stdout, result.stderr) == (2, "", expected)
 
 
 @pytest.mark.parametrize(
@@ -126,6 +155,7 @@ def test_library_errors_are_one_line_on_stderr(args, message):
         ["--log", "--latex", "1 dB"],
         ["--log", "--constant", "c"],
         ["--constant", "c", "km/s", "m/s"],
+        ["--exact", "--sig", "3", "1 m"],
     ],
 )
 def test_usage_errors_exit_2(args):
@@ -140,6 +170,12 @@ def test_help_shows_examples():
     assert (result.returncode, result.stderr) == (0, "")
     assert 'tarvel "36 km/hr" m/s' in result.stdout
     assert "--constant" in result.stdout and "--log" in result.stdout
+
+
+@pytest.mark.parametrize("form", ['"9.81 [m/s2]"', '"[m/s2]"', '"5 []"', '"36km/hr"', "Python's float syntax",
+                                  "--exact", "12 significant digits"])
+def test_help_names_the_accepted_forms(form):
+    assert form in " ".join(run("--help").stdout.split())
 
 
 def test_module_entry_matches_script():

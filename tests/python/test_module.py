@@ -49,6 +49,15 @@ PROTOCOL_METHODS = [
     ("__deepcopy__", False, "(memo)"),
     ("__reduce__", False, "()"),
     ("_from_state", True, "(state)"),
+    # Reading from text, introspection and the notebook display.
+    ("parse", True, "(text)"),
+    ("dimensions", False, "()"),
+    ("is_compatible", False, "(other)"),
+    ("units", False, "()"),
+    ("unit_text", False, "()"),
+    ("unit_latex", False, "()"),
+    ("unit_descriptive", False, "()"),
+    ("_repr_latex_", False, "()"),
 ]
 
 # The slot wrappers the thirteen slots produce; nothing else may be defined on the class.

@@ -51,6 +51,15 @@ assert_type(Tarvel.empty().exp(), float)
 assert_type(Tarvel.empty().log10(), float)
 assert_type(km.latex(), str)
 assert_type(km.descriptive(), str)
+assert_type(Tarvel.parse(text="9.81 m/s2"), Tarvel)
+assert_type(LogTarvel.parse("3 dB"), LogTarvel)
+assert_type(km.is_compatible(other="m"), bool)
+assert_type(km.units(), Tarvel)
+assert_type(km.unit_text(), str)
+assert_type(km.unit_latex(), str)
+assert_type(km.unit_descriptive(), str)
+assert_type(km._repr_latex_(), str)
+dimensions: dict[str, float] = km.dimensions()
 
 # Operators: quantities, numbers, unit text and logarithmic quantities on either side.
 speed = km / hour

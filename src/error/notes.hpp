@@ -1,0 +1,35 @@
+#pragma once
+// The notes that a failed lookup gains (shown under the traceback): which term failed and what was
+// probably meant. Every note text is built here.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvel {
+
+// Why a suggested spelling differs from what was written.
+enum class Hint : unsigned char {
+    Exponent,     // "m^2", "m**2", "s^-1"
+    Separator,    // "kg*m", "kg m", "kg·m"
+    OneSlash,     // "m/s/s"
+    Brackets,     // "J/(kg.K)"
+    Hour,         // "h" is hecto
+    Micro,        // "µ", "μ"
+    Plural,       // "meters"
+    Spelling,     // "litre"
+    Temperature,  // "degC", "°K"
+    Abbreviation, // "mph", "kph"
+    TimeSymbol,   // "sec"
+    Spaces,       // "kg . m"
+    Case,         // "KM", "Meter"
+};
+
+// "'hourr' is not a unit"
+std::string note_not_a_unit(std::string_view term);
+// "did you mean 'km/hr'?", "did you mean 'hour', 'hr' or 'h'?"
+std::string note_did_you_mean(const std::vector<std::string>& suggestions);
+// One sentence on the rule behind a suggestion.
+std::string note_hint(Hint hint);
+
+}  // namespace tarvel

@@ -1,0 +1,149 @@
+#include "module/inspection.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "module/access.hpp"
+#include "module/args.hpp"
+#include "module/boundary.hpp"
+#include "module/coerce.hpp"
+#include "module/objects.hpp"
+#include "module/py_ref.hpp"
+#include "quantity/quantity_text.hpp"
+#include "unit/unit_defs/unit_defs.hpp"
+
+namespace tarvel::py {
+
+namespace {
+
+constexpr PyObject* FAILED = nullptr;
+
+template <class Body>
+PyObject* with_shared(PyObject* self, Body&& body) {
+    TarvelObject* object = as_tarvel(self);
+    SharedAccess access(object->access);
+    if (!access) return raise_already_mutably_borrowed();
+    return body(std::as_const(object->quantity));
+}
+
+PyObject* str_or_raise(const Result<std::string>& result) {
+    if (!result) return raise_error(result.error());
+    return to_py_str(*result);
+}
+
+// The one text argument of the parse methods.
+bool take_text(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, std::string_view& text) {
+    static const Parameters<1> parameters{"parse", {"text"}, 1};
+    std::array<PyObject*, 1> arguments{};
+    if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return false;
+    return extract_text(arguments[0], "text", text);
+}
+
+// A whole exponent as an int ({"m": 2}), any other as a float ({"m": 0.5}).
+PyObject* exponent_object(double exponent) {
+    if (std::trunc(exponent) == exponent && std::fabs(exponent) < 9007199254740992.0) {
+        return PyLong_FromDouble(exponent);
+    }
+    return PyFloat_FromDouble(exponent);
+}
+
+template <Result<std::string> (*Form)(const Quantity&)>
+PyObject* unit_form(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
+        return with_shared(self, [](const Quantity& q) { return str_or_raise(Form(q)); });
+    });
+}
+
+}  // namespace
+
+PyObject* tarvel_parse(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        std::string_view text;
+        if (!take_text(args, nargsf, kwnames, text)) return nullptr;
+        Result<Quantity> quantity = parse_quantity(text);
+        if (!quantity) return raise_error(quantity.error());
+        return new_tarvel(std::move(*quantity));
+    });
+}
+
+PyObject* log_tarvel_parse(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        std::string_view text;
+        if (!take_text(args, nargsf, kwnames, text)) return nullptr;
+        Result<LogQuantity> log = parse_log_quantity(text);
+        if (!log) return raise_error(log.error());
+        return new_log_tarvel(*log);
+    });
+}
+
+PyObject* tarvel_dimensions(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("dimensions", nargsf, kwnames)) return nullptr;
+        return with_shared(self, [](const Quantity& q) -> PyObject* {
+            PyRef result = PyRef::steal(PyDict_New());
+            if (!result) return nullptr;
+            for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
+                const double exponent = q.units.dimensions[i];
+                if (exponent == 0.0) continue;
+                PyRef value = PyRef::steal(exponent_object(exponent));
+                if (!value) return nullptr;
+                const std::string symbol(BASE_UNITS[i].symbol);
+                if (PyDict_SetItemString(result.get(), symbol.c_str(), value.get()) < 0) return nullptr;
+            }
+            return result.release();
+        });
+    });
+}
+
+PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<1> parameters{"is_compatible", {"other"}, 1};
+        std::array<PyObject*, 1> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        return with_shared(self, [&](const Quantity& q) -> PyObject* {
+            QuantityOperand other;
+            if (extract_unit_coercible(arguments[0], other, false) != Extraction::Ok) {
+                return add_argument_note("other");
+            }
+            return PyBool_FromLong(dimensions_equal(q.units.dimensions, other.get().units.dimensions) ? 1 : 0);
+        });
+    });
+}
+
+PyObject* tarvel_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("units", nargsf, kwnames)) return nullptr;
+        return with_shared(self, [](const Quantity& q) { return new_tarvel(Quantity{q.units, 1.0}); });
+    });
+}
+
+PyObject* tarvel_unit_text(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return unit_form<unit_text_of>("unit_text", self, nargsf, kwnames);
+}
+
+PyObject* tarvel_unit_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return unit_form<unit_latex_of>("unit_latex", self, nargsf, kwnames);
+}
+
+PyObject* tarvel_unit_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return unit_form<unit_descriptive_of>("unit_descriptive", self, nargsf, kwnames);
+}
+
+PyObject* tarvel_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
+        TarvelObject* object = as_tarvel(self);
+        ExclusiveAccess access(object->access);
+        if (!access) return raise_already_borrowed();
+        Result<std::string> text = latex_in_place(object->quantity);
+        if (!text) return raise_error(text.error());
+        return to_py_str("$" + *text + "$");
+    });
+}
+
+}  // namespace tarvel::py

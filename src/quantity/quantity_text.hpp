@@ -1,0 +1,51 @@
+#pragma once
+// Quantities read from text: an optional number in Python's float syntax, white space, then a unit
+// expression, also in the text form the library prints ("9.81 [m/s2]", "[m/s2]", "5 []").
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "error/tarvel_error.hpp"
+#include "quantity/log_quantity.hpp"
+#include "quantity/quantity.hpp"
+
+namespace tarvel {
+
+// A whole token read as Python's float() reads it (ASCII digits, "_" between digits, "inf",
+// "infinity", "nan" in any case, an optional sign); nothing otherwise.
+std::optional<double> read_python_float(std::string_view token);
+
+// Length of the decimal numeral (sign, digits, fraction, exponent) at the start of `text`; 0 when the
+// text does not start with one. Never takes "inf" or "nan".
+std::size_t scan_numeral(std::string_view text);
+
+struct QuantityText {
+    std::optional<double> number;  // nothing: magnitude 1
+    std::string_view unit;         // the unit part, brackets removed and trimmed; empty: unitless
+    bool bracketed = false;        // the unit part was written in brackets
+};
+
+// Splits a quantity text into its number and its unit part. The number is the first white-space
+// separated token when it reads as a float, or a numeral written right before the unit ("36km/hr").
+// UnreadableQuantity for an empty text or brackets out of place.
+Result<QuantityText> split_quantity_text(std::string_view text);
+
+// UnitNotFound with the unit part when it does not resolve.
+Result<Quantity> parse_quantity(std::string_view text);
+// The unit part names a logarithmic scale; LogUnitNotFound with it when it does not, UnreadableQuantity
+// when there is none.
+Result<LogQuantity> parse_log_quantity(std::string_view text);
+
+}  // namespace tarvel
+
+namespace tarvel {
+
+// The unit part of each text form of q, exactly as that form shows it after the number: str() and
+// repr() (fully simplified, "[m/s2]"), latex() and descriptive() (quick-simplified). q is unchanged.
+Result<std::string> unit_text_of(const Quantity& q);
+Result<std::string> unit_latex_of(const Quantity& q);
+Result<std::string> unit_descriptive_of(const Quantity& q);
+
+}  // namespace tarvel

@@ -1,0 +1,64 @@
+"""The documentation people read: the docstrings of the type stubs and the README's reference section
+describe every method of every class the stubs define, and their examples run."""
+
+import ast
+import doctest
+import pathlib
+import re
+
+import pytest
+
+import tarvel
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+STUBS = ast.parse((ROOT / "python" / "tarvel-stubs" / "__init__.pyi").read_text(encoding="utf-8"))
+README = (ROOT / "README.md").read_text(encoding="utf-8")
+CLASSES = [node for node in STUBS.body if isinstance(node, ast.ClassDef)]
+
+
+def methods(cls):
+    return [node for node in cls.body if isinstance(node, ast.FunctionDef)]
+
+
+def reference_section(name):
+    reference = README.split("\n## Reference\n", 1)[1].split("\n## ", 1)[0]
+    sections = dict(re.findall(r"^### (\w+)\n(.*?)(?=^### |\Z)", reference, flags=re.S | re.M))
+    assert name in sections, f"the README's reference has no section for {name}"
+    return sections[name]
+
+
+def test_stubs_define_the_module_classes():
+    assert [cls.name for cls in CLASSES] == [name for name in tarvel.__all__ if isinstance(getattr(tarvel, name), type)]
+
+
+@pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.name)
+def test_every_stub_method_has_a_docstring_with_an_example(cls):
+    assert ast.get_docstring(cls), cls.name
+    missing = [f.name for f in methods(cls) if not (doc := ast.get_docstring(f)) or ">>> " not in doc]
+    assert missing == []
+
+
+@pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.name)
+def test_readme_reference_lists_every_public_method_once(cls):
+    public = {f.name for f in methods(cls) if not f.name.startswith("_")}
+    lines = reference_section(cls.name).strip().splitlines()
+    listed = [re.match(r"^- `(?:\w+\.)?(\w+)\(.*?\)`: \S.*$", line) for line in lines]
+    assert all(listed), [line for line, match in zip(lines, listed) if not match]
+    names = [match.group(1) for match in listed]
+    assert len(names) == len(set(names))
+    assert set(names) == public
+
+
+def docstring_examples():
+    for cls in CLASSES:
+        for node in [cls, *methods(cls)]:
+            doc = ast.get_docstring(node)
+            if doc and ">>> " in doc:
+                yield pytest.param(doc, id=f"{cls.name}.{getattr(node, 'name', '')}")
+
+
+@pytest.mark.parametrize("doc", list(docstring_examples()))
+def test_stub_examples_run(doc):
+    globs = {name: getattr(tarvel, name) for name in tarvel.__all__}
+    test = doctest.DocTestParser().get_doctest(doc, globs, "stub docstring", None, 0)
+    assert doctest.DocTestRunner().run(test).failed == 0
