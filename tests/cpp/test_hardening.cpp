@@ -82,7 +82,9 @@ TEST_CASE("quoted texts show every byte") {
     using namespace std::string_literals;
     CHECK(tarvel::quoted("bel") == "'bel'");
     CHECK(tarvel::quoted("bel\0x"s) == "'bel\\x00x'");
-    CHECK(tarvel::quoted("a\n\x7f'\\") == "'a\\x0a\\x7f\\'\\\\'");
+    // Python's choice of quotes: a single quote inside makes them double.
+    CHECK(tarvel::quoted("a\n\x7f'\\") == "\"a\\x0a\\x7f'\\\\\"");
+    CHECK(tarvel::quoted("'\"") == "'\\'\"'");
     CHECK(tarvel::quoted("µm") == "'µm'");
 }
 

@@ -67,7 +67,7 @@ def test_log_parse_reads_number_and_scale(text, expected):
         (Tarvel.parse, "2 m/m", LookupError, "Unit m/m not found"),
         (Tarvel.parse, "1.2.3 m", ValueError, "could not read a quantity from '1.2.3 m'"),
         (Tarvel.parse, "", ValueError, "could not read a quantity from ''"),
-        (Tarvel.parse, " \t", ValueError, "could not read a quantity from ' \t'"),
+        (Tarvel.parse, " \t", ValueError, "could not read a quantity from ' \\x09'"),
         (Tarvel.parse, "3 [m", ValueError, "could not read a quantity from '3 [m'"),
         (Tarvel.parse, "3 [m] s", ValueError, "could not read a quantity from '3 [m] s'"),
         (Tarvel.parse, "3 [[m]]", ValueError, "could not read a quantity from '3 [[m]]'"),

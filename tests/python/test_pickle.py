@@ -228,7 +228,7 @@ def test_tampered_tarvel_state_is_refused(bad, error, message):
         ((1, "decibels", 1.0), ValueError, "unknown scale 'decibels'"),
         # The whole text, with NUL and other control characters visible.
         ((1, "bel\x00x", 1.0), ValueError, "unknown scale 'bel\\x00x'"),
-        ((1, "bel\n\x7f'\\", 1.0), ValueError, "unknown scale 'bel\\x0a\\x7f\\'\\\\'"),
+        ((1, "bel\n\x7f'\\", 1.0), ValueError, "unknown scale \"bel\\x0a\\x7f'\\\\\""),
         ((1, None, 1.0), TypeError, "the scale must be a str, not 'NoneType'"),
         ((1, "decibel", 1), TypeError, "the power must be a float, not 'int'"),
     ],
