@@ -247,3 +247,17 @@ TEST_CASE("a dimension the cache lost to rounding is taken from the map") {
     CHECK(tarvel::first_inconsistent_dimension(fractional.unit_map, fractional.dimensions) ==
           tarvel::DIMENSION_COUNT);
 }
+
+TEST_CASE("collections of whole exponents keep an exact vector without the exact summation") {
+    const UnitCollection parsed = *UnitCollection::from_unit_name("kg.m2/s2.N");
+    CHECK(parsed.whole_terms);
+    const UnitCollection chain = pow(div(mul(parsed, one("J")), pow(one("ft"), 3.0)), -2.0);
+    REQUIRE(chain.whole_terms);
+    for (std::size_t k = 0; k < tarvel::DIMENSION_COUNT; ++k) {
+        CHECK(tarvel::carried_dimension(chain.unit_map, k) == chain.dimensions[k]);
+    }
+    // A fractional or huge exponent leaves the vector to the checked path.
+    CHECK_FALSE(pow(parsed, 0.5).whole_terms);
+    CHECK_FALSE(mul(parsed, pow(one("m"), 9007199254740992.0)).whole_terms);
+    CHECK(tarvel::simplify(chain).dimensions == chain.dimensions);
+}
