@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "collection_support.hpp"
+#include "unit/simplify.hpp"
 #include "unit/unit_collection.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
 
