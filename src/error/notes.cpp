@@ -23,20 +23,30 @@ std::string note_hint(Hint hint) {
         case Hint::Exponent:
             return "an exponent is one digit right after its unit ('m2'); a negative one goes after the "
                    "'/' ('1/s')";
-        case Hint::Separator: return "terms are joined with '.' ('kg.m')";
-        case Hint::OneSlash: return "an expression has at most one '/': every term after it is in the denominator";
+        case Hint::Separator:
+            return "terms are joined with '.' ('kg.m')";
+        case Hint::OneSlash:
+            return "an expression has at most one '/': every term after it is in the denominator";
         case Hint::Brackets:
             return "an expression has no brackets: every term after the '/' is in the denominator";
-        case Hint::Hour: return "'h' is the prefix hecto; the hour is 'hr'";
-        case Hint::Micro: return "the prefix micro is written 'u' ('um', 'us')";
-        case Hint::Plural: return "unit names are singular ('meter', 'liter')";
-        case Hint::Spelling: return "'liter' is spelt with 'er' ('metre' is also accepted)";
+        case Hint::Hour:
+            return "'h' is the prefix hecto; the hour is 'hr'";
+        case Hint::Micro:
+            return "the prefix micro is written 'u' ('um', 'us')";
+        case Hint::Plural:
+            return "unit names are singular ('meter', 'liter')";
+        case Hint::Spelling:
+            return "'liter' is spelt with 'er' ('metre' is also accepted)";
         case Hint::Temperature:
             return "degrees Celsius and Fahrenheit are '°C' or 'deg C' and '°F' or 'deg F'; kelvin is 'K'";
-        case Hint::Abbreviation: return "a speed is written as a quotient of units ('mi/hr', 'km/hr')";
-        case Hint::Spaces: return "terms have no spaces around them ('kg.m', not 'kg . m')";
-        case Hint::TimeSymbol: return "the second, the minute and the hour are 's', 'min' and 'hr'";
-        case Hint::Case: return "unit names and symbols are case-sensitive";
+        case Hint::Abbreviation:
+            return "a speed is written as a quotient of units ('mi/hr', 'km/hr')";
+        case Hint::Spaces:
+            return "terms have no spaces around them ('kg.m', not 'kg . m')";
+        case Hint::TimeSymbol:
+            return "the second, the minute and the hour are 's', 'min' and 'hr'";
+        case Hint::Case:
+            return "unit names and symbols are case-sensitive";
     }
     return {};
 }

@@ -10,19 +10,19 @@ namespace tarvel {
 
 // Why a suggested spelling differs from what was written.
 enum class Hint : unsigned char {
-    Exponent,     // "m^2", "m**2", "s^-1"
-    Separator,    // "kg*m", "kg m", "kg·m"
-    OneSlash,     // "m/s/s"
-    Brackets,     // "J/(kg.K)"
-    Hour,         // "h" is hecto
-    Micro,        // "µ", "μ"
-    Plural,       // "meters"
-    Spelling,     // "litre"
-    Temperature,  // "degC", "°K"
-    Abbreviation, // "mph", "kph"
-    TimeSymbol,   // "sec"
-    Spaces,       // "kg . m"
-    Case,         // "KM", "Meter"
+    Exponent,      // "m^2", "m**2", "s^-1"
+    Separator,     // "kg*m", "kg m", "kg·m"
+    OneSlash,      // "m/s/s"
+    Brackets,      // "J/(kg.K)"
+    Hour,          // "h" is hecto
+    Micro,         // "µ", "μ"
+    Plural,        // "meters"
+    Spelling,      // "litre"
+    Temperature,   // "degC", "°K"
+    Abbreviation,  // "mph", "kph"
+    TimeSymbol,    // "sec"
+    Spaces,        // "kg . m"
+    Case,          // "KM", "Meter"
 };
 
 // "'hourr' is not a unit"

@@ -1,8 +1,8 @@
 #include "error/tarvel_error.hpp"
 
-#include "error/notes.hpp"
-
 #include <utility>
+
+#include "error/notes.hpp"
 
 namespace tarvel {
 

@@ -52,7 +52,8 @@ void add_notes(const std::vector<std::string>& notes) {
     if (value) {
         for (const std::string& note : notes) {
             PyRef text = PyRef::steal(to_py_str(note));
-            PyRef result = text ? PyRef::steal(PyObject_CallMethod(value, "add_note", "O", text.get())) : PyRef();
+            PyRef result =
+                text ? PyRef::steal(PyObject_CallMethod(value, "add_note", "O", text.get())) : PyRef();
             if (!result) PyErr_Clear();
         }
     }

@@ -110,7 +110,8 @@ PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t
             if (extract_unit_coercible(arguments[0], other, false) != Extraction::Ok) {
                 return add_argument_note("other");
             }
-            return PyBool_FromLong(dimensions_equal(q.units.dimensions, other.get().units.dimensions) ? 1 : 0);
+            return PyBool_FromLong(dimensions_equal(q.units.dimensions, other.get().units.dimensions) ? 1
+                                                                                                      : 0);
         });
     });
 }

@@ -21,7 +21,8 @@ PyObject* tarvel_units(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
 // descriptive(); the instance is not changed.
 PyObject* tarvel_unit_text(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
 PyObject* tarvel_unit_latex(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
-PyObject* tarvel_unit_descriptive(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
+PyObject* tarvel_unit_descriptive(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                                  PyObject* kwnames);
 // _repr_latex_($self): latex() between "$" signs, for notebooks; changes the instance as latex() does.
 PyObject* tarvel_repr_latex(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
 

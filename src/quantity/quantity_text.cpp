@@ -91,7 +91,8 @@ bool same_terms(const UnitCollection& a, const UnitCollection& b) {
         for (const UnitEntry& entry : x.unit_map) {
             if (entry.exponent == 0.0) continue;
             bool found = false;
-            for (const UnitEntry& other : y.unit_map) found = found || (other.unit == entry.unit && other.exponent == entry.exponent);
+            for (const UnitEntry& other : y.unit_map)
+                found = found || (other.unit == entry.unit && other.exponent == entry.exponent);
             if (!found) return false;
         }
         return true;

@@ -220,6 +220,7 @@ UnitCollection cancel_pairs(const UnitCollection& input) {
     if (first_inconsistent_dimension(result.unit_map, input.dimensions) != DIMENSION_COUNT) return input;
     // Callers compare vectors exactly: the result must carry the input's.
     result.dimensions = input.dimensions;
+    result.whole_terms = false;
     return result;
 }
 

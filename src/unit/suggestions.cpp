@@ -156,17 +156,12 @@ std::optional<Fixed> fix_name(std::string_view name) {
             forms.emplace_back(std::move(spelt), hints | hint_bit(Hint::Spelling));
         }
         for (auto& [candidate, candidate_hints] : forms) {
-            if (candidate != name) {
-                if (auto fixed = respelled(candidate, candidate_hints)) return fixed;
-            } else {
-                for (const Respelling& row : RESPELLINGS) {
-                    if (row.from == candidate) return Fixed{std::string(row.to), candidate_hints | hint_bit(row.hint)};
-                }
-            }
+            if (auto fixed = respelled(candidate, candidate_hints)) return fixed;
             // Plurals: "meters", "inches", "centuries".
             const HintSet plural = candidate_hints | hint_bit(Hint::Plural);
             if (candidate.ends_with("ies")) {
-                if (auto fixed = respelled(candidate.substr(0, candidate.size() - 3) + "y", plural)) return fixed;
+                if (auto fixed = respelled(candidate.substr(0, candidate.size() - 3) + "y", plural))
+                    return fixed;
             }
             if (candidate.ends_with("es")) {
                 if (auto fixed = respelled(candidate.substr(0, candidate.size() - 2), plural)) return fixed;
@@ -213,7 +208,8 @@ void consider(std::vector<Candidate>& out, std::string_view text, std::string_vi
     if (size + limit < lower_text.size() || lower_text.size() + limit < size) return;
     const std::size_t distance = edit_distance(lower_text, key.lower, limit);
     if (distance > limit) return;
-    const bool same_case = distance == 0 ? text == key.text : edit_distance(text, key.text, distance) <= distance;
+    const bool same_case =
+        distance == 0 ? text == key.text : edit_distance(text, key.text, distance) <= distance;
     std::string suggestion(key.prefix);
     suggestion += key.text;
     out.push_back(Candidate{std::move(suggestion), distance * 2 + (same_case ? 0 : 1), order});
@@ -393,7 +389,8 @@ std::optional<Expression> read_leniently(std::string_view text) {
     Expression expression;
     std::string s(trim_white_space(text));
     if (s.find("**") != std::string::npos) s = replace_all(s, "**", "^");
-    for (std::string_view times : {std::string_view("*"), std::string_view("\u00B7"), std::string_view("\u22C5")}) {
+    for (std::string_view times :
+         {std::string_view("*"), std::string_view("\u00B7"), std::string_view("\u22C5")}) {
         if (s.find(times) == std::string::npos) continue;
         s = replace_all(s, times, ".");
         expression.hints |= hint_bit(Hint::Separator);
@@ -407,7 +404,8 @@ std::optional<Expression> read_leniently(std::string_view text) {
             const std::string_view written = token;
             token = trim_white_space(token);
             // Only a space between two terms matters: pieces.size() > 1 or more than one token.
-            if (token != written && !token.empty() && (pieces.size() > 1 || pieces[i].find('.') != std::string_view::npos)) {
+            if (token != written && !token.empty() &&
+                (pieces.size() > 1 || pieces[i].find('.') != std::string_view::npos)) {
                 expression.hints |= hint_bit(Hint::Spaces);
             }
             if (token.empty() || token == "1") continue;
@@ -433,7 +431,8 @@ std::optional<std::string> render(const Expression& expression) {
     for (std::size_t side = 0; side < 2; ++side) {
         std::vector<Term> merged;
         for (const Term& term : expression.sides[side]) {
-            auto same = std::find_if(merged.begin(), merged.end(), [&](const Term& m) { return m.name == term.name; });
+            auto same = std::find_if(merged.begin(), merged.end(),
+                                     [&](const Term& m) { return m.name == term.name; });
             if (same == merged.end()) {
                 merged.push_back(term);
             } else {

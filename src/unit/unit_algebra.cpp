@@ -17,8 +17,9 @@ namespace {
 // tested for a zero exponent, so zero-exponent entries that only the left operand holds survive.
 // Returns false when the merged exponent does not represent the two it sums: one of them vanished in
 // rounding (1 + 1e-300 == 1, 2**53 + 1 == 2**53) or the sum overflowed.
+// `whole` is cleared when the resulting exponent is not a small whole number.
 template <class Unit>
-bool merge_entry(UnitMap& map, Unit&& unit, double exponent, bool divide) {
+bool merge_entry(UnitMap& map, Unit&& unit, double exponent, bool divide, bool& whole) {
     const std::size_t index = map.find(unit);
     if (index == UnitMap::npos) {
         const double inserted = divide ? -exponent : exponent;
@@ -32,6 +33,7 @@ bool merge_entry(UnitMap& map, Unit&& unit, double exponent, bool divide) {
     merged = before + added;
     const bool kept = (std::isfinite(merged) || !std::isfinite(before) || !std::isfinite(added)) &&
                       (merged != before || added == 0.0) && (merged != added || before == 0.0);
+    whole = whole && is_small_whole_exponent(merged);
     if (merged == 0.0) map.erase_at(index);
     return kept;
 }
@@ -120,6 +122,19 @@ double carried_dimension(const UnitMap& map, std::size_t k) noexcept {
     return std::ldexp(carried_sum(map, k, -SHIFT), SHIFT);
 }
 
+bool is_small_whole_exponent(double x) noexcept {
+    // Terms up to 2**24 x 256: sums of up to 2**20 of them are exact.
+    return std::fabs(x) <= 16777216.0 && static_cast<double>(static_cast<std::int32_t>(x)) == x;
+}
+
+bool has_small_whole_dimensions(const SingleUnit& unit) noexcept {
+    for (double dimension : unit.dimensions()) {
+        const bool small = std::fabs(dimension) <= 256.0;
+        if (!small || static_cast<double>(static_cast<std::int32_t>(dimension)) != dimension) return false;
+    }
+    return true;
+}
+
 bool dimension_agrees(double cached, double carried) noexcept {
     return cached == carried || std::fabs(cached - carried) <= DIMENSION_ROUNDING * std::fabs(carried);
 }
@@ -133,22 +148,6 @@ std::size_t first_inconsistent_dimension(const UnitMap& map, const Dimensions& c
 
 namespace {
 
-bool is_small_whole(double x, double bound) noexcept {
-    return std::fabs(x) <= bound && static_cast<double>(static_cast<std::int64_t>(x)) == x;
-}
-
-// Whether every term (exponent times a dimension of the unit) of the map is a whole number small enough
-// that every sum of them is exact: the ordinary case, decided without the exact summation.
-bool whole_terms(const UnitMap& map) noexcept {
-    for (const UnitEntry& entry : map) {
-        if (!is_small_whole(entry.exponent, 16777216.0)) return false;
-        for (double dimension : entry.unit.dimensions()) {
-            if (!is_small_whole(dimension, 256.0)) return false;
-        }
-    }
-    return true;
-}
-
 // The cached vector of a product, quotient or power is summed from the operands' vectors, along another
 // path than the map's own sum, so rounding can set them apart. Apart by no more than a rounding of what
 // the map carries, the cache is kept (it stays consistent with the operands' own vectors, which
@@ -156,19 +155,7 @@ bool whole_terms(const UnitMap& map) noexcept {
 // 2**53 cancelled later): the map is what the quantity shows, so its sum replaces the cache. False when
 // a component is not finite.
 bool reconcile_dimensions(UnitCollection& units) noexcept {
-    if (whole_terms(units.unit_map)) {
-        // Every sum of such terms is exact, in any order: the cache is what the map carries, or the cache
-        // lost a contribution on its way (2**53 + 1) and the map's sum replaces it.
-        Dimensions sum{};
-        for (const UnitEntry& entry : units.unit_map) {
-            const Dimensions& unit_dimensions = entry.unit.dimensions();
-            for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) sum[k] += entry.exponent * unit_dimensions[k];
-        }
-        for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
-            if (units.dimensions[k] != sum[k]) units.dimensions[k] = sum[k] + 0.0;
-        }
-        return true;
-    }
+    if (units.whole_terms) return true;
     bool finite = true;
     for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
         double& cached = units.dimensions[k];
@@ -186,9 +173,12 @@ bool reconcile_dimensions(UnitCollection& units) noexcept {
 UnitCollection combine(const UnitCollection& a, const UnitCollection& b, bool divide, bool& exact) {
     UnitCollection result{a.unit_map, a.dimensions, a.factor};
     exact = true;
+    // Sums of small whole numbers are exact: the vector of two such operands needs no check.
+    bool whole = a.whole_terms && b.whole_terms;
     for (const UnitEntry& entry : b.unit_map) {
-        exact = merge_entry(result.unit_map, entry.unit, entry.exponent, divide) && exact;
+        exact = merge_entry(result.unit_map, entry.unit, entry.exponent, divide, whole) && exact;
     }
+    result.whole_terms = whole;
     merge_aggregates(result, b.dimensions, b.factor, divide);
     // 0 x inf: one factor underflowed and the other overflowed; the map's own product decides.
     if (std::isnan(result.factor) && !std::isnan(a.factor) && !std::isnan(b.factor)) {
@@ -236,15 +226,18 @@ UnitCollection raised(const UnitCollection& a, double power, bool& exact) {
     // 1 to any power is exactly 1 (NaN powers included); base units skip the call.
     UnitCollection result{a.unit_map, {}, a.factor == 1.0 ? 1.0 : std::pow(a.factor, power)};
     exact = true;
+    bool whole = a.whole_terms && is_small_whole_exponent(power);
     for (UnitEntry& entry : result.unit_map) {
         const double before = entry.exponent;
         entry.exponent = scale_unless_zero(before, power);
+        whole = whole && is_small_whole_exponent(entry.exponent);
         exact = exact && std::isfinite(entry.exponent) &&
                 (entry.exponent != 0.0 || before == 0.0 || power == 0.0);
     }
     for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
         result.dimensions[i] = scale_unless_zero(a.dimensions[i], power);
     }
+    result.whole_terms = whole;
     // A factor that had underflowed or overflowed says nothing about its power (0 ** 1e-300 is 0, but
     // 0.3048 ** (2**53 * 1e-300) is 1), and a large power magnifies the factor's rounding (0.3048 ** 1e-300
     // is 1): the map's own product decides.
@@ -281,8 +274,11 @@ void multiply_by_unit_power_internal(UnitCollection& accumulator, SingleUnit uni
     // of a plain term.
     const double factor =
         exponent == 1.0 || unit.factor() == 1.0 ? unit.factor() : std::pow(unit.factor(), exponent);
+    bool whole =
+        accumulator.whole_terms && is_small_whole_exponent(exponent) && has_small_whole_dimensions(unit);
     // The power of the single-unit collection: its one exponent 1.0 becomes `exponent` exactly.
-    merge_entry(accumulator.unit_map, std::move(unit), exponent, divide);
+    merge_entry(accumulator.unit_map, std::move(unit), exponent, divide, whole);
+    accumulator.whole_terms = whole;
     merge_aggregates(accumulator, powered, factor, divide);
 }
 
@@ -294,6 +290,10 @@ UnitCollection get_base_units(const UnitCollection& a) {
     }
     result.dimensions = a.dimensions;
     result.factor = 1.0;
+    result.whole_terms = a.whole_terms;
+    for (double component : a.dimensions) {
+        result.whole_terms = result.whole_terms && is_small_whole_exponent(component);
+    }
     return result;
 }
 

@@ -15,6 +15,7 @@ UnitCollection UnitCollection::single(const SingleUnit& unit) {
     result.unit_map.push_back(unit, 1.0);
     result.dimensions = unit.dimensions();
     result.factor = unit.factor();
+    result.whole_terms = has_small_whole_dimensions(unit);
     return result;
 }
 
@@ -40,7 +41,10 @@ double factor_through_logarithms(const UnitMap& map, double fallback) noexcept {
 
 UnitCollection UnitCollection::from_single_unit_hashmap(UnitMap map) {
     UnitCollection result;
+    result.whole_terms = true;
     for (const UnitEntry& entry : map) {
+        result.whole_terms = result.whole_terms && is_small_whole_exponent(entry.exponent) &&
+                             has_small_whole_dimensions(entry.unit);
         const Dimensions& unit_dimensions = entry.unit.dimensions();
         for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
             result.dimensions[i] += entry.exponent * unit_dimensions[i];
@@ -104,6 +108,7 @@ std::optional<UnitCollection> UnitCollection::from_unit_name(std::string_view te
 
     // Built in place in the result, so returning it moves nothing.
     std::optional<UnitCollection> result(std::in_place);
+    result->whole_terms = true;
     if (!read_side(numerator, false, *result) || !read_side(denominator, true, *result) ||
         result->unit_map.empty()) {
         result.reset();

@@ -17,9 +17,17 @@ struct UnitCollection {
     UnitMap unit_map;
     Dimensions dimensions{};
     double factor = 1.0;
+    // Every exponent and every dimension of the units is a small whole number and `dimensions` is exactly
+    // the sum the map carries: the algebra then keeps the vector exact without checking it. False when
+    // not known.
+    bool whole_terms = false;
 
     // No entries, all-zero dimensions, factor 1.
-    static UnitCollection empty() { return UnitCollection{}; }
+    static UnitCollection empty() {
+        UnitCollection result;
+        result.whole_terms = true;
+        return result;
+    }
     // The unit with exponent 1; dimensions and factor copied from it.
     static UnitCollection single(const SingleUnit& unit);
     // Takes the map and computes the aggregates from it (factor with C pow, in map order).
@@ -43,6 +51,10 @@ Result<UnitCollection> checked_pow(const UnitCollection& a, double power);
 // Component k of the dimension vector a map carries: the sum of exponent times the unit's dimension over
 // its entries, computed exactly and rounded once.
 double carried_dimension(const UnitMap& map, std::size_t k) noexcept;
+// Whether x is a whole number within the bound below which exponents and dimensions count as small.
+bool is_small_whole_exponent(double x) noexcept;
+bool has_small_whole_dimensions(const SingleUnit& unit) noexcept;
+
 // How far a cached dimension component may be from what the map carries, relative to that: the rounding
 // of sums taken in another order, far below any real mismatch.
 inline constexpr double DIMENSION_ROUNDING = 1e-13;

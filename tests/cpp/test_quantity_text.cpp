@@ -16,10 +16,14 @@ TEST_CASE("numbers are read as Python's float() reads them") {
         const char* text;
         double value;
     } cases[] = {
-        {"0", 0.0},        {"-0", -0.0},     {"+1.5", 1.5},    {".5", 0.5},          {"5.", 5.0},
-        {"1_000", 1000.0}, {"1e3", 1000.0},  {"1E-3", 0.001},  {"2.5e+2", 250.0},    {"inf", inf},
-        {"-Infinity", -inf}, {"1e400", inf}, {"-1e-400", -0.0}, {"0.1", 0.1},        {"9.81", 9.81},
-        {"123456789012345678901234567890", 1.2345678901234568e29},
+        {"0", 0.0},          {"-0", -0.0},
+        {"+1.5", 1.5},       {".5", 0.5},
+        {"5.", 5.0},         {"1_000", 1000.0},
+        {"1e3", 1000.0},     {"1E-3", 0.001},
+        {"2.5e+2", 250.0},   {"inf", inf},
+        {"-Infinity", -inf}, {"1e400", inf},
+        {"-1e-400", -0.0},   {"0.1", 0.1},
+        {"9.81", 9.81},      {"123456789012345678901234567890", 1.2345678901234568e29},
     };
     for (const auto& c : cases) {
         CAPTURE(c.text);
@@ -42,10 +46,16 @@ TEST_CASE("a quantity text splits into its number and its unit part") {
         const char* unit;
         bool bracketed;
     } cases[] = {
-        {"9.81 m/s2", 9.81, "m/s2", false},  {"9.81 [m/s2]", 9.81, "m/s2", true}, {"[m/s2]", std::nullopt, "m/s2", true},
-        {"5 []", 5.0, "", true},             {"5", 5.0, "", false},              {"km", std::nullopt, "km", false},
-        {"36km/hr", 36.0, "km/hr", false},   {"nanometer", std::nullopt, "nanometer", false},
-        {" 2  fl oz ", 2.0, "fl oz", false}, {"1/s", 1.0, "/s", false},
+        {"9.81 m/s2", 9.81, "m/s2", false},
+        {"9.81 [m/s2]", 9.81, "m/s2", true},
+        {"[m/s2]", std::nullopt, "m/s2", true},
+        {"5 []", 5.0, "", true},
+        {"5", 5.0, "", false},
+        {"km", std::nullopt, "km", false},
+        {"36km/hr", 36.0, "km/hr", false},
+        {"nanometer", std::nullopt, "nanometer", false},
+        {" 2  fl oz ", 2.0, "fl oz", false},
+        {"1/s", 1.0, "/s", false},
     };
     for (const auto& c : cases) {
         CAPTURE(c.text);
@@ -78,8 +88,10 @@ TEST_CASE("edit distance counts insertions, deletions, substitutions and adjacen
         const char* b;
         std::size_t distance;
     } cases[] = {
-        {"", "", 0},      {"meter", "meter", 0}, {"hourr", "hour", 1}, {"meetr", "meter", 1},
-        {"mter", "meter", 1}, {"kg", "Kg", 1},   {"abc", "", 3},       {"planck constant", "planck's constant", 2},
+        {"", "", 0},          {"meter", "meter", 0},
+        {"hourr", "hour", 1}, {"meetr", "meter", 1},
+        {"mter", "meter", 1}, {"kg", "Kg", 1},
+        {"abc", "", 3},       {"planck constant", "planck's constant", 2},
     };
     for (const auto& c : cases) {
         CAPTURE(c.a);

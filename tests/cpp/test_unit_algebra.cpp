@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "collection_support.hpp"
+#include "unit/simplify.hpp"
 #include "unit/unit_collection.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
 
@@ -246,4 +247,18 @@ TEST_CASE("a dimension the cache lost to rounding is taken from the map") {
     const UnitCollection fractional = mul(pow(one("m"), 0.1), pow(one("ft"), 0.2));
     CHECK(tarvel::first_inconsistent_dimension(fractional.unit_map, fractional.dimensions) ==
           tarvel::DIMENSION_COUNT);
+}
+
+TEST_CASE("collections of whole exponents keep an exact vector without the exact summation") {
+    const UnitCollection parsed = *UnitCollection::from_unit_name("kg.m2/s2.N");
+    CHECK(parsed.whole_terms);
+    const UnitCollection chain = pow(div(mul(parsed, one("J")), pow(one("ft"), 3.0)), -2.0);
+    REQUIRE(chain.whole_terms);
+    for (std::size_t k = 0; k < tarvel::DIMENSION_COUNT; ++k) {
+        CHECK(tarvel::carried_dimension(chain.unit_map, k) == chain.dimensions[k]);
+    }
+    // A fractional or huge exponent leaves the vector to the checked path.
+    CHECK_FALSE(pow(parsed, 0.5).whole_terms);
+    CHECK_FALSE(mul(parsed, pow(one("m"), 9007199254740992.0)).whole_terms);
+    CHECK(tarvel::simplify(chain).dimensions == chain.dimensions);
 }
