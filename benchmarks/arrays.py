@@ -217,7 +217,7 @@ def print_table(header, rows):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--json", metavar="PATH", help="also write the results as JSON")
-    parser.add_argument("--repeats", type=int, default=7, help="timed passes per measurement (median)")
+    parser.add_argument("--repeats", type=int, default=9, help="timed passes per measurement (median)")
     parser.add_argument("--pass-seconds", type=float, default=0.04, help="target duration of one pass")
     parser.add_argument("--quick", action="store_true", help="fewer repeats and a smaller large size")
     args = parser.parse_args(argv)
