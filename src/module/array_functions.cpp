@@ -50,6 +50,7 @@ enum class ResultUnits : unsigned char {
     ValuePerSpacing,       // gradient: value units over each axis's spacing units
     Histogram,             // counts (in the weights' units, per value unit with density) and edges
     EachOwn,               // one result per Own argument, in that argument's units
+    FirstValue,            // values first, then indices or counts (unique with its flags)
 };
 
 struct Rule {
@@ -101,9 +102,19 @@ constexpr Rule RULES[] = {
     {"argsort", PLAIN, "a:v axis kind order * stable"},
     {"searchsorted", PLAIN, "a:v v:v side sorter"},
     {"take", VALUE, "a:v indices axis out:o mode"},
+    {"partition", VALUE, "a:v kth axis kind order"},
+    {"argpartition", PLAIN, "a:v kth axis kind order"},
+    {"select", VALUE, "condlist:p choicelist:s default:v"},
     {"nonzero", PLAIN, "a:v"},
     {"argwhere", PLAIN, "a:v"},
     {"count_nonzero", PLAIN, "a:v axis * keepdims"},
+    // Sets
+    {"unique", ResultUnits::FirstValue, "ar:v return_index return_inverse return_counts axis * equal_nan sorted"},
+    {"intersect1d", ResultUnits::FirstValue, "ar1:v ar2:v assume_unique return_indices"},
+    {"union1d", VALUE, "ar1:v ar2:v"},
+    {"setdiff1d", VALUE, "ar1:v ar2:v assume_unique"},
+    {"setxor1d", VALUE, "ar1:v ar2:v assume_unique"},
+    {"isin", PLAIN, "element:v test_elements:v assume_unique invert * kind"},
     // Reductions and statistics
     {"sum", VALUE, REDUCE},
     {"nansum", VALUE, REDUCE},
@@ -124,6 +135,9 @@ constexpr Rule RULES[] = {
     {"argmax", PLAIN, ARG_EXTREMUM},
     {"nanargmin", PLAIN, ARG_EXTREMUM},
     {"nanargmax", PLAIN, ARG_EXTREMUM},
+    // Weights are pure numbers, so the sum of weights that `returned` adds is one too.
+    {"average", ResultUnits::FirstValue, "a:v axis weights:p returned * keepdims"},
+    {"corrcoef", PLAIN, "x:u y:u rowvar * dtype"},
     {"median", VALUE, MEDIAN},
     {"nanmedian", VALUE, MEDIAN},
     {"percentile", VALUE, PERCENTILE},
@@ -137,6 +151,7 @@ constexpr Rule RULES[] = {
     {"histogram", ResultUnits::Histogram, "a:v bins:b range:s density weights:u"},
     // Calculus and sampling
     {"diff", VALUE, "a:v n axis prepend:v append:v"},
+    {"ediff1d", VALUE, "ary:v to_end:v to_begin:v"},
     {"gradient", ResultUnits::ValuePerSpacing, "f:v *varargs:u * axis edge_order"},
     {"trapezoid", ResultUnits::ValueTimesCoordinate, "y:v x:c dx:c axis"},
     {"trapz", ResultUnits::ValueTimesCoordinate, "y:v x:c dx:c axis"},
@@ -159,6 +174,7 @@ constexpr Rule RULES[] = {
     // Rounding and cleaning
     {"round", VALUE, "a:v decimals out:o"},
     {"around", VALUE, "a:v decimals out:o"},
+    {"fix", VALUE, "x:v out:o"},
     {"nan_to_num", VALUE, "x:v copy nan:v posinf:v neginf:v"},
     // Shape
     {"reshape", VALUE, "a:v shape order * newshape copy"},
@@ -235,6 +251,9 @@ std::nullptr_t raise_bad_dtype(const char* function, PyObject* dtype) {
 
 // --- The compiled table ------------------------------------------------------------------------------
 
+// The most parameters a row may name (no NumPy function in the table has more).
+constexpr std::size_t MAX_PARAMETERS = 12;
+
 struct Parameter {
     std::string name;
     PyRef key;  // the name as an interned str, for keyword look-ups
@@ -294,6 +313,7 @@ bool compile_signature(const Rule& rule, CompiledRule& out) {
         }
         out.parameters.push_back(std::move(parameter));
     }
+    if (out.parameters.size() > MAX_PARAMETERS) throw InternalError("too many parameters in an array function rule");
     return true;
 }
 
@@ -303,6 +323,7 @@ struct NumpyObjects {
     PyRef no_value;     // numpy._NoValue, the "not given" default of many parameters
     PyRef float64;      // dtypes
     PyRef float32;
+    PyRef dtype_name;   // "dtype", interned
     std::vector<CompiledRule> rules;
     std::unordered_map<PyObject*, const CompiledRule*> by_function;  // keys held by `functions`
     std::vector<PyRef> functions;
@@ -321,7 +342,8 @@ const NumpyObjects* numpy_objects() {
     if (!made->ndarray || !made->no_value || !dtype) return nullptr;
     made->float64 = PyRef::steal(PyObject_CallFunction(dtype.get(), "s", "float64"));
     made->float32 = PyRef::steal(PyObject_CallFunction(dtype.get(), "s", "float32"));
-    if (!made->float64 || !made->float32) return nullptr;
+    made->dtype_name = PyRef::steal(PyUnicode_InternFromString("dtype"));
+    if (!made->float64 || !made->float32 || !made->dtype_name) return nullptr;
     made->rules.reserve(std::size(RULES));
     for (const Rule& rule : RULES) {
         PyRef function = PyRef::steal(PyObject_GetAttrString(numpy.get(), rule.function));
@@ -364,7 +386,7 @@ struct Binding {
     std::optional<UnitCollection> coordinate_units;
     std::vector<UnitCollection> own_units;
     PyObject* out = nullptr;             // borrowed
-    std::vector<PyObject*> given;        // borrowed, by parameter; nullptr when not given
+    std::array<PyObject*, MAX_PARAMETERS> given{};  // borrowed, by parameter; nullptr when not given
 
     const char* function() const noexcept { return rule.rule->function; }
     bool absent(PyObject* value) const noexcept { return value == Py_None || value == numpy.no_value.get(); }
@@ -469,7 +491,7 @@ PyRef convert(PyObject* value, const Parameter* parameter, Py_ssize_t position, 
 // An ndarray of magnitudes a TarvelArray can hold: float64 and float32 as they are, integers and
 // booleans as float64.
 PyRef float_magnitudes(PyObject* array, const Binding& binding) {
-    PyRef dtype = PyRef::steal(PyObject_GetAttrString(array, "dtype"));
+    PyRef dtype = PyRef::steal(PyObject_GetAttr(array, binding.numpy.dtype_name.get()));
     if (!dtype) return {};
     if (dtype.get() == binding.numpy.float64.get() || dtype.get() == binding.numpy.float32.get()) {
         return PyRef::borrow(array);
@@ -602,6 +624,18 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
                 true, binding);
         }
         case ResultUnits::Histogram: return histogram_result(result, binding, value_units);
+        case ResultUnits::FirstValue: {
+            if (!PyTuple_CheckExact(result)) return attach_one(result, value_units, false, binding);
+            PyRef attached = PyRef::steal(PyTuple_New(PyTuple_GET_SIZE(result)));
+            if (!attached) return {};
+            for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(result); ++i) {
+                PyObject* item = PyTuple_GET_ITEM(result, i);
+                PyRef element = i == 0 ? attach_one(item, value_units, false, binding) : PyRef::borrow(item);
+                if (!element) return {};
+                PyTuple_SET_ITEM(attached.get(), i, element.release());
+            }
+            return attached;
+        }
         case ResultUnits::EachOwn:
             if (binding.own_units.empty()) return PyRef::borrow(result);
             return attach(
@@ -663,7 +697,7 @@ const Parameter* parameter_named(const CompiledRule& rule, PyObject* key) {
 }
 
 PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, PyObject* args, PyObject* kwargs) {
-    Binding binding{rule, numpy, {}, {}, {}, nullptr, std::vector<PyObject*>(rule.parameters.size(), nullptr)};
+    Binding binding{rule, numpy, {}, {}, {}, nullptr, {}};
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
     const bool has_keywords = kwargs && PyDict_GET_SIZE(kwargs) > 0;
 
@@ -697,12 +731,10 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
         new_kwargs = PyRef::steal(PyDict_Copy(kwargs));
         if (!new_kwargs) return nullptr;
     }
-    std::vector<bool> done(static_cast<std::size_t>(nargs), false);
     const auto convert_positional = [&](Py_ssize_t i) -> bool {
         PyRef converted = convert(PyTuple_GET_ITEM(args, i), positional_parameter(i), i, binding);
         if (!converted) return false;
         PyTuple_SET_ITEM(new_args.get(), i, converted.release());
-        done[static_cast<std::size_t>(i)] = true;
         return true;
     };
     for (std::size_t p = 0; p < rule.parameters.size(); ++p) {
@@ -728,7 +760,7 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
     }
     // Arguments no parameter names: passed on, as long as they are not quantities.
     for (Py_ssize_t i = 0; i < nargs; ++i) {
-        if (!done[static_cast<std::size_t>(i)] && !convert_positional(i)) return nullptr;
+        if (!PyTuple_GET_ITEM(new_args.get(), i) && !convert_positional(i)) return nullptr;
     }
     if (has_keywords) {
         PyObject* key = nullptr;
