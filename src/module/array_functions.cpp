@@ -385,8 +385,9 @@ struct Binding {
     std::optional<UnitCollection> value_units;
     std::optional<UnitCollection> coordinate_units;
     std::vector<UnitCollection> own_units;
-    PyObject* out = nullptr;             // borrowed
-    std::array<PyObject*, MAX_PARAMETERS> given{};  // borrowed, by parameter; nullptr when not given
+    // Held, since converting an argument may run Python code that could drop the caller's references.
+    PyRef out;
+    std::array<PyRef, MAX_PARAMETERS> given;  // by parameter; empty when not given
 
     const char* function() const noexcept { return rule.rule->function; }
     bool absent(PyObject* value) const noexcept { return value == Py_None || value == numpy.no_value.get(); }
@@ -473,7 +474,7 @@ PyRef convert(PyObject* value, const Parameter* parameter, Py_ssize_t position, 
         case Role::Out:
             if (binding.rule.rule->units != ResultUnits::Plain) {
                 // Written after the call, converted into its own units; NumPy computes without it.
-                if (!binding.absent(value)) binding.out = value;
+                if (!binding.absent(value)) binding.out = PyRef::borrow(value);
                 return PyRef::borrow(Py_None);
             }
             break;
@@ -565,7 +566,7 @@ PyRef histogram_result(PyObject* result, const Binding& binding, const UnitColle
     UnitCollection counts = binding.own_units.empty() ? UnitCollection::empty() : binding.own_units[0];
     bool density = false;
     if (binding.rule.density) {
-        PyObject* flag = binding.given[*binding.rule.density];
+        PyObject* flag = binding.given[*binding.rule.density].get();
         if (flag) {
             const int truth = PyObject_IsTrue(flag);
             if (truth < 0) return {};
@@ -697,7 +698,7 @@ const Parameter* parameter_named(const CompiledRule& rule, PyObject* key) {
 }
 
 PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, PyObject* args, PyObject* kwargs) {
-    Binding binding{rule, numpy, {}, {}, {}, nullptr, {}};
+    Binding binding{rule, numpy, {}, {}, {}, {}, {}};
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
     const bool has_keywords = kwargs && PyDict_GET_SIZE(kwargs) > 0;
 
@@ -710,7 +711,7 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
     };
     for (Py_ssize_t i = 0; i < nargs; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        if (index < rule.positional) binding.given[index] = PyTuple_GET_ITEM(args, i);
+        if (index < rule.positional) binding.given[index] = PyRef::borrow(PyTuple_GET_ITEM(args, i));
     }
     if (has_keywords) {
         PyObject* key = nullptr;
@@ -718,7 +719,7 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
         Py_ssize_t cursor = 0;
         while (PyDict_Next(kwargs, &cursor, &key, &value)) {
             if (const Parameter* parameter = parameter_named(rule, key)) {
-                binding.given[static_cast<std::size_t>(parameter - rule.parameters.data())] = value;
+                binding.given[static_cast<std::size_t>(parameter - rule.parameters.data())] = PyRef::borrow(value);
             }
         }
     }
@@ -750,7 +751,7 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
             continue;
         }
         if (!has_keywords || !binding.given[p]) continue;
-        PyRef converted = convert(binding.given[p], &parameter, -1, binding);
+        PyRef converted = convert(binding.given[p].get(), &parameter, -1, binding);
         if (!converted) return nullptr;
         if (parameter.role == Role::Out && converted.get() == Py_None) {
             if (PyDict_DelItem(new_kwargs.get(), parameter.key.get()) < 0) return nullptr;
@@ -780,7 +781,7 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
     if (!result) return nullptr;
     PyRef attached = result_with_units(result.get(), binding);
     if (!attached || !binding.out) return attached.release();
-    return write_out(attached.get(), binding.out).release();
+    return write_out(attached.get(), binding.out.get()).release();
 }
 
 }  // namespace
