@@ -30,6 +30,7 @@ enum class Kind {
     Angle,       // dimensionless input as a plain ratio; result in radians (inverse trigonometry)
     Arctan2,     // the second operand converted into the first's units; result in radians
     Predicate,   // on the magnitudes; plain bool result
+    Product,     // matrix and vector products: on the magnitudes, then normalised as a product's units
 };
 
 enum class Algebra { Sqrt, Cbrt, Square, Reciprocal };
@@ -126,6 +127,10 @@ const std::unordered_map<std::string_view, Row>& table() {
         {"arccos", kind(Kind::Angle)},
         {"arctan", kind(Kind::Angle)},
         {"arctan2", kind(Kind::Arctan2)},
+        {"matmul", kind(Kind::Product)},
+        {"vecdot", kind(Kind::Product)},
+        {"matvec", kind(Kind::Product)},
+        {"vecmat", kind(Kind::Product)},
         {"isfinite", kind(Kind::Predicate)},
         {"isinf", kind(Kind::Predicate)},
         {"isnan", kind(Kind::Predicate)},
@@ -346,6 +351,24 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
             auto into_first = [&target](const UnitCollection& units) { return addition_plan(target, units); };
             if (!converted_all(operands, magnitudes, into_first)) return nullptr;
             return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), radians());
+        }
+        case Kind::Product: {
+            if (!call || n != 2) break;
+            if (!converted_all(operands, magnitudes, raw)) return nullptr;
+            Result<UnitsAndPlan> normalised = normalisation_plan(mul(operands[0].units, operands[1].units));
+            if (!normalised) return raise_error(normalised.error());
+            PyObject* product = call_numpy(ufunc, method, magnitudes, rest);
+            if (!product) return nullptr;
+            ArrayOperand plain{PyRef::steal(product), UnitCollection::empty()};
+            if (!is_ndarray(product)) {
+                const double value = PyFloat_AsDouble(product);
+                if (value == -1.0 && PyErr_Occurred()) return nullptr;
+                return new_tarvel(Quantity{normalised->units, normalised->plan.apply(value)});
+            }
+            PyRef plain_array = PyRef::steal(float_array(product, false));
+            if (!plain_array) return nullptr;
+            plain.magnitudes = std::move(plain_array);
+            return wrap_magnitudes(through_plan(plain, normalised->plan), normalised->units);
         }
     }
     return unsupported(name, method);

@@ -319,9 +319,17 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
             case Rule::Plain: return result;
             case Rule::FloatDtype: {
                 PyRef owned = PyRef::steal(result);
-                PyRef checked = PyRef::steal(float_array(result, false));
-                if (!checked) return nullptr;
-                return wrap_magnitudes(checked.release(), units_of(self));
+                PyRef dtype = PyRef::steal(PyObject_GetAttrString(result, "dtype"));
+                PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
+                if (!code) return nullptr;
+                if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0 &&
+                    PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) {
+                    PyRef name = PyRef::steal(PyObject_Str(dtype.get()));
+                    const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
+                    if (!text) return nullptr;
+                    return raise_error(TarvelError::unsupported_dtype(text));
+                }
+                return wrap_magnitudes(owned.release(), units_of(self));
             }
         }
         Py_DECREF(result);
@@ -553,6 +561,17 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
     });
 }
 
+// @ is numpy.matmul, which comes back through the ufunc rules.
+PyObject* slot_matmul(PyObject* left, PyObject* right) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyObject* numpy = numpy_module();
+        if (!numpy) return nullptr;
+        PyRef matmul = PyRef::steal(PyObject_GetAttrString(numpy, "matmul"));
+        if (!matmul) return nullptr;
+        return PyObject_CallFunctionObjArgs(matmul.get(), left, right, nullptr);
+    });
+}
+
 template <ArrayUnary Op>
 PyObject* unary_slot(PyObject* self) {
     return guarded(FAILED, [&] { return array_unary(Op, operand_of(self)); });
@@ -673,6 +692,7 @@ PyTypeObject* create_type() {
         {Py_nb_multiply, as_slot(binary_slot<ArrayBinary::Multiply, ArrayBinary::Multiply>)},
         {Py_nb_true_divide, as_slot(binary_slot<ArrayBinary::Divide, ArrayBinary::DivideInto>)},
         {Py_nb_power, as_slot(slot_power)},
+        {Py_nb_matrix_multiply, as_slot(slot_matmul)},
         {Py_nb_negative, as_slot(unary_slot<ArrayUnary::Negate>)},
         {Py_nb_positive, as_slot(unary_slot<ArrayUnary::Positive>)},
         {Py_nb_absolute, as_slot(unary_slot<ArrayUnary::Absolute>)},

@@ -16,6 +16,7 @@
 #include "module/access.hpp"
 #include "module/args.hpp"
 #include "module/array_internal.hpp"
+#include "module/tarvel_array.hpp"
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
 #include "module/instance_memory.hpp"
@@ -513,6 +514,8 @@ PyTypeObject* create_type() {
         {"_from_state", as_method(tarvel_from_state), CLASS, "_from_state($cls, state)\n--\n\n"},
         {"__array_ufunc__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(quantity_array_ufunc)),
          METH_VARARGS | METH_KEYWORDS, "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
+        {"__array_function__", as_method(tarvel_array_function), INSTANCE,
+         "__array_function__($self, func, types, args, kwargs)\n--\n\n"},
         {nullptr, nullptr, 0, nullptr},
     };
     static PyType_Slot slots[] = {
