@@ -18,6 +18,16 @@ enum class ErrorKind : unsigned char {
     // Not one of the six documented kinds: raising a quantity with units to a power that is not finite
     // (or that makes an exponent non-finite). Raised as ValueError.
     InvalidPower,
+    // Arrays of quantities. NumPy operation without a unit rule (TypeError, naming it):
+    UnsupportedNumpy,
+    // An array with units asked for plain values (TypeError):
+    UnitsWouldBeDropped,
+    // Magnitudes of a dtype an array cannot hold (TypeError):
+    UnsupportedDtype,
+    // An array with units raised to an array of different exponents (ValueError):
+    NonUniformPower,
+    // copy=False where the magnitudes must be copied or converted (ValueError):
+    CopyRequired,
 };
 
 struct TarvelError {
@@ -32,6 +42,11 @@ struct TarvelError {
     static TarvelError not_coercible_to_unit(std::string text);
     static TarvelError not_coercible_to_number(std::string text);
     static TarvelError invalid_power(std::string unit_text, std::string power_text);
+    static TarvelError unsupported_numpy(std::string kind, std::string name);  // "ufunc", "add"
+    static TarvelError units_would_be_dropped(std::string unit_text);
+    static TarvelError unsupported_dtype(std::string dtype_text);
+    static TarvelError non_uniform_power(std::string unit_text);
+    static TarvelError copy_required();
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;

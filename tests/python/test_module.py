@@ -49,6 +49,8 @@ PROTOCOL_METHODS = [
     ("__deepcopy__", False, "(memo)"),
     ("__reduce__", False, "()"),
     ("_from_state", True, "(state)"),
+    ("__array_ufunc__", False, "(ufunc, method, /, *inputs, **kwargs)"),
+    ("__array_function__", False, "(func, types, args, kwargs)"),
 ]
 
 # The slot wrappers the thirteen slots produce; nothing else may be defined on the class.

@@ -7,7 +7,7 @@ import sys
 
 import pytest
 
-from tarvel import LogTarvel, Tarvel
+from tarvel import LogTarvel, Tarvel, TarvelArray
 
 numpy = pytest.importorskip("numpy")
 
@@ -84,11 +84,11 @@ def test_index_is_preferred_to_float():
 
 
 @pytest.mark.parametrize("array", [numpy.array([1, 2]), numpy.array([1.5]), numpy.array([[1]])])
-def test_arrays_fall_back_to_numpys_element_wise_handling(array):
+def test_arrays_times_a_tarvel_are_quantity_arrays(array):
     m = Tarvel.unit("m")
     for product in (array * m, m * array):
-        assert isinstance(product, numpy.ndarray) and product.dtype == object and product.shape == array.shape
-        assert [str(x) for x in product.flat] == [str(m * float(v)) for v in array.flat]
+        assert isinstance(product, TarvelArray) and product.shape == array.shape
+        assert [str(x) for x in product.ravel()] == [str(m * float(v)) for v in array.flat]
     db = LogTarvel.unit("dB")
     assert [str(x) for x in (array * db).flat] == [str(db * float(v)) for v in array.flat]
 
@@ -113,10 +113,13 @@ class Unconvertible:
 )
 def test_a_conversion_that_raises_makes_no_number(value, cause):
     m = Tarvel.unit("m")
-    if not isinstance(value, numpy.ndarray):  # an array handles the operator itself
+    if isinstance(value, numpy.ndarray):  # an array operand makes it an array operation
+        with pytest.raises(TypeError, match=r"^\[m\] and \[\] are not compatible$"):
+            m.__add__(value)
+    else:
         with pytest.raises(TypeError, match="unsupported operand type"):
             m + value
-    assert m.__add__(value) is NotImplemented
+        assert m.__add__(value) is NotImplemented
     assert LogTarvel.unit("dB").__mul__(value) is NotImplemented
     with pytest.raises(TypeError) as info:
         m.as_unit(value)
