@@ -92,6 +92,7 @@ ROWS = {
     "histogram": (lambda a, e: np.histogram(a, bins=e[[5, 1, 2, 4]]), [(SORTED, "m", "m"), (X * 100, "cm", "m")],
                   [None, "m"]),
     "histogram-density": (lambda a: np.histogram(a, bins=3, density=True), [(SORTED, "m", "m")], ["1/m", "m"]),
+    "histogram-weights": (lambda a, w: np.histogram(a, 2, weights=w), [KM, (Y, "kg", "kg")], ["kg", "km"]),
     "histogram-range": (lambda a, r: np.histogram(a, 4, range=(r[3], r[4])), [KM, M], [None, "km"]),
     "round": (lambda a: np.round(a, 1), [(X / 7, "km", "km")], "km"),
     "around": (lambda a: np.around(a, -1), [(Y, "m", "m")], "m"),
