@@ -24,8 +24,9 @@ LIBRARIES = ("numpy", "tarvel", "pint", "astropy", "unyt")
 PEERS = ("pint", "astropy", "unyt")
 SIZES = (1, 100, 1_000_000)
 
-# The conversion factors of the rows, in metres: the bare NumPy expressions apply them exactly as a
-# conversion does, (x * from) / to, so that they compute the very numbers the quantity libraries give.
+# The conversion factors of the rows, in metres. Each bare NumPy expression is the cheapest one that gives
+# bit for bit tarvel's numbers (checked before timing): a conversion is (x * from) / to, where a factor of
+# 1 leaves out its multiplication.
 KM, MILE = 1000.0, 1609.344
 
 # (row, what it does, whether a conversion factor arises, statements by library). The statements run with
@@ -34,7 +35,7 @@ BASKET = [
     ("multiply", "a * b (km * hr)", False,
      {"numpy": "x * y", "tarvel": "a * b", "pint": "a * b", "astropy": "a * b", "unyt": "a * b"}),
     ("add", "a + b (km + m)", True,
-     {"numpy": "x + (y * 1.0) / KM", "tarvel": "a + c", "pint": "a + c", "astropy": "a + c",
+     {"numpy": "x + y / KM", "tarvel": "a + c", "pint": "a + c", "astropy": "a + c",
       "unyt": "a + c"}),
     ("convert", "km -> mi", True,
      {"numpy": "(x * KM) / MILE", "tarvel": "a.as_unit(mile)", "pint": "a.to(mile)", "astropy": "a.to(mile)",
@@ -46,7 +47,7 @@ BASKET = [
     ("sum", "a.sum()", False,
      {"numpy": "x.sum()", "tarvel": "a.sum()", "pint": "a.sum()", "astropy": "a.sum()", "unyt": "a.sum()"}),
     ("compare", "a > c (km > m)", True,
-     {"numpy": "x > (y * 1.0) / KM", "tarvel": "a > c", "pint": "a > c", "astropy": "a > c",
+     {"numpy": "x > y / KM", "tarvel": "a > c", "pint": "a > c", "astropy": "a > c",
       "unyt": "a > c"}),
     ("sqrt", "np.sqrt(s) (m2)", False,
      {"numpy": "np.sqrt(x)", "tarvel": "np.sqrt(s)", "pint": "np.sqrt(s)", "astropy": "np.sqrt(s)",
