@@ -238,6 +238,12 @@ def test_text_forms_and_repr_rebuilds():
     assert_same(eval(repr(a), {"TarvelArray": TarvelArray})[0], a[0])
     assert repr(TarvelArray([1.0])) == "TarvelArray([1.])"
     assert "..." in repr(TarvelArray(np.zeros(5000), "m"))
+    assert repr(TarvelArray([[1, 2], [3, 4]], "m")) == "TarvelArray([[1., 2.],\n             [3., 4.]], 'm')"
+    f32 = TarvelArray([0.1, 2], "km", dtype=np.float32)
+    rebuilt = eval(repr(f32), {"TarvelArray": TarvelArray})
+    assert rebuilt.dtype == np.float32 and rebuilt.as_number().tolist() == f32.as_number().tolist()
+    with pytest.raises(TypeError, match="not int64"):
+        TarvelArray([1], dtype=np.int64)
 
 
 @pytest.mark.parametrize("unit", ["km", "°C", SMOOT, None], ids=str)
