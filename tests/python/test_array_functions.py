@@ -167,6 +167,12 @@ def test_refusals_raise_type_error(call, message):
         call(TarvelArray(X, "km"))
 
 
+def test_scalar_arguments_alone_take_the_table_too():
+    m = Tarvel.unit("m")
+    check(np.linspace(0 * m, Tarvel.unit("km"), 5), np.linspace(0.0, 1000.0, 5), "m")
+    check(np.clip(3 * m, m, 2 * m), np.float64(2.0), "m")
+
+
 def test_plain_operands_join_a_unitless_array():
     check(np.concatenate([TarvelArray(X), Y]), np.concatenate([X, Y]), "")
 
