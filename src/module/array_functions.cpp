@@ -73,6 +73,7 @@ constexpr const char* CUMULATE = "a:v axis dtype out:o";
 constexpr const char* JOIN = "arrays:s axis out:o * dtype casting";
 constexpr const char* JOIN_TUPLE = "tup:s * dtype casting";
 constexpr const char* LIKE = "a:v dtype order subok shape * device";
+// atol is a quantity; left out, NumPy's default applies to the magnitudes in the first argument's units.
 constexpr const char* CLOSE = "a:v b:v rtol:p atol:v equal_nan";
 constexpr const char* PRODUCT = "a:u b:u";
 constexpr const char* SPLIT = "ary:v indices_or_sections axis";
