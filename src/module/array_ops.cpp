@@ -2,6 +2,7 @@
 // scalar core's functions, then runs the scalar formula over the elements.
 
 #include <cmath>
+#include <functional>
 #include <utility>
 
 #include "module/array_internal.hpp"
@@ -133,6 +134,20 @@ PyObject* addition_loop(const ArrayOperand& s, const ArrayOperand& o, Formula fo
     });
 }
 
+// Calls body(relation) with the comparison as a function object: the same tests compare_values makes.
+template <class Body>
+PyObject* visit_compare(CompareOp op, Body&& body) {
+    switch (op) {
+        case CompareOp::Less: return body(std::less<double>{});
+        case CompareOp::LessEqual: return body(std::less_equal<double>{});
+        case CompareOp::Equal: return body(std::equal_to<double>{});
+        case CompareOp::NotEqual: return body(std::not_equal_to<double>{});
+        case CompareOp::Greater: return body(std::greater<double>{});
+        case CompareOp::GreaterEqual: return body(std::greater_equal<double>{});
+    }
+    throw InternalError("unknown comparison operator");
+}
+
 bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
     if (is_tarvel_array(object)) {
         auto* array = reinterpret_cast<TarvelArrayObject*>(object);
@@ -251,8 +266,10 @@ PyObject* array_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp 
     if (!plan) return raise_error(plan.error());
     const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
     return visit_plan(*plan, [&](auto apply) {
-        return run_elementwise(inputs, LoopOutput::Bool,
-                               [apply, op](double a, double b) { return compare_values(a, apply(b), op); });
+        return visit_compare(op, [&](auto holds) {
+            return run_elementwise(inputs, LoopOutput::Bool,
+                                   [apply, holds](double a, double b) noexcept { return holds(a, apply(b)); });
+        });
     });
 }
 

@@ -139,6 +139,48 @@ const std::unordered_map<std::string_view, Row>& table() {
     return rows;
 }
 
+using TableEntry = std::pair<const std::string_view, Row>;
+
+// The row of a ufunc object, found by its name once and then by the object itself (ufuncs live for the
+// whole process; the cache keeps a reference so that an address is never reused). `entry` stays null for
+// a ufunc without a row, whose name is then given in `name`. False with an exception set on failure.
+bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
+    struct Cached {
+        PyObject* ufunc;
+        const TableEntry* entry;
+    };
+    static Cached cache[64] = {};
+    static std::size_t cached = 0;
+    for (std::size_t i = 0; i < cached; ++i) {
+        if (cache[i].ufunc == ufunc) {
+            entry = cache[i].entry;
+            return true;
+        }
+    }
+    static PyObject* name_key = PyUnicode_InternFromString("__name__");
+    if (!name_key) return false;
+    PyRef name_object = PyRef::steal(PyObject_GetAttr(ufunc, name_key));
+    if (!name_object) return false;
+    const char* text = PyUnicode_Check(name_object.get()) ? PyUnicode_AsUTF8(name_object.get()) : nullptr;
+    if (!text) {
+        if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "a ufunc's __name__ must be text");
+        return false;
+    }
+    const auto found = table().find(std::string_view(text));
+    // A row is NumPy's own ufunc of that name, not any object that calls itself so.
+    PyObject* numpy = numpy_module();
+    if (!numpy) return false;
+    PyRef own = PyRef::steal(PyObject_GetAttrString(numpy, text));
+    if (!own) PyErr_Clear();
+    if (found == table().end() || own.get() != ufunc) {
+        name = text;
+        return true;
+    }
+    entry = &*found;
+    if (cached < std::size(cache)) cache[cached++] = Cached{Py_NewRef(ufunc), entry};
+    return true;
+}
+
 const UnitCollection& radians() {
     static const UnitCollection rad = *UnitCollection::from_unit_name("rad");
     return rad;
@@ -244,21 +286,30 @@ PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
     if (!units) return raise_error(units.error());
     Result<UnitsAndPlan> normalised = normalisation_plan(std::move(*units));
     if (!normalised) return raise_error(normalised.error());
-    const MagnitudePlan n = normalised->plan;
-    auto element = [which, n](double a) noexcept {
-        switch (which) {
-            case Algebra::Sqrt: return n.apply(std::sqrt(a));
-            case Algebra::Cbrt: return n.apply(std::cbrt(a));
-            case Algebra::Square: return n.apply(a * a);
-            case Algebra::Reciprocal: return n.apply(1.0 / a);
-        }
-        return a;
-    };
+    const UnitCollection& result_units = normalised->units;
     if (!operand_is_array(s)) {
-        return new_tarvel(Quantity{normalised->units, element(PyFloat_AS_DOUBLE(s.magnitudes.get()))});
+        const double a = PyFloat_AS_DOUBLE(s.magnitudes.get());
+        const double v = which == Algebra::Sqrt   ? std::sqrt(a)
+                         : which == Algebra::Cbrt ? std::cbrt(a)
+                         : which == Algebra::Square ? a * a
+                                                    : 1.0 / a;
+        return new_tarvel(Quantity{result_units, normalised->plan.apply(v)});
     }
     const std::array<LoopInput, 1> inputs{LoopInput{s.magnitudes.get(), 0.0}};
-    return wrap_magnitudes(run_elementwise(inputs, LoopOutput::Float64, element), normalised->units);
+    // One loop per function and plan kind, so that each is a plain loop the compiler can vectorise.
+    auto run = [&](auto f) {
+        return visit_plan(normalised->plan, [&](auto n) {
+            return run_elementwise(inputs, LoopOutput::Float64, [f, n](double a) noexcept { return n(f(a)); });
+        });
+    };
+    PyObject* magnitudes = nullptr;
+    switch (which) {
+        case Algebra::Sqrt: magnitudes = run([](double a) noexcept { return std::sqrt(a); }); break;
+        case Algebra::Cbrt: magnitudes = run([](double a) noexcept { return std::cbrt(a); }); break;
+        case Algebra::Square: magnitudes = run([](double a) noexcept { return a * a; }); break;
+        case Algebra::Reciprocal: magnitudes = run([](double a) noexcept { return 1.0 / a; }); break;
+    }
+    return wrap_magnitudes(magnitudes, result_units);
 }
 
 CompareOp swapped(CompareOp op) noexcept {
@@ -385,27 +436,27 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
         }
         PyObject* ufunc = PyTuple_GET_ITEM(args, 0);
         PyObject* method_object = PyTuple_GET_ITEM(args, 1);
-        PyRef name_object = PyRef::steal(PyObject_GetAttrString(ufunc, "__name__"));
-        if (!name_object) return nullptr;
-        const char* name_text = PyUnicode_Check(name_object.get()) ? PyUnicode_AsUTF8(name_object.get()) : nullptr;
         const char* method_text = PyUnicode_Check(method_object) ? PyUnicode_AsUTF8(method_object) : nullptr;
-        if (!name_text || !method_text) return nullptr;
-        const std::string_view name(name_text);
+        if (!method_text) return nullptr;
         const std::string_view method(method_text);
-        const auto found = table().find(name);
-        if (found == table().end()) return unsupported(name, method);
-        const Row& row = found->second;
+        const TableEntry* entry = nullptr;
+        std::string unknown_name;
+        if (!row_of(ufunc, entry, unknown_name)) return nullptr;
+        if (!entry) return unsupported(unknown_name, method);
+        const std::string_view name = entry->first;
+        const Row& row = entry->second;
         const bool call = method == "__call__";
         if (!call && !(row.reduces && (method == "reduce" || method == "accumulate" || method == "reduceat"))) {
             return unsupported(name, method);
         }
         (void)self;
         // out= and where= are applied to the finished result, so no other rule needs to know them.
-        PyRef rest = PyRef::steal(kwargs ? PyDict_Copy(kwargs) : PyDict_New());
-        if (!rest) return nullptr;
+        const bool any_kwargs = kwargs && PyDict_GET_SIZE(kwargs) > 0;
+        PyRef rest = any_kwargs ? PyRef::steal(PyDict_Copy(kwargs)) : PyRef();
+        if (any_kwargs && !rest) return nullptr;
         PyObject* out = nullptr;
         PyRef out_holder;
-        if (PyObject* given = PyDict_GetItemString(rest.get(), "out")) {
+        if (PyObject* given = any_kwargs ? PyDict_GetItemString(rest.get(), "out") : nullptr) {
             out_holder = PyRef::borrow(given);
             if (PyTuple_Check(given)) {
                 if (PyTuple_GET_SIZE(given) != 1) return unsupported(name, method);
@@ -418,7 +469,7 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
         }
         PyRef where;
         if (call) {
-            if (PyObject* given = PyDict_GetItemString(rest.get(), "where")) {
+            if (PyObject* given = any_kwargs ? PyDict_GetItemString(rest.get(), "where") : nullptr) {
                 where = PyRef::borrow(given);
                 if (PyDict_DelItemString(rest.get(), "where") < 0) return nullptr;
             }

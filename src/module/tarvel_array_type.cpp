@@ -304,9 +304,21 @@ template <std::size_t I>
 PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         constexpr Delegated row = DELEGATED[I];
-        PyRef method = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), row.name));
-        if (!method) return nullptr;
-        PyObject* result = PyObject_Vectorcall(method.get(), args, nargsf, kwnames);
+        static PyObject* name = PyUnicode_InternFromString(row.name);
+        if (!name) return nullptr;
+        // The magnitudes go first, in front of the caller's arguments.
+        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
+        PyObject* stack_small[8];
+        std::unique_ptr<PyObject*[]> stack_large;
+        PyObject** stack = stack_small;
+        if (total + 1 > 8) {
+            stack_large.reset(new PyObject*[static_cast<std::size_t>(total + 1)]);
+            stack = stack_large.get();
+        }
+        stack[0] = magnitudes_of(self);
+        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
+        PyObject* result = PyObject_VectorcallMethod(name, stack, static_cast<std::size_t>(nargs + 1), kwnames);
         if (!result) return nullptr;
         switch (row.rule) {
             case Rule::SameUnits: return wrap_magnitudes(result, units_of(self));
