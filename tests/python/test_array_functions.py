@@ -40,7 +40,8 @@ def check(got, want, units):
         return
     array = isinstance(want, np.ndarray)
     assert isinstance(got, TarvelArray if array else Tarvel)
-    assert unit_text(got.units() if array else got) == unit_text(Tarvel.unit(units) if units else Tarvel.empty())
+    expected = Tarvel.unit(units) if units else Tarvel.empty()
+    assert unit_text(got.units() if array else got) == unit_text(expected)
     got_magnitudes = got.as_number()
     assert np.shape(got_magnitudes) == np.shape(want)
     assert np.array_equal(got_magnitudes, want, equal_nan=True)
@@ -89,9 +90,10 @@ ROWS = {
     "allclose": (lambda a, b: np.allclose(a, b), [KM, KM], None),
     "dot": (lambda a, b: np.dot(a, b), [KM, (Y, "N", "N")], "N.km"),
     "cross": (lambda a, b: np.cross(a[:3], b[:3]), [(X, "m", "m"), (Y, "N", "N")], "N.m"),
-    "histogram": (lambda a, e: np.histogram(a, bins=e[[5, 1, 2, 4]]), [(SORTED, "m", "m"), (X * 100, "cm", "m")],
-                  [None, "m"]),
-    "histogram-density": (lambda a: np.histogram(a, bins=3, density=True), [(SORTED, "m", "m")], ["1/m", "m"]),
+    "histogram": (lambda a, e: np.histogram(a, bins=e[[5, 1, 2, 4]]),
+                  [(SORTED, "m", "m"), (X * 100, "cm", "m")], [None, "m"]),
+    "histogram-density": (lambda a: np.histogram(a, bins=3, density=True), [(SORTED, "m", "m")],
+                          ["1/m", "m"]),
     "histogram-weights": (lambda a, w: np.histogram(a, 2, weights=w), [KM, (Y, "kg", "kg")], ["kg", "km"]),
     "histogram-range": (lambda a, r: np.histogram(a, 4, range=(r[3], r[4])), [KM, M], [None, "km"]),
     "round": (lambda a: np.round(a, 1), [(X / 7, "km", "km")], "km"),
@@ -165,6 +167,12 @@ REFUSED = {
 def test_refusals_raise_type_error(call, message):
     with pytest.raises(TypeError, match=message):
         call(TarvelArray(X, "km"))
+
+
+def test_scalar_arguments_alone_take_the_table_too():
+    m = Tarvel.unit("m")
+    check(np.linspace(0 * m, Tarvel.unit("km"), 5), np.linspace(0.0, 1000.0, 5), "m")
+    check(np.clip(3 * m, m, 2 * m), np.float64(2.0), "m")
 
 
 def test_plain_operands_join_a_unitless_array():
