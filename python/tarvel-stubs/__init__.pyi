@@ -137,7 +137,9 @@ class Tarvel:
 @final
 class TarvelArray:
     __hash__: ClassVar[None]  # type: ignore[assignment]
-    def __new__(cls, values: Any, unit: _UnitCoercible | None = None, copy: bool = True) -> TarvelArray: ...
+    def __new__(
+        cls, values: Any, unit: _UnitCoercible | None = None, *, dtype: npt.DTypeLike | None = None, copy: bool = True
+    ) -> TarvelArray: ...
     @property
     def shape(self) -> tuple[int, ...]: ...
     @property

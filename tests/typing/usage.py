@@ -88,6 +88,7 @@ assert_type(db * numpy.int64(2), LogTarvel)
 distances = TarvelArray([1.0, 2.5], "km")
 bools = numpy.typing.NDArray[numpy.bool_]
 assert_type(TarvelArray(values=numpy.arange(3.0), unit=km, copy=False), TarvelArray)
+assert_type(TarvelArray([1, 2], "m", dtype=numpy.float32), TarvelArray)
 assert_type(distances / hour, TarvelArray)
 plain: numpy.typing.NDArray[numpy.float64] = numpy.arange(2.0)
 assert_type(km * plain, TarvelArray)
