@@ -606,6 +606,22 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
     });
 }
 
+// a op= b: the result of a op b stored back into a's magnitudes, converted into a's (fixed) units, so
+// views of a see it; a result in other dimensions raises and leaves a unchanged.
+template <ArrayBinary Forward, ArrayBinary Reflected>
+PyObject* inplace_slot(PyObject* self, PyObject* other) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyRef result = PyRef::steal(array_binary_slot(Forward, Reflected, self, other));
+        if (!result || result.get() == Py_NotImplemented) return result.release();
+        if (PyObject_SetItem(self, Py_Ellipsis, result.get()) < 0) return nullptr;
+        return Py_NewRef(self);
+    });
+}
+
+int slot_bool(PyObject* self) {
+    return guarded(-1, [&] { return PyObject_IsTrue(magnitudes_of(self)); });
+}
+
 // @ is numpy.matmul, which comes back through the ufunc rules.
 PyObject* slot_matmul(PyObject* left, PyObject* right) {
     return guarded(FAILED, [&]() -> PyObject* {
@@ -738,6 +754,11 @@ PyTypeObject* create_type() {
         {Py_nb_true_divide, as_slot(binary_slot<ArrayBinary::Divide, ArrayBinary::DivideInto>)},
         {Py_nb_power, as_slot(slot_power)},
         {Py_nb_matrix_multiply, as_slot(slot_matmul)},
+        {Py_nb_inplace_add, as_slot(inplace_slot<ArrayBinary::Add, ArrayBinary::Add>)},
+        {Py_nb_inplace_subtract, as_slot(inplace_slot<ArrayBinary::Subtract, ArrayBinary::SubtractFrom>)},
+        {Py_nb_inplace_multiply, as_slot(inplace_slot<ArrayBinary::Multiply, ArrayBinary::Multiply>)},
+        {Py_nb_inplace_true_divide, as_slot(inplace_slot<ArrayBinary::Divide, ArrayBinary::DivideInto>)},
+        {Py_nb_bool, as_slot(slot_bool)},
         {Py_nb_negative, as_slot(unary_slot<ArrayUnary::Negate>)},
         {Py_nb_positive, as_slot(unary_slot<ArrayUnary::Positive>)},
         {Py_nb_absolute, as_slot(unary_slot<ArrayUnary::Absolute>)},

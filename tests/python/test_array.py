@@ -266,6 +266,23 @@ def test_array_protocol_gives_plain_values_only_without_dimensions():
         np.asarray(TarvelArray([1.0], "m"))
 
 
+def test_in_place_operators_keep_the_units_and_the_object():
+    a = TarvelArray([1.0, 2.0], "km")
+    view, same = a[:], a
+    a += Tarvel.unit("m") * 500
+    a *= 2
+    assert a is same and str(a.units()) == "1 [km]" and view.as_number().tolist() == [3.0, 5.0]
+    for bad in (Tarvel.unit("s"), TarvelArray([1.0, 1.0], "m")):
+        with pytest.raises(TypeError, match="not compatible"):
+            a *= bad
+    assert a.as_number().tolist() == [3.0, 5.0]
+    assert not TarvelArray([0.0], "m") and TarvelArray([2.0], "m")
+    with pytest.raises(ValueError, match="ambiguous"):
+        bool(a)
+    with pytest.raises(TypeError, match="unhashable"):
+        hash(a)
+
+
 def test_broadcasting_and_its_error():
     a = TarvelArray(np.arange(3.0), "m")
     col = TarvelArray(np.arange(2.0).reshape(2, 1), "km")
