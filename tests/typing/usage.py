@@ -107,6 +107,10 @@ assert_type(distances == distances, bools)
 assert_type(distances.shape, tuple[int, ...])
 assert_type(len(distances), int)
 assert_type(copy.deepcopy(distances), TarvelArray)
+moved = copy.copy(distances)
+moved += km
+assert_type(moved, TarvelArray)
+assert_type(bool(distances[0:1]), bool)
 
 # LogTarvel: same-scale results stay logarithmic, everything else is a plain float.
 assert_type(db + bel, LogTarvel)
