@@ -8,6 +8,7 @@
 #include <Python.h>
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -205,9 +206,11 @@ constexpr Rule RULES[] = {
     {"triu", VALUE, "m:v k"},
     {"tril", VALUE, "m:v k"},
     {"copy", VALUE, "a:v order subok"},
+    {"pad", VALUE, "array:v pad_width mode * constant_values:s end_values:s stat_length reflect_type"},
     {"shape", PLAIN, "a:v"},
     {"ndim", PLAIN, "a:v"},
     {"size", PLAIN, "a:v axis"},
+    {"result_type", PLAIN, "*arrays_and_dtypes:u"},
     // New arrays like an existing one
     {"zeros_like", VALUE, LIKE},
     {"ones_like", VALUE, LIKE},
@@ -401,10 +404,16 @@ bool is_ndarray(PyObject* value, const Binding& binding) {
     return PyObject_TypeCheck(value, reinterpret_cast<PyTypeObject*>(binding.numpy.ndarray.get()));
 }
 
+// A plain NaN scalar is the missing value in any units (the fill of where, pad, full_like, interp's
+// left and right), so it joins any domain as it is and sets none.
+bool is_plain_nan(PyObject* value) noexcept {
+    return PyFloat_Check(value) && std::isnan(PyFloat_AS_DOUBLE(value));
+}
+
 // A quantity in a domain whose units the first one given sets; later ones are converted into them.
 // A plain number or array is unitless, so it joins only a unitless domain.
 PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Binding& binding) {
-    if (binding.absent(value)) return PyRef::borrow(value);
+    if (binding.absent(value) || is_plain_nan(value)) return PyRef::borrow(value);
     if (!is_quantity(value) && !PyUnicode_Check(value)) {
         if (!domain) domain = UnitCollection::empty();
         if (is_plain_unitless(*domain)) return PyRef::borrow(value);
@@ -437,10 +446,14 @@ PyRef plain_number(PyObject* value) {
     return PyRef::steal(magnitudes_in(operand, UnitCollection::empty()));
 }
 
-// A list or tuple of values, element by element; anything else is one value.
-PyRef values(PyObject* value, Binding& binding) {
+// A list or tuple of values, element by element (nested ones too, to a bounded depth); anything else is
+// one value.
+PyRef values(PyObject* value, Binding& binding, int depth = 0) {
+    constexpr int MAX_DEPTH = 32;
     const bool list = PyList_CheckExact(value);
-    if (!list && !PyTuple_CheckExact(value)) return in_domain(value, binding.value_units, binding);
+    if ((!list && !PyTuple_CheckExact(value)) || depth == MAX_DEPTH) {
+        return in_domain(value, binding.value_units, binding);
+    }
     const Py_ssize_t size = PySequence_Fast_GET_SIZE(value);
     PyRef converted = PyRef::steal(list ? PyList_New(size) : PyTuple_New(size));
     if (!converted) return {};
@@ -448,7 +461,7 @@ PyRef values(PyObject* value, Binding& binding) {
         // A list may change under the element's own conversion; the length was read once.
         PyRef item = PyRef::borrow(list ? PyList_GetItem(value, i) : PyTuple_GET_ITEM(value, i));
         if (!item) return {};
-        PyRef element = in_domain(item.get(), binding.value_units, binding);
+        PyRef element = values(item.get(), binding, depth + 1);
         if (!element) return {};
         if (list) {
             PyList_SET_ITEM(converted.get(), i, element.release());
