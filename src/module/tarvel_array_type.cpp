@@ -135,14 +135,39 @@ bool starts_with_tarvel(PyObject* values) {
     return is_tarvel(PySequence_Fast_ITEMS(values)[0]);
 }
 
+// The magnitudes as float64 or float32 as `dtype` asks (anything numpy.dtype reads); other dtypes raise.
+bool with_dtype(PyRef& magnitudes, PyObject* dtype, bool& fresh) {
+    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy_module(), "dtype"));
+    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
+    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
+    if (!code) return false;
+    if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0 && PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) {
+        PyRef name = PyRef::steal(PyObject_Str(wanted.get()));
+        const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
+        if (text) raise_error(TarvelError::unsupported_dtype(text));
+        return false;
+    }
+    PyRef current = PyRef::steal(PyObject_GetAttrString(magnitudes.get(), "dtype"));
+    if (!current) return false;
+    const int same = PyObject_RichCompareBool(current.get(), wanted.get(), Py_EQ);
+    if (same < 0) return false;
+    if (same) return true;
+    PyRef cast = PyRef::steal(PyObject_CallMethod(magnitudes.get(), "astype", "O", wanted.get()));
+    if (!cast) return false;
+    magnitudes = std::move(cast);
+    fresh = true;
+    return true;
+}
+
 PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const char* keywords[] = {"values", "unit", "copy", nullptr};
+        static const char* keywords[] = {"values", "unit", "dtype", "copy", nullptr};
         PyObject* values = nullptr;
         PyObject* unit = Py_None;
+        PyObject* dtype = Py_None;
         int copy = 1;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|Op:TarvelArray", const_cast<char**>(keywords), &values,
-                                         &unit, &copy)) {
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$Op:TarvelArray", const_cast<char**>(keywords), &values,
+                                         &unit, &dtype, &copy)) {
             return nullptr;
         }
         const NumpyApi* numpy = numpy_api();
@@ -161,6 +186,9 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             magnitudes = PyRef::steal(float_array(values, false));
             if (!magnitudes) return nullptr;
             fresh = magnitudes.get() != values;
+        }
+        if (dtype != Py_None) {
+            if (!with_dtype(magnitudes, dtype, fresh)) return nullptr;
         }
         if (!copy && fresh) return raise_error(TarvelError::copy_required());
         if (unit != Py_None) {
@@ -198,20 +226,25 @@ PyObject* slot_repr(PyObject* self) {
     return guarded(FAILED, [&]() -> PyObject* {
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
-        PyRef separator = PyRef::steal(PyUnicode_FromString(", "));
-        PyRef kwargs = PyRef::steal(PyDict_New());
-        if (!separator || !kwargs || PyDict_SetItemString(kwargs.get(), "separator", separator.get()) < 0) {
-            return nullptr;
-        }
+        // Rows after the first line up under the first, as in NumPy's own repr.
+        PyRef kwargs = PyRef::steal(Py_BuildValue("{s:s,s:s}", "separator", ", ", "prefix", "TarvelArray("));
         PyRef positional = PyRef::steal(PyTuple_Pack(1, magnitudes_of(self)));
-        if (!positional) return nullptr;
+        if (!kwargs || !positional) return nullptr;
         PyRef body = PyRef::steal(PyObject_Call(numpy->array2string, positional.get(), kwargs.get()));
         if (!body) return nullptr;
+        PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "dtype"));
+        if (!dtype) return nullptr;
+        const int is_f32 = PyObject_RichCompareBool(dtype.get(), numpy->float32, Py_EQ);
+        if (is_f32 < 0) return nullptr;
+        PyRef suffix = PyRef::steal(PyUnicode_FromString(is_f32 ? ", dtype='float32')" : ")"));
+        if (!suffix) return nullptr;
         const UnitCollection& units = units_of(self);
-        if (units.unit_map.size() == 0 && units.factor == 1.0) return PyUnicode_FromFormat("TarvelArray(%U)", body.get());
+        if (units.unit_map.size() == 0 && units.factor == 1.0) {
+            return PyUnicode_FromFormat("TarvelArray(%U%U", body.get(), suffix.get());
+        }
         PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
         if (!text) return nullptr;
-        return PyUnicode_FromFormat("TarvelArray(%U, %R)", body.get(), text.get());
+        return PyUnicode_FromFormat("TarvelArray(%U, %R%U", body.get(), text.get(), suffix.get());
     });
 }
 
@@ -573,6 +606,22 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
     });
 }
 
+// a op= b: the result of a op b stored back into a's magnitudes, converted into a's (fixed) units, so
+// views of a see it; a result in other dimensions raises and leaves a unchanged.
+template <ArrayBinary Forward, ArrayBinary Reflected>
+PyObject* inplace_slot(PyObject* self, PyObject* other) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyRef result = PyRef::steal(array_binary_slot(Forward, Reflected, self, other));
+        if (!result || result.get() == Py_NotImplemented) return result.release();
+        if (PyObject_SetItem(self, Py_Ellipsis, result.get()) < 0) return nullptr;
+        return Py_NewRef(self);
+    });
+}
+
+int slot_bool(PyObject* self) {
+    return guarded(-1, [&] { return PyObject_IsTrue(magnitudes_of(self)); });
+}
+
 // @ is numpy.matmul, which comes back through the ufunc rules.
 PyObject* slot_matmul(PyObject* left, PyObject* right) {
     return guarded(FAILED, [&]() -> PyObject* {
@@ -683,7 +732,7 @@ PyTypeObject* create_type() {
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyType_Slot slots[] = {
-        {Py_tp_doc, const_cast<char*>("TarvelArray(values, unit=None, copy=True)\n--\n\n"
+        {Py_tp_doc, const_cast<char*>("TarvelArray(values, unit=None, *, dtype=None, copy=True)\n--\n\n"
                                       "An N-dimensional array of magnitudes (NumPy) in one unit collection.")},
         {Py_tp_new, as_slot(slot_new)},
         {Py_tp_dealloc, as_slot(slot_dealloc)},
@@ -705,6 +754,11 @@ PyTypeObject* create_type() {
         {Py_nb_true_divide, as_slot(binary_slot<ArrayBinary::Divide, ArrayBinary::DivideInto>)},
         {Py_nb_power, as_slot(slot_power)},
         {Py_nb_matrix_multiply, as_slot(slot_matmul)},
+        {Py_nb_inplace_add, as_slot(inplace_slot<ArrayBinary::Add, ArrayBinary::Add>)},
+        {Py_nb_inplace_subtract, as_slot(inplace_slot<ArrayBinary::Subtract, ArrayBinary::SubtractFrom>)},
+        {Py_nb_inplace_multiply, as_slot(inplace_slot<ArrayBinary::Multiply, ArrayBinary::Multiply>)},
+        {Py_nb_inplace_true_divide, as_slot(inplace_slot<ArrayBinary::Divide, ArrayBinary::DivideInto>)},
+        {Py_nb_bool, as_slot(slot_bool)},
         {Py_nb_negative, as_slot(unary_slot<ArrayUnary::Negate>)},
         {Py_nb_positive, as_slot(unary_slot<ArrayUnary::Positive>)},
         {Py_nb_absolute, as_slot(unary_slot<ArrayUnary::Absolute>)},
