@@ -8,6 +8,7 @@
 #include <Python.h>
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -88,6 +89,7 @@ constexpr Rule RULES[] = {
     {"vstack", VALUE, JOIN_TUPLE},
     {"hstack", VALUE, JOIN_TUPLE},
     {"dstack", VALUE, "tup:s"},
+    {"block", VALUE, "arrays:s"},
     {"column_stack", VALUE, "tup:s"},
     {"append", VALUE, "arr:v values:v axis"},
     {"insert", VALUE, "arr:v obj values:v axis"},
@@ -103,6 +105,10 @@ constexpr Rule RULES[] = {
     {"argsort", PLAIN, "a:v axis kind order * stable"},
     {"searchsorted", PLAIN, "a:v v:v side sorter"},
     {"take", VALUE, "a:v indices axis out:o mode"},
+    {"take_along_axis", VALUE, "arr:v indices axis"},
+    {"compress", VALUE, "condition:p a:v axis out:o"},
+    {"extract", VALUE, "condition:p arr:v"},
+    {"choose", VALUE, "a choices:s out:o mode"},
     {"partition", VALUE, "a:v kth axis kind order"},
     {"argpartition", PLAIN, "a:v kth axis kind order"},
     {"select", VALUE, "condlist:p choicelist:s default:v"},
@@ -182,6 +188,9 @@ constexpr Rule RULES[] = {
     {"reshape", VALUE, "a:v shape order * newshape copy"},
     {"ravel", VALUE, "a:v order"},
     {"transpose", VALUE, "a:v axes"},
+    {"permute_dims", VALUE, "a:v axes"},
+    {"matrix_transpose", VALUE, "x:v"},
+    {"unstack", VALUE, "x:v * axis"},
     {"swapaxes", VALUE, "a:v axis1 axis2"},
     {"moveaxis", VALUE, "a:v source destination"},
     {"squeeze", VALUE, "a:v axis"},
@@ -205,9 +214,13 @@ constexpr Rule RULES[] = {
     {"triu", VALUE, "m:v k"},
     {"tril", VALUE, "m:v k"},
     {"copy", VALUE, "a:v order subok"},
+    {"pad", VALUE, "array:v pad_width mode * constant_values:s end_values:s stat_length reflect_type"},
     {"shape", PLAIN, "a:v"},
     {"ndim", PLAIN, "a:v"},
     {"size", PLAIN, "a:v axis"},
+    {"result_type", PLAIN, "*arrays_and_dtypes:u"},
+    {"shares_memory", PLAIN, "a:u b:u max_work"},
+    {"may_share_memory", PLAIN, "a:u b:u max_work"},
     // New arrays like an existing one
     {"zeros_like", VALUE, LIKE},
     {"ones_like", VALUE, LIKE},
@@ -401,10 +414,16 @@ bool is_ndarray(PyObject* value, const Binding& binding) {
     return PyObject_TypeCheck(value, reinterpret_cast<PyTypeObject*>(binding.numpy.ndarray.get()));
 }
 
+// A plain NaN scalar is the missing value in any units (the fill of where, pad, full_like, interp's
+// left and right), so it joins any domain as it is and sets none.
+bool is_plain_nan(PyObject* value) noexcept {
+    return PyFloat_Check(value) && std::isnan(PyFloat_AS_DOUBLE(value));
+}
+
 // A quantity in a domain whose units the first one given sets; later ones are converted into them.
 // A plain number or array is unitless, so it joins only a unitless domain.
 PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Binding& binding) {
-    if (binding.absent(value)) return PyRef::borrow(value);
+    if (binding.absent(value) || is_plain_nan(value)) return PyRef::borrow(value);
     if (!is_quantity(value) && !PyUnicode_Check(value)) {
         if (!domain) domain = UnitCollection::empty();
         if (is_plain_unitless(*domain)) return PyRef::borrow(value);
@@ -437,10 +456,14 @@ PyRef plain_number(PyObject* value) {
     return PyRef::steal(magnitudes_in(operand, UnitCollection::empty()));
 }
 
-// A list or tuple of values, element by element; anything else is one value.
-PyRef values(PyObject* value, Binding& binding) {
+// A list or tuple of values, element by element (nested ones too, to a bounded depth); anything else is
+// one value.
+PyRef values(PyObject* value, Binding& binding, int depth = 0) {
+    constexpr int MAX_DEPTH = 32;
     const bool list = PyList_CheckExact(value);
-    if (!list && !PyTuple_CheckExact(value)) return in_domain(value, binding.value_units, binding);
+    if ((!list && !PyTuple_CheckExact(value)) || depth == MAX_DEPTH) {
+        return in_domain(value, binding.value_units, binding);
+    }
     const Py_ssize_t size = PySequence_Fast_GET_SIZE(value);
     PyRef converted = PyRef::steal(list ? PyList_New(size) : PyTuple_New(size));
     if (!converted) return {};
@@ -448,7 +471,7 @@ PyRef values(PyObject* value, Binding& binding) {
         // A list may change under the element's own conversion; the length was read once.
         PyRef item = PyRef::borrow(list ? PyList_GetItem(value, i) : PyTuple_GET_ITEM(value, i));
         if (!item) return {};
-        PyRef element = in_domain(item.get(), binding.value_units, binding);
+        PyRef element = values(item.get(), binding, depth + 1);
         if (!element) return {};
         if (list) {
             PyList_SET_ITEM(converted.get(), i, element.release());
