@@ -6,7 +6,8 @@ Every operation of the basket is timed in every library in one run, interleaved 
 every operation in every library once), so slow phases of a shared machine hit all of them alike. Each
 measurement is timeit's: a warm-up pass, then `--repeats` timed passes of an auto-calibrated loop; the
 table shows the median in nanoseconds per operation. The memory section measures bytes per quantity
-object and checks that the resident set stays flat over a million mixed tarvel operations.
+object and checks that the resident set stays flat over a million mixed tarvel operations. Arrays have a
+benchmark of their own, benchmarks/arrays.py (also run by `python benchmarks/run.py --arrays`).
 """
 
 from __future__ import annotations
@@ -343,6 +344,8 @@ def main(argv=None):
     parser.add_argument("--pass-seconds", type=float, default=0.04, help="target duration of one pass")
     parser.add_argument("--quick", action="store_true", help="fewer repeats and objects, for a smoke test")
     parser.add_argument("--no-memory", action="store_true", help="skip the memory and leak sections")
+    parser.add_argument("--arrays", action="store_true", help="run the array benchmark (benchmarks/arrays.py) "
+                        "instead, with the same --json, --repeats, --pass-seconds and --quick")
     parser.add_argument("--leak-check-child", type=int, help=argparse.SUPPRESS)
     parser.add_argument("--memory-child", help=argparse.SUPPRESS)
     args = parser.parse_args(argv)
@@ -351,6 +354,13 @@ def main(argv=None):
         return
     if args.memory_child:
         print(json.dumps(measure_object(*json.loads(args.memory_child))))
+        return
+    if args.arrays:
+        import arrays
+
+        forwarded = [f"--repeats={args.repeats}", f"--pass-seconds={args.pass_seconds}"]
+        forwarded += ["--quick"] * args.quick + [f"--json={args.json}"] * bool(args.json)
+        arrays.main(forwarded)
         return
 
     repeats = 3 if args.quick else args.repeats

@@ -70,3 +70,25 @@ for attempt in (lambda: Tarvel.unit("furlongs"), lambda: m + Tarvel.unit("s"),
         attempt()
     except (LookupError, TypeError) as error:
         show(type(error).__name__, error)
+
+print("\nArrays: NumPy magnitudes in one set of units, element by element exact")
+try:
+    import numpy as np
+except ImportError:
+    print("(NumPy is not installed: pip install numpy to see arrays of quantities)")
+else:
+    from tarvel import TarvelArray
+
+    distances = TarvelArray([1.0, 2.5, 4.0], "km")
+    times = np.array([0.25, 0.5, 1.0]) * Tarvel.unit("hr")
+    show('TarvelArray([1.0, 2.5, 4.0], "km")', distances)
+    show("distances / times", distances / times)
+    show('(distances / times).as_unit("m/s")', (distances / times).as_unit("m/s"))
+    show("distances + 500 m", distances + Tarvel.unit("m") * 500)
+    show("distances[1]", distances[1])
+    show("distances.sum(), distances.std()", (distances.sum(), distances.std()))
+    show("distances > 2 km", distances > Tarvel.unit("km") * 2)
+    show('np.sqrt(TarvelArray([4, 9], "m2"))', np.sqrt(TarvelArray([4, 9], "m2")))
+    show('TarvelArray([20, 100], "°C").as_unit("K")', TarvelArray([20, 100], "°C").as_unit("K"))
+    show('np.sin(TarvelArray([30, 90], "°"))', np.sin(TarvelArray([30, 90], "°")))
+    show('distances.as_number("mi")', distances.as_number("mi"))

@@ -1,8 +1,13 @@
-"""Physical quantities: numbers that carry units of measure, and logarithmic ratio quantities."""
+"""Physical quantities: numbers that carry units of measure, arrays of them, and logarithmic ratio
+quantities."""
 
+from collections.abc import Iterator
 from typing import Any, ClassVar, SupportsFloat, SupportsIndex, TypeAlias, final, overload
 
-__all__ = ["Tarvel", "LogTarvel"]
+import numpy as np
+import numpy.typing as npt
+
+__all__ = ["Tarvel", "TarvelArray", "LogTarvel"]
 
 # A plain number: Python's own, or any scalar that converts through __index__ or __float__ (NumPy
 # scalars, fractions.Fraction, decimal.Decimal).
@@ -12,8 +17,18 @@ _PyNumber: TypeAlias = _Number | LogTarvel
 # Where a unit-like value is taken: a quantity, a logarithmic quantity (its ratio), a number, or unit
 # text such as "kg.m/s2".
 _UnitCoercible: TypeAlias = Tarvel | LogTarvel | str | _Number
+# What an array operation takes besides a unit-like value: a TarvelArray, or anything NumPy reads as an
+# array of numbers (an ndarray, nested lists).
+_ArrayLike: TypeAlias = TarvelArray | npt.NDArray[Any]
+_ArrayOperand: TypeAlias = _ArrayLike | _UnitCoercible
+_Floating: TypeAlias = np.ndarray[Any, np.dtype[np.floating[Any]]]
+_Bools: TypeAlias = npt.NDArray[np.bool_]
+_Axis: TypeAlias = SupportsIndex | tuple[SupportsIndex, ...] | None
+_Shape: TypeAlias = SupportsIndex | tuple[SupportsIndex, ...]
 
-# Neither class can be subclassed; instances come from the class methods and from operations.
+# No class can be subclassed; instances come from the class methods and from operations. An ndarray
+# converts with float() too, so it also matches _Number: the array overload of each Tarvel operator comes
+# first.
 @final
 class Tarvel:
     """Unit! yippee
@@ -275,48 +290,72 @@ class Tarvel:
         >>> float(Tarvel.unit("km") * 2)
         2.0
         """
+    @overload
+    def __add__(self, other: _ArrayLike, /) -> TarvelArray: ...  # type: ignore[overload-overlap]
+    @overload
     def __add__(self, other: _UnitCoercible, /) -> Tarvel:
         """``q + other``, in q's units.
 
         >>> Tarvel.unit("km") + "m"
         1.001 [km]
         """
+    @overload
+    def __radd__(self, other: _ArrayLike, /) -> TarvelArray: ...  # type: ignore[overload-overlap]
+    @overload
     def __radd__(self, other: _UnitCoercible, /) -> Tarvel:
         """``other + q``, in q's units.
 
         >>> 5 + Tarvel.empty()
         6 []
         """
+    @overload
+    def __sub__(self, other: _ArrayLike, /) -> TarvelArray: ...  # type: ignore[overload-overlap]
+    @overload
     def __sub__(self, other: _UnitCoercible, /) -> Tarvel:
         """``q - other``, in q's units.
 
         >>> Tarvel.unit("km") - "m"
         0.999 [km]
         """
+    @overload
+    def __rsub__(self, other: _ArrayLike, /) -> TarvelArray: ...  # type: ignore[overload-overlap]
+    @overload
     def __rsub__(self, other: _UnitCoercible, /) -> Tarvel:
         """``other - q``, in q's units.
 
         >>> 1 - Tarvel.empty() * 3
         -2 []
         """
+    @overload
+    def __mul__(self, other: _ArrayLike, /) -> TarvelArray: ...  # type: ignore[overload-overlap]
+    @overload
     def __mul__(self, other: _UnitCoercible, /) -> Tarvel:
         """``q * other``: magnitudes and units multiply.
 
         >>> Tarvel.unit("km") * "hr"
         1 [hr.km]
         """
+    @overload
+    def __rmul__(self, other: _ArrayLike, /) -> TarvelArray: ...  # type: ignore[overload-overlap]
+    @overload
     def __rmul__(self, other: _UnitCoercible, /) -> Tarvel:
         """``other * q``: magnitudes and units multiply.
 
         >>> 2 * Tarvel.unit("ft")
         2 [ft]
         """
+    @overload
+    def __truediv__(self, other: _ArrayLike, /) -> TarvelArray: ...  # type: ignore[overload-overlap]
+    @overload
     def __truediv__(self, other: _UnitCoercible, /) -> Tarvel:
         """``q / other``: magnitudes and units divide.
 
         >>> Tarvel.unit("km") / "hr"
         1 [km/hr]
         """
+    @overload
+    def __rtruediv__(self, other: _ArrayLike, /) -> TarvelArray: ...  # type: ignore[overload-overlap]
+    @overload
     def __rtruediv__(self, other: _UnitCoercible, /) -> Tarvel:
         """``other / q``: magnitudes and units divide.
 
@@ -335,24 +374,43 @@ class Tarvel:
         >>> 2 ** (Tarvel.empty() * 3)
         8 []
         """
+    # NumPy hands its ufuncs (np.sqrt(q), q * ndarray) and array functions (np.clip) to the quantity: a
+    # plain Tarvel for scalar operands, a TarvelArray or a plain array for array operands, as the unit rule
+    # of the ufunc or function says.
+    def __array_ufunc__(self, ufunc: np.ufunc, method: str, /, *inputs: Any, **kwargs: Any) -> Any: ...
+    def __array_function__(
+        self, func: Any, types: Any, args: tuple[Any, ...], kwargs: dict[str, Any]
+    ) -> Any: ...
+    @overload
+    def __lt__(self, other: _ArrayLike, /) -> _Bools: ...  # type: ignore[overload-overlap]
+    @overload
     def __lt__(self, other: _UnitCoercible, /) -> bool:
         """``q < other``, with other converted to q's units.
 
         >>> Tarvel.unit("m") < Tarvel.unit("km")
         True
         """
+    @overload
+    def __le__(self, other: _ArrayLike, /) -> _Bools: ...  # type: ignore[overload-overlap]
+    @overload
     def __le__(self, other: _UnitCoercible, /) -> bool:
         """``q <= other``, with other converted to q's units.
 
         >>> Tarvel.unit("km") <= "m"
         False
         """
+    @overload
+    def __gt__(self, other: _ArrayLike, /) -> _Bools: ...  # type: ignore[overload-overlap]
+    @overload
     def __gt__(self, other: _UnitCoercible, /) -> bool:
         """``q > other``, with other converted to q's units.
 
         >>> Tarvel.unit("km") > Tarvel.unit("m") * 500
         True
         """
+    @overload
+    def __ge__(self, other: _ArrayLike, /) -> _Bools: ...  # type: ignore[overload-overlap]
+    @overload
     def __ge__(self, other: _UnitCoercible, /) -> bool:
         """``q >= other``, with other converted to q's units.
 
@@ -371,6 +429,127 @@ class Tarvel:
         >>> Tarvel.unit("km") != "m"
         True
         """
+
+# An N-dimensional array of magnitudes (float64 or float32) in one unit collection. Element i of every
+# operation is what the Tarvel operation gives on element i; an index that selects one element gives a
+# Tarvel, anything else a TarvelArray.
+@final
+class TarvelArray:
+    __hash__: ClassVar[None]  # type: ignore[assignment]
+    def __new__(
+        cls, values: Any, unit: _UnitCoercible | None = None, *, dtype: npt.DTypeLike | None = None, copy: bool = True
+    ) -> TarvelArray: ...
+    @property
+    def shape(self) -> tuple[int, ...]: ...
+    @property
+    def ndim(self) -> int: ...
+    @property
+    def size(self) -> int: ...
+    @property
+    def dtype(self) -> np.dtype[np.floating[Any]]: ...
+    @property
+    def T(self) -> TarvelArray: ...
+    def units(self) -> Tarvel: ...
+    def as_unit(self, other: _UnitCoercible) -> TarvelArray: ...
+    def as_number(self, other: _UnitCoercible | None = None, scale: bool = False) -> _Floating: ...
+    def as_unitless(self) -> _Floating: ...
+    def as_base_units(self) -> TarvelArray: ...
+    def simplify(self) -> TarvelArray: ...
+    def round_sfig(self, n_sig_figs: SupportsIndex) -> TarvelArray: ...
+    def round(self, ndigits: SupportsIndex | None = None) -> TarvelArray: ...
+    def __round__(self, ndigits: SupportsIndex | None = None) -> TarvelArray: ...
+    # The text of each element, as nested lists of the array's shape (like tolist()).
+    def latex(self) -> Any: ...
+    def descriptive(self) -> Any: ...
+    # The ndarray methods below take NumPy's arguments and keep the array's units (var: squared).
+    def reshape(self, *shape: _Shape, order: str = "C") -> TarvelArray: ...
+    def transpose(self, *axes: _Shape) -> TarvelArray: ...
+    def squeeze(self, axis: _Axis = None) -> TarvelArray: ...
+    def ravel(self) -> TarvelArray: ...
+    def flatten(self) -> TarvelArray: ...
+    def copy(self) -> TarvelArray: ...
+    def astype(self, dtype: npt.DTypeLike) -> TarvelArray: ...
+    # Nested lists of Tarvel.
+    def tolist(self) -> Any: ...
+    @overload
+    def sum(self, axis: None = None, **kwargs: Any) -> Tarvel: ...
+    @overload
+    def sum(self, axis: _Axis, **kwargs: Any) -> Tarvel | TarvelArray: ...
+    @overload
+    def mean(self, axis: None = None, **kwargs: Any) -> Tarvel: ...
+    @overload
+    def mean(self, axis: _Axis, **kwargs: Any) -> Tarvel | TarvelArray: ...
+    @overload
+    def std(self, axis: None = None, ddof: float = 0, **kwargs: Any) -> Tarvel: ...
+    @overload
+    def std(self, axis: _Axis, ddof: float = 0, **kwargs: Any) -> Tarvel | TarvelArray: ...
+    @overload
+    def var(self, axis: None = None, ddof: float = 0, **kwargs: Any) -> Tarvel: ...
+    @overload
+    def var(self, axis: _Axis, ddof: float = 0, **kwargs: Any) -> Tarvel | TarvelArray: ...
+    @overload
+    def min(self, axis: None = None, **kwargs: Any) -> Tarvel: ...
+    @overload
+    def min(self, axis: _Axis, **kwargs: Any) -> Tarvel | TarvelArray: ...
+    @overload
+    def max(self, axis: None = None, **kwargs: Any) -> Tarvel: ...
+    @overload
+    def max(self, axis: _Axis, **kwargs: Any) -> Tarvel | TarvelArray: ...
+    def cumsum(self, axis: SupportsIndex | None = None, **kwargs: Any) -> TarvelArray: ...
+    @overload
+    def argmin(self, axis: None = None) -> np.intp: ...
+    @overload
+    def argmin(self, axis: SupportsIndex) -> np.intp | npt.NDArray[np.intp]: ...
+    @overload
+    def argmax(self, axis: None = None) -> np.intp: ...
+    @overload
+    def argmax(self, axis: SupportsIndex) -> np.intp | npt.NDArray[np.intp]: ...
+    # NumPy protocols: ufuncs and array functions keep the units by their table of rules (or raise
+    # TypeError naming the function); a plain array of the values exists only for unitless arrays.
+    def __array_ufunc__(self, ufunc: np.ufunc, method: str, /, *inputs: Any, **kwargs: Any) -> Any: ...
+    def __array_function__(
+        self, func: Any, types: Any, args: tuple[Any, ...], kwargs: dict[str, Any]
+    ) -> Any: ...
+    def __array__(self, dtype: npt.DTypeLike | None = None, copy: bool | None = None) -> _Floating: ...
+    def __bool__(self) -> bool: ...
+    def __len__(self) -> int: ...
+    def __iter__(self) -> Iterator[Any]: ...
+    @overload
+    def __getitem__(self, key: SupportsIndex | tuple[SupportsIndex, ...], /) -> Any: ...
+    @overload
+    def __getitem__(self, key: Any, /) -> TarvelArray: ...
+    def __setitem__(self, key: Any, value: _ArrayOperand, /) -> None: ...
+    def __copy__(self) -> TarvelArray: ...
+    def __deepcopy__(self, memo: Any) -> TarvelArray: ...
+    def __reduce__(self) -> tuple[Any, ...]: ...
+    @classmethod
+    def _from_parts(cls, magnitudes: Any, unit: Tarvel) -> TarvelArray: ...
+    def __pos__(self) -> TarvelArray: ...
+    def __neg__(self) -> TarvelArray: ...
+    def __abs__(self) -> TarvelArray: ...
+    def __add__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __radd__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __sub__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __rsub__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __mul__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __rmul__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __truediv__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __rtruediv__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __pow__(self, other: _ArrayOperand, mod: None = None, /) -> TarvelArray: ...
+    def __matmul__(self, other: _ArrayLike, /) -> Tarvel | TarvelArray: ...
+    def __rmatmul__(self, other: _ArrayLike, /) -> Tarvel | TarvelArray: ...  # type: ignore[misc]
+    # In place: the result is stored into the same magnitudes, in the array's own units.
+    def __iadd__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __isub__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __imul__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __itruediv__(self, other: _ArrayOperand, /) -> TarvelArray: ...
+    def __rpow__(self, other: _ArrayOperand, mod: None = None, /) -> TarvelArray: ...
+    def __lt__(self, other: _ArrayOperand, /) -> _Bools: ...
+    def __le__(self, other: _ArrayOperand, /) -> _Bools: ...
+    def __gt__(self, other: _ArrayOperand, /) -> _Bools: ...
+    def __ge__(self, other: _ArrayOperand, /) -> _Bools: ...
+    def __eq__(self, other: object, /) -> _Bools: ...  # type: ignore[override]
+    def __ne__(self, other: object, /) -> _Bools: ...  # type: ignore[override]
 
 # With a Tarvel on the right, every LogTarvel operator declines and the Tarvel's reflected operator
 # answers; the first overload of each operator says so. Both classes convert with float(), so they also

@@ -62,6 +62,20 @@ TarvelError TarvelError::unreadable_quantity(std::string text) {
     return {ErrorKind::UnreadableQuantity, std::move(text), {}};
 }
 
+TarvelError TarvelError::unsupported_numpy(std::string kind, std::string name) {
+    return {ErrorKind::UnsupportedNumpy, std::move(kind), std::move(name)};
+}
+TarvelError TarvelError::units_would_be_dropped(std::string unit_text) {
+    return {ErrorKind::UnitsWouldBeDropped, std::move(unit_text), {}};
+}
+TarvelError TarvelError::unsupported_dtype(std::string dtype_text) {
+    return {ErrorKind::UnsupportedDtype, std::move(dtype_text), {}};
+}
+TarvelError TarvelError::non_uniform_power(std::string unit_text) {
+    return {ErrorKind::NonUniformPower, std::move(unit_text), {}};
+}
+TarvelError TarvelError::copy_required() { return {ErrorKind::CopyRequired, {}, {}}; }
+
 std::string TarvelError::message() const {
     switch (kind) {
         case ErrorKind::UnitNotFound: return "Unit " + first + " not found";
@@ -76,6 +90,18 @@ std::string TarvelError::message() const {
         case ErrorKind::QuotientOutOfRange:
             return first + " cannot be divided by " + second + ": an exponent would be lost or overflow";
         case ErrorKind::UnreadableQuantity: return "could not read a quantity from " + quoted(first);
+        case ErrorKind::UnsupportedNumpy:
+            return "the NumPy " + first + " '" + second + "' is not supported on quantities (it has no unit rule)";
+        case ErrorKind::UnitsWouldBeDropped:
+            return "a TarvelArray in " + first +
+                   " has no plain values: use as_number(unit) to get its magnitudes in a unit";
+        case ErrorKind::UnsupportedDtype:
+            return "a TarvelArray holds float64 or float32 magnitudes (ints and bools become float64), not " +
+                   first;
+        case ErrorKind::NonUniformPower:
+            return "an array in " + first + " can only be raised to a single exponent";
+        case ErrorKind::CopyRequired:
+            return "copy=False needs a float64 or float32 ndarray that the unit leaves unchanged";
     }
     return first;
 }

@@ -26,6 +26,16 @@ enum class ErrorKind : unsigned char {
     // Text given to parse() that is no quantity at all (empty, or brackets out of place). Raised as
     // ValueError; a unit part that does not resolve is UnitNotFound instead.
     UnreadableQuantity,
+    // Arrays of quantities. NumPy operation without a unit rule (TypeError, naming it):
+    UnsupportedNumpy,
+    // An array with units asked for plain values (TypeError):
+    UnitsWouldBeDropped,
+    // Magnitudes of a dtype an array cannot hold (TypeError):
+    UnsupportedDtype,
+    // An array with units raised to an array of different exponents (ValueError):
+    NonUniformPower,
+    // copy=False where the magnitudes must be copied or converted (ValueError):
+    CopyRequired,
 };
 
 struct TarvelError {
@@ -43,6 +53,11 @@ struct TarvelError {
     static TarvelError product_out_of_range(std::string left_units, std::string right_units);
     static TarvelError quotient_out_of_range(std::string left_units, std::string right_units);
     static TarvelError unreadable_quantity(std::string text);
+    static TarvelError unsupported_numpy(std::string kind, std::string name);  // "ufunc", "add"
+    static TarvelError units_would_be_dropped(std::string unit_text);
+    static TarvelError unsupported_dtype(std::string dtype_text);
+    static TarvelError non_uniform_power(std::string unit_text);
+    static TarvelError copy_required();
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;

@@ -71,10 +71,15 @@ std::nullptr_t raise_error(const TarvelError& error) {
         case ErrorKind::IncompatibleUnits:
         case ErrorKind::NotCoercibleToUnit:
         case ErrorKind::NotCoercibleToNumber: type = PyExc_TypeError; break;
+        case ErrorKind::UnsupportedNumpy:
+        case ErrorKind::UnitsWouldBeDropped:
+        case ErrorKind::UnsupportedDtype: type = PyExc_TypeError; break;
         case ErrorKind::InvalidPower:
         case ErrorKind::ProductOutOfRange:
         case ErrorKind::QuotientOutOfRange:
-        case ErrorKind::UnreadableQuantity: type = PyExc_ValueError; break;
+        case ErrorKind::UnreadableQuantity:
+        case ErrorKind::NonUniformPower:
+        case ErrorKind::CopyRequired: type = PyExc_ValueError; break;
     }
     const std::string message = error.message();
     PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");

@@ -1,10 +1,11 @@
-// The module `tarvel`: multi-phase initialisation whose execution step adds the two classes.
+// The module `tarvel`: multi-phase initialisation whose execution step adds the three classes.
 
 #include <Python.h>
 
 #include "module/boundary.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
+#include "module/tarvel_array.hpp"
 
 namespace tarvel::py {
 namespace {
@@ -30,6 +31,7 @@ int exec_module(PyObject* module) {
         if (!panic_exception_type()) return -1;
         if (add_class(module, "Tarvel", tarvel_type()) < 0) return -1;
         if (add_class(module, "LogTarvel", log_tarvel_type()) < 0) return -1;
+        if (add_class(module, "TarvelArray", tarvel_array_type()) < 0) return -1;
         return 0;
     });
 }

@@ -15,6 +15,8 @@
 
 #include "module/access.hpp"
 #include "module/args.hpp"
+#include "module/array_internal.hpp"
+#include "module/tarvel_array.hpp"
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
 #include "module/instance_memory.hpp"
@@ -401,29 +403,43 @@ bool try_binary(PyObject* instance, PyObject* other, PyObject*& result) {
     return true;
 }
 
+// An operand of neither of the plain number types nor a Tarvel that is an array: the operation is an
+// array one (an ndarray converts with float() and must not be taken as a scalar).
+inline bool array_operation(PyObject* operand) {
+    return !PyFloat_CheckExact(operand) && !PyLong_CheckExact(operand) && !is_instance(operand) &&
+           !PyUnicode_CheckExact(operand) && is_array_like(operand);
+}
+
 // Forward with the left operand as s, else reflected with the right one, else NotImplemented.
-template <BinaryOperation Forward, BinaryOperation Reflected>
+template <BinaryOperation Forward, BinaryOperation Reflected, ArrayBinary ArrayForward = ArrayBinary::Add,
+          ArrayBinary ArrayReflected = ArrayBinary::Add>
 PyObject* dispatch_binary(PyObject* left, PyObject* right) {
+    if (array_operation(left) || array_operation(right)) {
+        return array_binary_slot(ArrayForward, ArrayReflected, left, right);
+    }
     PyObject* result = nullptr;
     if (is_instance(left) && try_binary<Forward>(left, right, result)) return result;
     if (is_instance(right) && try_binary<Reflected>(right, left, result)) return result;
     Py_RETURN_NOTIMPLEMENTED;
 }
 
-template <BinaryOperation Forward, BinaryOperation Reflected>
+template <BinaryOperation Forward, BinaryOperation Reflected, ArrayBinary ArrayForward, ArrayBinary ArrayReflected>
 PyObject* binary_slot(PyObject* left, PyObject* right) {
-    return guarded(FAILED, [&] { return dispatch_binary<Forward, Reflected>(left, right); });
+    return guarded(FAILED,
+                   [&] { return dispatch_binary<Forward, Reflected, ArrayForward, ArrayReflected>(left, right); });
 }
 
-PyObject* slot_add(PyObject* left, PyObject* right) { return binary_slot<add, add>(left, right); }
+PyObject* slot_add(PyObject* left, PyObject* right) {
+    return binary_slot<add, add, ArrayBinary::Add, ArrayBinary::Add>(left, right);
+}
 PyObject* slot_subtract(PyObject* left, PyObject* right) {
-    return binary_slot<subtract, subtract_from>(left, right);
+    return binary_slot<subtract, subtract_from, ArrayBinary::Subtract, ArrayBinary::SubtractFrom>(left, right);
 }
 PyObject* slot_multiply(PyObject* left, PyObject* right) {
-    return binary_slot<multiply, multiply>(left, right);
+    return binary_slot<multiply, multiply, ArrayBinary::Multiply, ArrayBinary::Multiply>(left, right);
 }
 PyObject* slot_true_divide(PyObject* left, PyObject* right) {
-    return binary_slot<divide, divide_into>(left, right);
+    return binary_slot<divide, divide_into, ArrayBinary::Divide, ArrayBinary::DivideInto>(left, right);
 }
 
 // The modulus of pow() must be a number when given; its value is not used.
@@ -435,7 +451,7 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
             if (extraction == Extraction::Raised) return nullptr;
             if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
         }
-        return dispatch_binary<power, power_of>(left, right);
+        return dispatch_binary<power, power_of, ArrayBinary::Power, ArrayBinary::PowerOf>(left, right);
     });
 }
 
@@ -445,6 +461,8 @@ PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
         if (op < Py_LT || op > Py_GE) return raise_panic("unknown comparison operator");
         // Py_LT .. Py_GE are numbered in the order of CompareOp.
         const auto compare_op = static_cast<CompareOp>(op);
+        // Against an array the Tarvel stays s, as in the comparison of each element.
+        if (array_operation(other)) return array_richcompare(self, other, op);
         QuantityOperand operand;
         const Extraction extraction = extract_unit_coercible(other, operand, true);
         if (extraction == Extraction::Raised) return nullptr;
@@ -521,6 +539,10 @@ PyTypeObject* create_type() {
         {"unit_latex", as_method(tarvel_unit_latex), INSTANCE, "unit_latex($self)\n--\n\n"},
         {"unit_descriptive", as_method(tarvel_unit_descriptive), INSTANCE, "unit_descriptive($self)\n--\n\n"},
         {"_repr_latex_", as_method(tarvel_repr_latex), INSTANCE, "_repr_latex_($self)\n--\n\n"},
+        {"__array_ufunc__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(quantity_array_ufunc)),
+         METH_VARARGS | METH_KEYWORDS, "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
+        {"__array_function__", as_method(tarvel_array_function), INSTANCE,
+         "__array_function__($self, func, types, args, kwargs)\n--\n\n"},
         {nullptr, nullptr, 0, nullptr},
     };
     static PyType_Slot slots[] = {

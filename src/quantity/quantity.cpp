@@ -9,6 +9,7 @@
 
 #include "constant/constants.hpp"
 #include "quantity/decimal_rounding.hpp"
+#include "quantity/magnitude_plan.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
 
@@ -16,27 +17,12 @@ namespace tarvel {
 
 namespace {
 
-// Offsets take part only in a conversion between two absolute temperatures: one unit on each side, each
-// with exponent exactly 1. A difference (per degree, degree squared) scales by factors alone.
-bool is_single_absolute(const UnitCollection& units) noexcept {
-    return units.unit_map.size() == 1 && units.unit_map[0].exponent == 1.0;
-}
-
-// `value` in `from` re-expressed in `to`; nothing when the dimensions differ. Equal factors (and equal
-// offsets where offsets apply) carry the magnitude over untouched, so no rounding creeps in.
+// `value` in `from` re-expressed in `to`; nothing when the dimensions differ.
 std::optional<double> convert_magnitude(const UnitCollection& from, double value,
                                         const UnitCollection& to) noexcept {
-    if (!dimensions_equal(from.dimensions, to.dimensions)) return std::nullopt;
-    const double fs = from.factor;
-    const double ft = to.factor;
-    if (is_single_absolute(from) && is_single_absolute(to)) {
-        const double os = from.unit_map[0].unit.offset();
-        const double ot = to.unit_map[0].unit.offset();
-        if (fs == ft && os == ot) return value;
-        return (ot + (value * fs - os)) / ft;
-    }
-    if (fs == ft) return value;
-    return (value * fs) / ft;
+    const std::optional<MagnitudePlan> plan = conversion_plan(from, to);
+    if (!plan) return std::nullopt;
+    return plan->apply(value);
 }
 
 TarvelError incompatible(const UnitCollection& first, const UnitCollection& second) {
@@ -50,6 +36,8 @@ Result<double> dimensionless_value(const Quantity& q) {
     }
     return q.value * q.units.factor;
 }
+
+
 
 // N(x) for a quantity given by its parts: `units` is copied only when it is kept, and a fresh collection
 // (a product, a quotient, a power) is kept without a copy. Most of them cancel nothing; the conversion
@@ -121,21 +109,10 @@ bool all_finite(const UnitCollection& units) noexcept {
     return true;
 }
 
-// base ** p. Units can only be raised to powers that keep every exponent finite; a unitless base takes
-// any power with the IEEE result.
+// base ** p.
 Result<Quantity> raise(const Quantity& base, double p) {
-    // Dimensions count even without an exponent to show for them (a tiny exponent absorbed by a unit
-    // that has since cancelled): a non-finite power would make them non-finite.
-    const bool has_units = has_non_zero_exponent(base.units) ||
-                           !dimensions_equal(base.units.dimensions, NO_DIMENSIONS);
-    if (has_units && !std::isfinite(p)) {
-        return fail(TarvelError::invalid_power(as_string(base.units), format_number(p)));
-    }
-    Result<UnitCollection> units = checked_pow(base.units, p);
+    Result<UnitCollection> units = power_units(base.units, p);
     if (!units) return fail(std::move(units.error()));
-    if (has_units && !all_finite(*units)) {
-        return fail(TarvelError::invalid_power(as_string(base.units), format_number(p)));
-    }
     return normalise_parts(std::move(*units), std::pow(base.value, p));
 }
 
@@ -259,8 +236,7 @@ namespace {
 
 // o's magnitude in s's units for addition: factors only, offsets ignored.
 double addend_in(const Quantity& s, const Quantity& o) noexcept {
-    if (o.units.factor == s.units.factor) return o.value;
-    return o.units.factor * o.value / s.units.factor;
+    return addend_plan(o.units, s.units).apply(o.value);
 }
 
 }  // namespace
@@ -340,6 +316,56 @@ Result<bool> compare(const Quantity& s, const Quantity& o, CompareOp op) {
     const std::optional<double> other = convert_magnitude(o.units, o.value, s.units);
     if (!other) return fail(incompatible(o.units, s.units));
     return compare_values(s.value, *other, op);
+}
+
+// --- Units and plans of the operations ---------------------------------------------------------------
+
+// Units can only be raised to powers that keep every exponent finite; a unitless base takes any power.
+// Dimensions count even without an exponent to show for them (a tiny exponent absorbed by a unit that
+// has since cancelled): a non-finite power would make them non-finite.
+bool has_units(const UnitCollection& units) noexcept {
+    return has_non_zero_exponent(units) || !dimensions_equal(units.dimensions, NO_DIMENSIONS);
+}
+
+Result<UnitCollection> power_units(const UnitCollection& base, double p) {
+    const bool with_units = has_units(base);
+    if (with_units && !std::isfinite(p)) {
+        return fail(TarvelError::invalid_power(as_string(base), format_number(p)));
+    }
+    Result<UnitCollection> units = checked_pow(base, p);
+    if (!units) return fail(std::move(units.error()));
+    if (with_units && !all_finite(*units)) {
+        return fail(TarvelError::invalid_power(as_string(base), format_number(p)));
+    }
+    return units;
+}
+
+Result<UnitsAndPlan> normalisation_plan(UnitCollection units) {
+    std::optional<UnitCollection> cancelled = try_simple_simplify(units);
+    const UnitCollection& target = cancelled ? *cancelled : units;
+    const std::optional<MagnitudePlan> plan = conversion_plan(units, target);
+    if (!plan) return fail(incompatible(units, target));
+    if (cancelled) return UnitsAndPlan{std::move(*cancelled), *plan};
+    return UnitsAndPlan{std::move(units), *plan};
+}
+
+Result<MagnitudePlan> conversion_plan_or_error(const UnitCollection& from, const UnitCollection& to) {
+    const std::optional<MagnitudePlan> plan = conversion_plan(from, to);
+    if (!plan) return fail(incompatible(from, to));
+    return *plan;
+}
+
+Result<MagnitudePlan> addition_plan(const UnitCollection& s, const UnitCollection& o) {
+    if (!dimensions_equal(s.dimensions, o.dimensions)) return fail(incompatible(s, o));
+    return addend_plan(o, s);
+}
+
+Result<MagnitudePlan> dimensionless_plan(const UnitCollection& units) {
+    if (!dimensions_equal(units.dimensions, NO_DIMENSIONS)) {
+        return fail(incompatible(units, UnitCollection::empty()));
+    }
+    // v * factor, as dimensionless_value computes it: the division by 1 is exact.
+    return MagnitudePlan{MagnitudePlan::Kind::Scale, units.factor, 1.0, 0.0, 0.0};
 }
 
 // --- exp / log ------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "error/tarvel_error.hpp"
+#include "quantity/magnitude_plan.hpp"
 #include "unit/unit_collection.hpp"
 
 namespace tarvel {
@@ -66,6 +67,26 @@ enum class CompareOp : unsigned char { Less, LessEqual, Equal, NotEqual, Greater
 bool compare_values(double left, double right, CompareOp op);
 // s op o, with o converted into s's units first.
 Result<bool> compare(const Quantity& s, const Quantity& o, CompareOp op);
+
+// --- Units and plans of the operations ---------------------------------------------------------------
+// What an operation does to units, apart from the magnitudes: an element loop computes these once and
+// applies the plan to each element, exactly as the scalar operation does to its one magnitude.
+struct UnitsAndPlan {
+    UnitCollection units;
+    MagnitudePlan plan;
+};
+// False for the empty collection and anything that acts as it (no exponent, no dimension).
+bool has_units(const UnitCollection& units) noexcept;
+// The units of base ** p; InvalidPower when the units cannot take that power.
+Result<UnitCollection> power_units(const UnitCollection& base, double p);
+// N(x) on units: the collection a freshly computed magnitude in `units` ends in, and its conversion.
+Result<UnitsAndPlan> normalisation_plan(UnitCollection units);
+// conversion_plan with the IncompatibleUnits error (from's text first).
+Result<MagnitudePlan> conversion_plan_or_error(const UnitCollection& from, const UnitCollection& to);
+// The addend plan of s + o (o into s's factors); IncompatibleUnits (s first) when the dimensions differ.
+Result<MagnitudePlan> addition_plan(const UnitCollection& s, const UnitCollection& o);
+// The plain ratio of a magnitude in `units`, as as_unitless; IncompatibleUnits when not dimensionless.
+Result<MagnitudePlan> dimensionless_plan(const UnitCollection& units);
 
 // --- exp / log ------------------------------------------------------------------------------------
 Result<double> quantity_exp(const Quantity& s);

@@ -58,6 +58,8 @@ PROTOCOL_METHODS = [
     ("unit_latex", False, "()"),
     ("unit_descriptive", False, "()"),
     ("_repr_latex_", False, "()"),
+    ("__array_ufunc__", False, "(ufunc, method, /, *inputs, **kwargs)"),
+    ("__array_function__", False, "(func, types, args, kwargs)"),
 ]
 
 # The slot wrappers the thirteen slots produce; nothing else may be defined on the class.
@@ -73,12 +75,12 @@ def q():
     return Tarvel.unit("m") * 2
 
 
-def test_all_lists_both_classes_in_order():
-    assert tarvel.__all__ == ["Tarvel", "LogTarvel"]
+def test_all_lists_the_classes_in_order():
+    assert tarvel.__all__ == ["Tarvel", "LogTarvel", "TarvelArray"]
 
 
 def test_module_holds_only_the_classes_and_all():
-    assert set(vars(tarvel)) - STANDARD_MODULE_ATTRIBUTES == {"Tarvel", "LogTarvel", "__all__"}
+    assert set(vars(tarvel)) - STANDARD_MODULE_ATTRIBUTES == {"Tarvel", "LogTarvel", "TarvelArray", "__all__"}
     assert isinstance(tarvel.__doc__, str) and tarvel.__doc__
 
 
@@ -89,7 +91,7 @@ def test_reimport_yields_the_same_class_objects():
         assert second is not first
         assert second.Tarvel is first.Tarvel
         assert second.LogTarvel is first.LogTarvel
-        assert second.__all__ == ["Tarvel", "LogTarvel"]
+        assert second.__all__ == ["Tarvel", "LogTarvel", "TarvelArray"]
         # Instances made through either module are of the one class.
         assert type(second.Tarvel.unit("m")) is Tarvel
     finally:

@@ -7,7 +7,7 @@ import sys
 
 import pytest
 
-from tarvel import LogTarvel, Tarvel
+from tarvel import LogTarvel, Tarvel, TarvelArray
 
 numpy = pytest.importorskip("numpy")
 
@@ -84,11 +84,11 @@ def test_index_is_preferred_to_float():
 
 
 @pytest.mark.parametrize("array", [numpy.array([1, 2]), numpy.array([1.5]), numpy.array([[1]])])
-def test_arrays_fall_back_to_numpys_element_wise_handling(array):
+def test_arrays_times_a_tarvel_are_quantity_arrays(array):
     m = Tarvel.unit("m")
     for product in (array * m, m * array):
-        assert isinstance(product, numpy.ndarray) and product.dtype == object and product.shape == array.shape
-        assert [str(x) for x in product.flat] == [str(m * float(v)) for v in array.flat]
+        assert isinstance(product, TarvelArray) and product.shape == array.shape
+        assert [str(x) for x in product.ravel()] == [str(m * float(v)) for v in array.flat]
     db = LogTarvel.unit("dB")
     assert [str(x) for x in (array * db).flat] == [str(db * float(v)) for v in array.flat]
 
@@ -101,8 +101,16 @@ class Unconvertible:
         return "unconvertible"
 
 
+class RefusesFloat:
+    def __float__(self):
+        raise TypeError("no float for this one")
+
+    def __str__(self):
+        return "refuses-float"
+
+
 def test_a_conversion_that_raises_type_error_makes_no_number():
-    value = numpy.array([1, 2])  # an array handles the operator itself
+    value = RefusesFloat()
     m = Tarvel.unit("m")
     assert m.__add__(value) is NotImplemented
     assert LogTarvel.unit("dB").__mul__(value) is NotImplemented

@@ -12,8 +12,9 @@ import pickle
 from typing import TYPE_CHECKING
 
 import numpy
+import numpy.typing
 
-from tarvel import LogTarvel, Tarvel
+from tarvel import LogTarvel, Tarvel, TarvelArray
 
 if TYPE_CHECKING:
     from typing import assert_type
@@ -23,7 +24,8 @@ else:
         if expected is None:
             assert value is None, value
         else:
-            assert type(value) is expected, (value, expected)
+            # A generic alias such as NDArray[bool_] checks its class (ndarray).
+            assert type(value) is getattr(expected, "__origin__", expected), (value, expected)
         return value
 
 
@@ -90,6 +92,34 @@ assert_type(numpy.int64(3) * km, Tarvel)
 assert_type(km * fractions.Fraction(1, 3), Tarvel)
 assert_type(decimal.Decimal("1.5") * km, Tarvel)
 assert_type(db * numpy.int64(2), LogTarvel)
+
+# Arrays: operations and conversions give arrays of quantities, comparisons plain arrays of bools.
+distances = TarvelArray([1.0, 2.5], "km")
+bools = numpy.typing.NDArray[numpy.bool_]
+assert_type(TarvelArray(values=numpy.arange(3.0), unit=km, copy=False), TarvelArray)
+assert_type(TarvelArray([1, 2], "m", dtype=numpy.float32), TarvelArray)
+assert_type(distances / hour, TarvelArray)
+plain: numpy.typing.NDArray[numpy.float64] = numpy.arange(2.0)
+assert_type(km * plain, TarvelArray)
+assert_type(2 * distances + "m", TarvelArray)
+assert_type(distances**2, TarvelArray)
+assert_type(-distances, TarvelArray)
+assert_type(distances.as_unit("mi"), TarvelArray)
+assert_type(distances.simplify(), TarvelArray)
+assert_type(round(distances, 1), TarvelArray)
+assert_type(distances[0:1], TarvelArray)
+assert_type(distances.sum(), Tarvel)
+assert_type(distances.units(), Tarvel)
+assert_type(distances > km, bools)
+assert_type(km < distances, bools)
+assert_type(distances == distances, bools)
+assert_type(distances.shape, tuple[int, ...])
+assert_type(len(distances), int)
+assert_type(copy.deepcopy(distances), TarvelArray)
+moved = copy.copy(distances)
+moved += km
+assert_type(moved, TarvelArray)
+assert_type(bool(distances[0:1]), bool)
 
 # LogTarvel: same-scale results stay logarithmic, everything else is a plain float.
 assert_type(db + bel, LogTarvel)

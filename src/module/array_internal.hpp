@@ -1,0 +1,48 @@
+#pragma once
+// What the array files share beyond the public contract: the operations on extracted operands (used by
+// the operator slots of both quantity classes and by the ufunc table) and result wrapping.
+
+#include <Python.h>
+
+#include "module/tarvel_array.hpp"
+#include "quantity/quantity.hpp"
+
+namespace tarvel::py {
+
+// s op o: the instance s and the other operand o, as the scalar operations take them.
+enum class ArrayBinary { Add, Subtract, SubtractFrom, Multiply, Divide, DivideInto, Power, PowerOf };
+enum class ArrayUnary { Negate, Positive, Absolute };
+
+// True when the operand's magnitudes are an array (not a scalar float).
+inline bool operand_is_array(const ArrayOperand& operand) noexcept {
+    return operand.magnitudes && !PyFloat_CheckExact(operand.magnitudes.get());
+}
+
+// extract_array_operand for a slot: false with no exception set when the object is no operand.
+bool extract_array_operand_for_slot(PyObject* object, ArrayOperand& out);
+
+// Results: a TarvelArray when either operand is an array, else the scalar operation's Tarvel / bool.
+PyObject* array_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o);
+PyObject* array_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp op);
+PyObject* array_unary(ArrayUnary op, const ArrayOperand& s);
+
+// The number slots of either class when an array takes part: the left operand is the instance s when it
+// is a quantity (forward), else the right one (reflected). NotImplemented when an operand is not one.
+PyObject* array_binary_slot(ArrayBinary forward, ArrayBinary reflected, PyObject* left, PyObject* right);
+// Comparison with `self` (a Tarvel or a TarvelArray) as s.
+PyObject* array_richcompare(PyObject* self, PyObject* other, int op);
+// True for an operand that makes a scalar operation an array one (a TarvelArray or an ndarray).
+bool is_array_like(PyObject* object) noexcept;
+
+// Wraps new magnitudes: an ndarray becomes a TarvelArray in `units`, a NumPy or Python scalar a Tarvel.
+// Steals `magnitudes` (nullptr passes through).
+PyObject* wrap_magnitudes(PyObject* magnitudes, const UnitCollection& units);
+
+// An ndarray of float64 or float32 for `object` (ints and bools become float64): new reference, or
+// nullptr with TypeError for other dtypes. `copy`: always a fresh array.
+PyObject* float_array(PyObject* object, bool copy);
+
+// __array_ufunc__ of both classes.
+PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs);
+
+}  // namespace tarvel::py

@@ -1,0 +1,339 @@
+// Operations on array operands: each computes the result units and the magnitude plans once with the
+// scalar core's functions, then runs the scalar formula over the elements.
+
+#include <cmath>
+#include <functional>
+#include <utility>
+
+#include "module/array_internal.hpp"
+#include "module/array_loops.hpp"
+#include "module/boundary.hpp"
+#include "module/coerce.hpp"
+#include "module/numpy_api.hpp"
+#include "module/objects.hpp"
+
+namespace tarvel::py {
+
+bool is_zero_dimensional(PyObject* ndarray) noexcept;
+
+namespace {
+
+LoopInput loop_input(const ArrayOperand& operand) noexcept {
+    if (operand_is_array(operand)) return LoopInput{operand.magnitudes.get(), 0.0};
+    return LoopInput{nullptr, PyFloat_AS_DOUBLE(operand.magnitudes.get())};
+}
+
+double scalar_of(const ArrayOperand& operand) noexcept { return PyFloat_AS_DOUBLE(operand.magnitudes.get()); }
+
+Quantity quantity_of(const ArrayOperand& operand) { return Quantity{operand.units, scalar_of(operand)}; }
+
+PyObject* tarvel_or_raise(Result<Quantity>&& result) {
+    if (!result) return raise_error(result.error());
+    return new_tarvel(std::move(*result));
+}
+
+// Runs a two-input kernel and wraps the magnitudes in `units`.
+template <class Kernel>
+PyObject* binary_loop(const ArrayOperand& s, const ArrayOperand& o, const UnitCollection& units, Kernel kernel) {
+    const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
+    PyObject* magnitudes = run_elementwise(inputs, LoopOutput::Float64, kernel);
+    if (!magnitudes) return nullptr;
+    PyObject* result = new_tarvel_array(magnitudes, units);
+    Py_DECREF(magnitudes);
+    return result;
+}
+
+Result<Quantity> scalar_binary(ArrayBinary op, const Quantity& s, const Quantity& o) {
+    switch (op) {
+        case ArrayBinary::Add: return add(s, o);
+        case ArrayBinary::Subtract: return subtract(s, o);
+        case ArrayBinary::SubtractFrom: return subtract_from(s, o);
+        case ArrayBinary::Multiply: return multiply(s, o);
+        case ArrayBinary::Divide: return divide(s, o);
+        case ArrayBinary::DivideInto: return divide_into(s, o);
+        case ArrayBinary::Power: return power(s, o);
+        case ArrayBinary::PowerOf: return power_of(s, o);
+    }
+    throw InternalError("unknown binary operation");
+}
+
+// The single exponent of a power whose base has units; the exponent is already a plain ratio.
+Result<double> uniform_exponent(const ArrayOperand& exponent, const MagnitudePlan& ratio,
+                                const UnitCollection& base, bool& failed) {
+    failed = false;
+    if (!operand_is_array(exponent)) return ratio.apply(scalar_of(exponent));
+    // Exponent arrays are small in practice: read them as a list.
+    PyRef flat = PyRef::steal(PyObject_CallMethod(exponent.magnitudes.get(), "ravel", nullptr));
+    if (!flat) {
+        failed = true;
+        return 1.0;
+    }
+    PyRef values = PyRef::steal(PyObject_CallMethod(flat.get(), "tolist", nullptr));
+    if (!values || !PyList_Check(values.get())) {
+        failed = true;
+        return 1.0;
+    }
+    const Py_ssize_t n = PyList_GET_SIZE(values.get());
+    if (n == 0) return 1.0;
+    const double first = ratio.apply(PyFloat_AsDouble(PyList_GET_ITEM(values.get(), 0)));
+    for (Py_ssize_t i = 1; i < n; ++i) {
+        const double p = ratio.apply(PyFloat_AsDouble(PyList_GET_ITEM(values.get(), i)));
+        if (!(p == first) && !(std::isnan(p) && std::isnan(first))) {
+            return fail(TarvelError::non_uniform_power(as_string(base)));
+        }
+    }
+    return first;
+}
+
+// base ** exponent, with kernel arguments in the order (s, o).
+PyObject* power_loop(const ArrayOperand& s, const ArrayOperand& o, bool s_is_base) {
+    const ArrayOperand& base = s_is_base ? s : o;
+    const ArrayOperand& exponent = s_is_base ? o : s;
+    Result<MagnitudePlan> ratio = dimensionless_plan(exponent.units);
+    if (!ratio) return raise_error(ratio.error());
+    const MagnitudePlan r = *ratio;
+    // A base without any unit takes any exponent, element by element; with units the exponent is one.
+    double p = 1.0;
+    if (base.units.unit_map.size() != 0 || has_units(base.units)) {
+        bool failed = false;
+        Result<double> uniform = uniform_exponent(exponent, r, base.units, failed);
+        if (failed) return nullptr;
+        if (!uniform) return raise_error(uniform.error());
+        p = *uniform;
+    }
+    Result<UnitCollection> units = power_units(base.units, p);
+    if (!units) return raise_error(units.error());
+    Result<UnitsAndPlan> normalised = normalisation_plan(std::move(*units));
+    if (!normalised) return raise_error(normalised.error());
+    const MagnitudePlan n = normalised->plan;
+    if (s_is_base) {
+        return binary_loop(s, o, normalised->units,
+                           [n, r](double b, double e) noexcept { return n.apply(std::pow(b, r.apply(e))); });
+    }
+    return binary_loop(s, o, normalised->units,
+                       [n, r](double e, double b) noexcept { return n.apply(std::pow(b, r.apply(e))); });
+}
+
+template <class Formula>
+PyObject* normalised_loop(const ArrayOperand& s, const ArrayOperand& o, UnitCollection units, Formula formula) {
+    Result<UnitsAndPlan> normalised = normalisation_plan(std::move(units));
+    if (!normalised) return raise_error(normalised.error());
+    return visit_plan(normalised->plan, [&](auto n) {
+        return binary_loop(s, o, normalised->units,
+                           [n, formula](double a, double b) noexcept { return n(formula(a, b)); });
+    });
+}
+
+template <class Formula>
+PyObject* addition_loop(const ArrayOperand& s, const ArrayOperand& o, Formula formula) {
+    Result<MagnitudePlan> addend = addition_plan(s.units, o.units);
+    if (!addend) return raise_error(addend.error());
+    return visit_plan(*addend, [&](auto add_plan) {
+        return normalised_loop(s, o, s.units,
+                               [add_plan, formula](double a, double b) noexcept { return formula(a, add_plan(b)); });
+    });
+}
+
+// Calls body(relation) with the comparison as a function object: the same tests compare_values makes.
+template <class Body>
+PyObject* visit_compare(CompareOp op, Body&& body) {
+    switch (op) {
+        case CompareOp::Less: return body(std::less<double>{});
+        case CompareOp::LessEqual: return body(std::less_equal<double>{});
+        case CompareOp::Equal: return body(std::equal_to<double>{});
+        case CompareOp::NotEqual: return body(std::not_equal_to<double>{});
+        case CompareOp::Greater: return body(std::greater<double>{});
+        case CompareOp::GreaterEqual: return body(std::greater_equal<double>{});
+    }
+    throw InternalError("unknown comparison operator");
+}
+
+bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
+    if (is_tarvel_array(object)) {
+        auto* array = reinterpret_cast<TarvelArrayObject*>(object);
+        out.magnitudes = PyRef::borrow(array->magnitudes);
+        out.units = array->units;
+        return true;
+    }
+    if ((is_ndarray(object) && !is_zero_dimensional(object)) || PyList_Check(object) || PyTuple_Check(object)) {
+        PyRef magnitudes = PyRef::steal(float_array(object, false));
+        if (!magnitudes) {
+            if (for_slot) PyErr_Clear();
+            return false;
+        }
+        out.magnitudes = std::move(magnitudes);
+        out.units = UnitCollection::empty();
+        return true;
+    }
+    QuantityOperand operand;
+    if (extract_unit_coercible(object, operand, for_slot) != Extraction::Ok) return false;
+    PyRef value = PyRef::steal(PyFloat_FromDouble(operand.get().value));
+    if (!value) {
+        if (for_slot) PyErr_Clear();
+        return false;
+    }
+    out.magnitudes = std::move(value);
+    out.units = operand.get().units;
+    return true;
+}
+
+bool is_quantity(PyObject* object) noexcept { return is_tarvel_array(object) || is_tarvel(object); }
+
+}  // namespace
+
+bool extract_array_operand(PyObject* object, ArrayOperand& out) { return extract_operand(object, out, false); }
+bool extract_array_operand_for_slot(PyObject* object, ArrayOperand& out) {
+    return extract_operand(object, out, true);
+}
+
+PyObject* float_array(PyObject* object, bool copy) {
+    const NumpyApi* numpy = numpy_api();
+    if (!numpy) return nullptr;
+    PyRef array = PyRef::steal(PyObject_CallOneArg(copy ? numpy->array : numpy->asarray, object));
+    if (!array) return nullptr;
+    PyRef dtype = PyRef::steal(PyObject_GetAttrString(array.get(), "dtype"));
+    if (!dtype) return nullptr;
+    PyRef kind = PyRef::steal(PyObject_GetAttrString(dtype.get(), "char"));
+    if (!kind) return nullptr;
+    const char* text = PyUnicode_Check(kind.get()) ? PyUnicode_AsUTF8(kind.get()) : nullptr;
+    if (!text) return nullptr;
+    const std::string_view code(text);
+    if (code == "d" || code == "f") {
+        PyRef native = PyRef::steal(PyObject_GetAttrString(dtype.get(), "isnative"));
+        if (!native) return nullptr;
+        if (native.get() == Py_True) return array.release();
+        return PyObject_CallMethod(array.get(), "astype", "s", code == "d" ? "=f8" : "=f4");
+    }
+    if (code.size() == 1 && std::string_view("?bBhHiIlLqQpPnN").find(code[0]) != std::string_view::npos) {
+        return PyObject_CallMethod(array.get(), "astype", "O", numpy->float64);
+    }
+    PyRef name = PyRef::steal(PyObject_Str(dtype.get()));
+    const char* dtype_text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
+    if (!dtype_text) return nullptr;
+    return raise_error(TarvelError::unsupported_dtype(dtype_text));
+}
+
+PyObject* magnitudes_in(const ArrayOperand& operand, const UnitCollection& target) {
+    Result<MagnitudePlan> plan = conversion_plan_or_error(operand.units, target);
+    if (!plan) return raise_error(plan.error());
+    if (plan->kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
+    if (!operand_is_array(operand)) return PyFloat_FromDouble(plan->apply(scalar_of(operand)));
+    const std::array<LoopInput, 1> inputs{loop_input(operand)};
+    return visit_plan(*plan, [&](auto apply) {
+        return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
+    });
+}
+
+PyObject* wrap_magnitudes(PyObject* magnitudes, const UnitCollection& units) {
+    if (!magnitudes) return nullptr;
+    PyRef owned = PyRef::steal(magnitudes);
+    if (is_ndarray(magnitudes)) return new_tarvel_array(magnitudes, units);
+    const double value = PyFloat_AsDouble(magnitudes);
+    if (value == -1.0 && PyErr_Occurred()) return nullptr;
+    return new_tarvel(Quantity{units, value});
+}
+
+PyObject* array_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o) {
+    if (!operand_is_array(s) && !operand_is_array(o)) {
+        return tarvel_or_raise(scalar_binary(op, quantity_of(s), quantity_of(o)));
+    }
+    switch (op) {
+        case ArrayBinary::Add:
+            return addition_loop(s, o, [](double a, double b) noexcept { return a + b; });
+        case ArrayBinary::Subtract:
+            return addition_loop(s, o, [](double a, double b) noexcept { return a - b; });
+        case ArrayBinary::SubtractFrom:
+            return addition_loop(s, o, [](double a, double b) noexcept { return b - a; });
+        case ArrayBinary::Multiply:
+            return normalised_loop(s, o, mul(s.units, o.units), [](double a, double b) noexcept { return a * b; });
+        case ArrayBinary::Divide:
+            return normalised_loop(s, o, div(s.units, o.units), [](double a, double b) noexcept { return a / b; });
+        case ArrayBinary::DivideInto:
+            return normalised_loop(s, o, div(o.units, s.units), [](double a, double b) noexcept { return b / a; });
+        case ArrayBinary::Power: return power_loop(s, o, true);
+        case ArrayBinary::PowerOf: return power_loop(s, o, false);
+    }
+    throw InternalError("unknown binary operation");
+}
+
+PyObject* array_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp op) {
+    if (!operand_is_array(s) && !operand_is_array(o)) {
+        Result<bool> result = compare(quantity_of(s), quantity_of(o), op);
+        if (!result) return raise_error(result.error());
+        return PyBool_FromLong(*result ? 1 : 0);
+    }
+    Result<MagnitudePlan> plan = conversion_plan_or_error(o.units, s.units);
+    if (!plan) return raise_error(plan.error());
+    const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
+    return visit_plan(*plan, [&](auto apply) {
+        return visit_compare(op, [&](auto holds) {
+            return run_elementwise(inputs, LoopOutput::Bool,
+                                   [apply, holds](double a, double b) noexcept { return holds(a, apply(b)); });
+        });
+    });
+}
+
+PyObject* array_unary(ArrayUnary op, const ArrayOperand& s) {
+    if (!operand_is_array(s)) {
+        const Quantity q = quantity_of(s);
+        switch (op) {
+            case ArrayUnary::Negate: return tarvel_or_raise(negate(q));
+            case ArrayUnary::Positive: return tarvel_or_raise(positive(q));
+            case ArrayUnary::Absolute: return new_tarvel(absolute(q));
+        }
+    }
+    const std::array<LoopInput, 1> inputs{loop_input(s)};
+    if (op == ArrayUnary::Absolute) {
+        PyObject* magnitudes =
+            run_elementwise(inputs, LoopOutput::Float64, [](double a) noexcept { return std::fabs(a); });
+        return magnitudes ? wrap_magnitudes(magnitudes, s.units) : nullptr;
+    }
+    Result<UnitsAndPlan> normalised = normalisation_plan(s.units);
+    if (!normalised) return raise_error(normalised.error());
+    const bool negate_it = op == ArrayUnary::Negate;
+    PyObject* magnitudes = visit_plan(normalised->plan, [&](auto n) {
+        return run_elementwise(inputs, LoopOutput::Float64,
+                               [n, negate_it](double a) noexcept { return n(negate_it ? -a : a); });
+    });
+    return magnitudes ? wrap_magnitudes(magnitudes, normalised->units) : nullptr;
+}
+
+// A 0-d ndarray is a NumPy scalar here, as it is to the scalar operations.
+bool is_zero_dimensional(PyObject* ndarray) noexcept {
+    PyRef ndim = PyRef::steal(PyObject_GetAttrString(ndarray, "ndim"));
+    if (!ndim) {
+        PyErr_Clear();
+        return false;
+    }
+    return PyLong_Check(ndim.get()) && PyLong_AsLong(ndim.get()) == 0;
+}
+
+bool is_array_like(PyObject* object) noexcept {
+    return is_tarvel_array(object) || (is_ndarray(object) && !is_zero_dimensional(object));
+}
+
+PyObject* array_binary_slot(ArrayBinary forward, ArrayBinary reflected, PyObject* left, PyObject* right) {
+    const bool left_is_instance = is_quantity(left);
+    PyObject* instance = left_is_instance ? left : right;
+    PyObject* other = left_is_instance ? right : left;
+    ArrayOperand s;
+    ArrayOperand o;
+    if (!extract_array_operand_for_slot(instance, s) || !extract_array_operand_for_slot(other, o)) {
+        if (PyErr_Occurred()) return nullptr;
+        Py_RETURN_NOTIMPLEMENTED;
+    }
+    return array_binary(left_is_instance ? forward : reflected, s, o);
+}
+
+PyObject* array_richcompare(PyObject* self, PyObject* other, int op) {
+    if (op < Py_LT || op > Py_GE) return raise_panic("unknown comparison operator");
+    ArrayOperand s;
+    ArrayOperand o;
+    if (!extract_array_operand_for_slot(self, s) || !extract_array_operand_for_slot(other, o)) {
+        if (PyErr_Occurred()) return nullptr;
+        Py_RETURN_NOTIMPLEMENTED;
+    }
+    return array_compare(s, o, static_cast<CompareOp>(op));
+}
+
+}  // namespace tarvel::py

@@ -1,0 +1,491 @@
+// __array_ufunc__ of both quantity classes: one row per NumPy ufunc name, saying how units go in and
+// come out. The arithmetic and comparison ufuncs run the operators' own element loops; the others call
+// the ufunc on magnitudes the row has converted. A name without a row raises TypeError naming it.
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "module/array_internal.hpp"
+#include "module/array_loops.hpp"
+#include "module/boundary.hpp"
+#include "module/numpy_api.hpp"
+#include "module/objects.hpp"
+
+namespace tarvel::py {
+
+namespace {
+
+enum class Kind {
+    Operator,    // + - * / ** : the operators' loops (forward or reflected as the operands stand)
+    Compare,     // comparisons: the operators' loops, plain bool arrays
+    Unary,       // negative, positive, absolute: the unary operators
+    Algebra,     // sqrt, cbrt, square, reciprocal: units by the core's algebra, then normalised
+    SameUnits,   // the others converted into the first operand's units (as + does); result in them
+    Keeping,     // on the magnitudes, result in the same units
+    PureNumber,  // dimensionless input as a plain ratio; plain result
+    Angle,       // dimensionless input as a plain ratio; result in radians (inverse trigonometry)
+    Arctan2,     // the second operand converted into the first's units; result in radians
+    Predicate,   // on the magnitudes; plain bool result
+    Product,     // matrix and vector products: on the magnitudes, then normalised as a product's units
+};
+
+enum class Algebra { Sqrt, Cbrt, Square, Reciprocal };
+
+struct Row {
+    Kind kind;
+    ArrayBinary forward = ArrayBinary::Add;
+    ArrayBinary reflected = ArrayBinary::Add;
+    CompareOp compare = CompareOp::Equal;
+    ArrayUnary unary = ArrayUnary::Positive;
+    Algebra algebra = Algebra::Sqrt;
+    bool reduces = false;  // reduce / accumulate / reduceat keep the units
+};
+
+Row op(ArrayBinary forward, ArrayBinary reflected, bool reduces = false) {
+    Row row{Kind::Operator};
+    row.forward = forward;
+    row.reflected = reflected;
+    row.reduces = reduces;
+    return row;
+}
+Row cmp(CompareOp compare) {
+    Row row{Kind::Compare};
+    row.compare = compare;
+    return row;
+}
+Row unary(ArrayUnary u) {
+    Row row{Kind::Unary};
+    row.unary = u;
+    return row;
+}
+Row algebra(Algebra a) {
+    Row row{Kind::Algebra};
+    row.algebra = a;
+    return row;
+}
+Row kind(Kind k, bool reduces = false) {
+    Row row{k};
+    row.reduces = reduces;
+    return row;
+}
+
+const std::unordered_map<std::string_view, Row>& table() {
+    static const std::unordered_map<std::string_view, Row> rows = {
+        {"add", op(ArrayBinary::Add, ArrayBinary::Add, true)},
+        {"subtract", op(ArrayBinary::Subtract, ArrayBinary::SubtractFrom)},
+        {"multiply", op(ArrayBinary::Multiply, ArrayBinary::Multiply)},
+        {"divide", op(ArrayBinary::Divide, ArrayBinary::DivideInto)},
+        {"true_divide", op(ArrayBinary::Divide, ArrayBinary::DivideInto)},
+        {"power", op(ArrayBinary::Power, ArrayBinary::PowerOf)},
+        {"less", cmp(CompareOp::Less)},
+        {"less_equal", cmp(CompareOp::LessEqual)},
+        {"equal", cmp(CompareOp::Equal)},
+        {"not_equal", cmp(CompareOp::NotEqual)},
+        {"greater", cmp(CompareOp::Greater)},
+        {"greater_equal", cmp(CompareOp::GreaterEqual)},
+        {"negative", unary(ArrayUnary::Negate)},
+        {"positive", unary(ArrayUnary::Positive)},
+        {"absolute", unary(ArrayUnary::Absolute)},
+        {"fabs", unary(ArrayUnary::Absolute)},
+        {"sqrt", algebra(Algebra::Sqrt)},
+        {"cbrt", algebra(Algebra::Cbrt)},
+        {"square", algebra(Algebra::Square)},
+        {"reciprocal", algebra(Algebra::Reciprocal)},
+        {"maximum", kind(Kind::SameUnits, true)},
+        {"minimum", kind(Kind::SameUnits, true)},
+        {"fmax", kind(Kind::SameUnits, true)},
+        {"fmin", kind(Kind::SameUnits, true)},
+        {"hypot", kind(Kind::SameUnits)},
+        {"remainder", kind(Kind::SameUnits)},
+        {"fmod", kind(Kind::SameUnits)},
+        {"copysign", kind(Kind::Keeping)},
+        {"rint", kind(Kind::Keeping)},
+        {"floor", kind(Kind::Keeping)},
+        {"ceil", kind(Kind::Keeping)},
+        {"trunc", kind(Kind::Keeping)},
+        {"exp", kind(Kind::PureNumber)},
+        {"exp2", kind(Kind::PureNumber)},
+        {"expm1", kind(Kind::PureNumber)},
+        {"log", kind(Kind::PureNumber)},
+        {"log2", kind(Kind::PureNumber)},
+        {"log10", kind(Kind::PureNumber)},
+        {"log1p", kind(Kind::PureNumber)},
+        {"sin", kind(Kind::PureNumber)},
+        {"cos", kind(Kind::PureNumber)},
+        {"tan", kind(Kind::PureNumber)},
+        {"sinh", kind(Kind::PureNumber)},
+        {"cosh", kind(Kind::PureNumber)},
+        {"tanh", kind(Kind::PureNumber)},
+        {"arcsinh", kind(Kind::PureNumber)},
+        {"arccosh", kind(Kind::PureNumber)},
+        {"arctanh", kind(Kind::PureNumber)},
+        {"arcsin", kind(Kind::Angle)},
+        {"arccos", kind(Kind::Angle)},
+        {"arctan", kind(Kind::Angle)},
+        {"arctan2", kind(Kind::Arctan2)},
+        {"matmul", kind(Kind::Product)},
+        {"vecdot", kind(Kind::Product)},
+        {"matvec", kind(Kind::Product)},
+        {"vecmat", kind(Kind::Product)},
+        {"isfinite", kind(Kind::Predicate)},
+        {"isinf", kind(Kind::Predicate)},
+        {"isnan", kind(Kind::Predicate)},
+        {"signbit", kind(Kind::Predicate)},
+    };
+    return rows;
+}
+
+using TableEntry = std::pair<const std::string_view, Row>;
+
+// The row of a ufunc object, found by its name once and then by the object itself (ufuncs live for the
+// whole process; the cache keeps a reference so that an address is never reused). `entry` stays null for
+// a ufunc without a row, whose name is then given in `name`. False with an exception set on failure.
+bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
+    struct Cached {
+        PyObject* ufunc;
+        const TableEntry* entry;
+    };
+    static Cached cache[64] = {};
+    static std::size_t cached = 0;
+    for (std::size_t i = 0; i < cached; ++i) {
+        if (cache[i].ufunc == ufunc) {
+            entry = cache[i].entry;
+            return true;
+        }
+    }
+    static PyObject* name_key = PyUnicode_InternFromString("__name__");
+    if (!name_key) return false;
+    PyRef name_object = PyRef::steal(PyObject_GetAttr(ufunc, name_key));
+    if (!name_object) return false;
+    const char* text = PyUnicode_Check(name_object.get()) ? PyUnicode_AsUTF8(name_object.get()) : nullptr;
+    if (!text) {
+        if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "a ufunc's __name__ must be text");
+        return false;
+    }
+    const auto found = table().find(std::string_view(text));
+    // A row is NumPy's own ufunc of that name, not any object that calls itself so.
+    PyObject* numpy = numpy_module();
+    if (!numpy) return false;
+    PyRef own = PyRef::steal(PyObject_GetAttrString(numpy, text));
+    if (!own) PyErr_Clear();
+    if (found == table().end() || own.get() != ufunc) {
+        name = text;
+        return true;
+    }
+    entry = &*found;
+    if (cached < std::size(cache)) cache[cached++] = Cached{Py_NewRef(ufunc), entry};
+    return true;
+}
+
+const UnitCollection& radians() {
+    static const UnitCollection rad = *UnitCollection::from_unit_name("rad");
+    return rad;
+}
+
+std::nullptr_t unsupported(std::string_view name, std::string_view method) {
+    std::string text(name);
+    if (method != "__call__") {
+        text += '.';
+        text += method;
+    }
+    return raise_error(TarvelError::unsupported_numpy("ufunc", std::move(text)));
+}
+
+// A plain result of scalar operands as a Python float or bool.
+PyObject* plain_scalar(PyObject* result) {
+    if (!result) return nullptr;
+    PyRef owned = PyRef::steal(result);
+    if (is_ndarray(result)) return owned.release();
+    if (PyBool_Check(result)) return owned.release();
+    PyRef type_name = PyRef::steal(PyType_GetName(Py_TYPE(result)));
+    if (type_name && PyUnicode_Check(type_name.get()) &&
+        PyUnicode_CompareWithASCIIString(type_name.get(), "bool") == 0) {
+        const int truth = PyObject_IsTrue(result);
+        if (truth < 0) return nullptr;
+        return PyBool_FromLong(truth);
+    }
+    PyErr_Clear();
+    const double value = PyFloat_AsDouble(result);
+    if (value == -1.0 && PyErr_Occurred()) return nullptr;
+    return PyFloat_FromDouble(value);
+}
+
+// The operand's magnitudes through `plan` (a new reference; the same object for the identity).
+PyObject* through_plan(const ArrayOperand& operand, const MagnitudePlan& plan) {
+    if (plan.kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
+    if (!operand_is_array(operand)) return PyFloat_FromDouble(plan.apply(PyFloat_AS_DOUBLE(operand.magnitudes.get())));
+    const std::array<LoopInput, 1> inputs{LoopInput{operand.magnitudes.get(), 0.0}};
+    return visit_plan(plan, [&](auto apply) {
+        return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
+    });
+}
+
+// Calls ufunc (or its method) on the given magnitudes with the remaining keyword arguments.
+PyObject* call_numpy(PyObject* ufunc, std::string_view method, std::vector<PyRef>& magnitudes, PyObject* kwargs) {
+    PyRef callable = method == "__call__" ? PyRef::borrow(ufunc)
+                                          : PyRef::steal(PyObject_GetAttrString(ufunc, std::string(method).c_str()));
+    if (!callable) return nullptr;
+    PyRef args = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(magnitudes.size())));
+    if (!args) return nullptr;
+    for (std::size_t i = 0; i < magnitudes.size(); ++i) {
+        PyTuple_SET_ITEM(args.get(), static_cast<Py_ssize_t>(i), magnitudes[i].release());
+    }
+    return PyObject_Call(callable.get(), args.get(), kwargs);
+}
+
+// Writes `result` into the out= target: a TarvelArray takes it converted into its units, a plain array
+// only a result without dimensions (never silently dropping units).
+PyObject* store_in_out(PyObject* result, PyObject* out, PyObject* where) {
+    PyRef owned = PyRef::steal(result);
+    const NumpyApi* numpy = numpy_api();
+    if (!numpy) return nullptr;
+    PyRef copyto = PyRef::steal(PyObject_GetAttrString(numpy->module, "copyto"));
+    if (!copyto) return nullptr;
+    ArrayOperand value;
+    if (!extract_array_operand(result, value)) return nullptr;
+    PyRef target;
+    PyRef magnitudes;
+    if (is_tarvel_array(out)) {
+        target = PyRef::borrow(reinterpret_cast<TarvelArrayObject*>(out)->magnitudes);
+        magnitudes = PyRef::steal(magnitudes_in(value, reinterpret_cast<TarvelArrayObject*>(out)->units));
+    } else {
+        target = PyRef::borrow(out);
+        if (is_tarvel_array(result) || is_tarvel(result)) {
+            Result<MagnitudePlan> ratio = dimensionless_plan(value.units);
+            if (!ratio) return raise_error(TarvelError::units_would_be_dropped(as_string(value.units)));
+            magnitudes = PyRef::steal(through_plan(value, *ratio));
+        } else {
+            magnitudes = PyRef::borrow(result);
+        }
+    }
+    if (!magnitudes) return nullptr;
+    PyRef kwargs = PyRef::steal(PyDict_New());
+    if (!kwargs) return nullptr;
+    if (where && PyDict_SetItemString(kwargs.get(), "where", where) < 0) return nullptr;
+    PyRef args = PyRef::steal(PyTuple_Pack(2, target.get(), magnitudes.get()));
+    if (!args) return nullptr;
+    PyRef done = PyRef::steal(PyObject_Call(copyto.get(), args.get(), kwargs.get()));
+    if (!done) return nullptr;
+    return Py_NewRef(out);
+}
+
+PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
+    Result<UnitCollection> units = [&]() -> Result<UnitCollection> {
+        switch (which) {
+            case Algebra::Sqrt: return power_units(s.units, 0.5);
+            case Algebra::Cbrt: return power_units(s.units, 1.0 / 3.0);
+            case Algebra::Square: return mul(s.units, s.units);
+            case Algebra::Reciprocal: return div(UnitCollection::empty(), s.units);
+        }
+        throw InternalError("unknown unit algebra");
+    }();
+    if (!units) return raise_error(units.error());
+    Result<UnitsAndPlan> normalised = normalisation_plan(std::move(*units));
+    if (!normalised) return raise_error(normalised.error());
+    const UnitCollection& result_units = normalised->units;
+    if (!operand_is_array(s)) {
+        const double a = PyFloat_AS_DOUBLE(s.magnitudes.get());
+        const double v = which == Algebra::Sqrt   ? std::sqrt(a)
+                         : which == Algebra::Cbrt ? std::cbrt(a)
+                         : which == Algebra::Square ? a * a
+                                                    : 1.0 / a;
+        return new_tarvel(Quantity{result_units, normalised->plan.apply(v)});
+    }
+    const std::array<LoopInput, 1> inputs{LoopInput{s.magnitudes.get(), 0.0}};
+    // One loop per function and plan kind, so that each is a plain loop the compiler can vectorise.
+    auto run = [&](auto f) {
+        return visit_plan(normalised->plan, [&](auto n) {
+            return run_elementwise(inputs, LoopOutput::Float64, [f, n](double a) noexcept { return n(f(a)); });
+        });
+    };
+    PyObject* magnitudes = nullptr;
+    switch (which) {
+        case Algebra::Sqrt: magnitudes = run([](double a) noexcept { return std::sqrt(a); }); break;
+        case Algebra::Cbrt: magnitudes = run([](double a) noexcept { return std::cbrt(a); }); break;
+        case Algebra::Square: magnitudes = run([](double a) noexcept { return a * a; }); break;
+        case Algebra::Reciprocal: magnitudes = run([](double a) noexcept { return 1.0 / a; }); break;
+    }
+    return wrap_magnitudes(magnitudes, result_units);
+}
+
+CompareOp swapped(CompareOp op) noexcept {
+    switch (op) {
+        case CompareOp::Less: return CompareOp::Greater;
+        case CompareOp::LessEqual: return CompareOp::GreaterEqual;
+        case CompareOp::Greater: return CompareOp::Less;
+        case CompareOp::GreaterEqual: return CompareOp::LessEqual;
+        case CompareOp::Equal:
+        case CompareOp::NotEqual: break;
+    }
+    return op;
+}
+
+bool is_quantity_object(PyObject* object) noexcept { return is_tarvel(object) || is_tarvel_array(object); }
+
+// Every operand through `plan_of(units)`; false with the error raised when a plan fails.
+template <class PlanOf>
+bool converted_all(const std::vector<ArrayOperand>& operands, std::vector<PyRef>& out, PlanOf plan_of) {
+    for (const ArrayOperand& operand : operands) {
+        Result<MagnitudePlan> plan = plan_of(operand.units);
+        if (!plan) {
+            raise_error(plan.error());
+            return false;
+        }
+        PyRef magnitudes = PyRef::steal(through_plan(operand, *plan));
+        if (!magnitudes) return false;
+        out.push_back(std::move(magnitudes));
+    }
+    return true;
+}
+
+PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::string_view method,
+                  PyObject* const* inputs, const std::vector<ArrayOperand>& operands, PyObject* rest) {
+    const bool call = method == "__call__";
+    const std::size_t n = operands.size();
+    bool any_array = false;
+    for (const ArrayOperand& operand : operands) any_array = any_array || operand_is_array(operand);
+    const bool extra_kwargs = rest && PyDict_GET_SIZE(rest) > 0;
+    std::vector<PyRef> magnitudes;
+    auto raw = [](const UnitCollection&) -> Result<MagnitudePlan> { return MagnitudePlan{}; };
+    auto ratio = [](const UnitCollection& units) { return dimensionless_plan(units); };
+    switch (row.kind) {
+        case Kind::Operator:
+            if (call && n == 2 && !extra_kwargs) {
+                // The operand that is a quantity is s, as with the operators.
+                if (is_quantity_object(inputs[0])) return array_binary(row.forward, operands[0], operands[1]);
+                return array_binary(row.reflected, operands[1], operands[0]);
+            }
+            if (!call && n == 1 && row.reduces) {
+                if (!converted_all(operands, magnitudes, raw)) return nullptr;
+                return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), operands[0].units);
+            }
+            break;
+        case Kind::Compare:
+            if (call && n == 2 && !extra_kwargs) {
+                if (is_quantity_object(inputs[0])) return array_compare(operands[0], operands[1], row.compare);
+                return array_compare(operands[1], operands[0], swapped(row.compare));
+            }
+            break;
+        case Kind::Unary:
+            if (call && n == 1 && !extra_kwargs) return array_unary(row.unary, operands[0]);
+            break;
+        case Kind::Algebra:
+            if (call && n == 1 && !extra_kwargs) return algebra_result(row.algebra, operands[0]);
+            break;
+        case Kind::SameUnits: {
+            const UnitCollection& target = operands[0].units;
+            auto into_first = [&target](const UnitCollection& units) { return addition_plan(target, units); };
+            if (!converted_all(operands, magnitudes, into_first)) return nullptr;
+            return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), target);
+        }
+        case Kind::Keeping:
+            if (!converted_all(operands, magnitudes, raw)) return nullptr;
+            return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), operands[0].units);
+        case Kind::PureNumber:
+        case Kind::Predicate: {
+            const bool pure = row.kind == Kind::PureNumber;
+            if (pure ? !converted_all(operands, magnitudes, ratio) : !converted_all(operands, magnitudes, raw)) {
+                return nullptr;
+            }
+            PyObject* result = call_numpy(ufunc, method, magnitudes, rest);
+            return any_array ? result : plain_scalar(result);
+        }
+        case Kind::Angle:
+            if (!converted_all(operands, magnitudes, ratio)) return nullptr;
+            return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), radians());
+        case Kind::Arctan2: {
+            const UnitCollection& target = operands[0].units;
+            auto into_first = [&target](const UnitCollection& units) { return addition_plan(target, units); };
+            if (!converted_all(operands, magnitudes, into_first)) return nullptr;
+            return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), radians());
+        }
+        case Kind::Product: {
+            if (!call || n != 2) break;
+            if (!converted_all(operands, magnitudes, raw)) return nullptr;
+            Result<UnitsAndPlan> normalised = normalisation_plan(mul(operands[0].units, operands[1].units));
+            if (!normalised) return raise_error(normalised.error());
+            PyObject* product = call_numpy(ufunc, method, magnitudes, rest);
+            if (!product) return nullptr;
+            ArrayOperand plain{PyRef::steal(product), UnitCollection::empty()};
+            if (!is_ndarray(product)) {
+                const double value = PyFloat_AsDouble(product);
+                if (value == -1.0 && PyErr_Occurred()) return nullptr;
+                return new_tarvel(Quantity{normalised->units, normalised->plan.apply(value)});
+            }
+            PyRef plain_array = PyRef::steal(float_array(product, false));
+            if (!plain_array) return nullptr;
+            plain.magnitudes = std::move(plain_array);
+            return wrap_magnitudes(through_plan(plain, normalised->plan), normalised->units);
+        }
+    }
+    return unsupported(name, method);
+}
+
+}  // namespace
+
+PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guarded(static_cast<PyObject*>(nullptr), [&]() -> PyObject* {
+        const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
+        if (nargs < 2) {
+            PyErr_SetString(PyExc_TypeError, "__array_ufunc__ takes the ufunc, the method and the inputs");
+            return nullptr;
+        }
+        PyObject* ufunc = PyTuple_GET_ITEM(args, 0);
+        PyObject* method_object = PyTuple_GET_ITEM(args, 1);
+        const char* method_text = PyUnicode_Check(method_object) ? PyUnicode_AsUTF8(method_object) : nullptr;
+        if (!method_text) return nullptr;
+        const std::string_view method(method_text);
+        const TableEntry* entry = nullptr;
+        std::string unknown_name;
+        if (!row_of(ufunc, entry, unknown_name)) return nullptr;
+        if (!entry) return unsupported(unknown_name, method);
+        const std::string_view name = entry->first;
+        const Row& row = entry->second;
+        const bool call = method == "__call__";
+        if (!call && !(row.reduces && (method == "reduce" || method == "accumulate" || method == "reduceat"))) {
+            return unsupported(name, method);
+        }
+        (void)self;
+        // out= and where= are applied to the finished result, so no other rule needs to know them.
+        const bool any_kwargs = kwargs && PyDict_GET_SIZE(kwargs) > 0;
+        PyRef rest = any_kwargs ? PyRef::steal(PyDict_Copy(kwargs)) : PyRef();
+        if (any_kwargs && !rest) return nullptr;
+        PyObject* out = nullptr;
+        PyRef out_holder;
+        if (PyObject* given = any_kwargs ? PyDict_GetItemString(rest.get(), "out") : nullptr) {
+            out_holder = PyRef::borrow(given);
+            if (PyTuple_Check(given)) {
+                if (PyTuple_GET_SIZE(given) != 1) return unsupported(name, method);
+                out = PyTuple_GET_ITEM(given, 0);
+            } else {
+                out = given;
+            }
+            if (out == Py_None) out = nullptr;
+            if (PyDict_DelItemString(rest.get(), "out") < 0) return nullptr;
+        }
+        PyRef where;
+        if (call) {
+            if (PyObject* given = any_kwargs ? PyDict_GetItemString(rest.get(), "where") : nullptr) {
+                where = PyRef::borrow(given);
+                if (PyDict_DelItemString(rest.get(), "where") < 0) return nullptr;
+            }
+        }
+        PyObject* const* inputs = &PyTuple_GET_ITEM(args, 2);
+        std::vector<ArrayOperand> operands(static_cast<std::size_t>(nargs - 2));
+        for (Py_ssize_t i = 2; i < nargs; ++i) {
+            if (!extract_array_operand(PyTuple_GET_ITEM(args, i), operands[static_cast<std::size_t>(i - 2)])) {
+                return nullptr;
+            }
+        }
+        if (operands.empty()) return unsupported(name, method);
+        PyObject* result = compute(row, ufunc, name, method, inputs, operands, rest.get());
+        if (!result || !out) return result;
+        return store_in_out(result, out, where.get());
+    });
+}
+
+}  // namespace tarvel::py

@@ -1,0 +1,80 @@
+#include "module/numpy_api.hpp"
+
+#include "module/py_ref.hpp"
+
+namespace tarvel::py {
+
+namespace {
+
+NumpyApi api{};
+bool loaded = false;
+
+bool attribute(PyObject* module, const char* name, PyObject*& out) {
+    out = PyObject_GetAttrString(module, name);  // kept for the life of the process
+    return out != nullptr;
+}
+
+bool load(PyObject* module) {
+    NumpyApi candidate{};
+    candidate.module = module;
+    PyObject* ndarray = nullptr;
+    if (!attribute(module, "ndarray", ndarray) || !PyType_Check(ndarray)) return false;
+    candidate.ndarray = reinterpret_cast<PyTypeObject*>(ndarray);
+    if (!attribute(module, "empty", candidate.empty) || !attribute(module, "asarray", candidate.asarray) ||
+        !attribute(module, "array", candidate.array) || !attribute(module, "array2string", candidate.array2string) ||
+        !attribute(module, "ufunc", candidate.ufunc_type)) {
+        return false;
+    }
+    PyObject* dtype = nullptr;
+    if (!attribute(module, "dtype", dtype)) return false;
+    candidate.float64 = PyObject_CallFunction(dtype, "s", "f8");
+    candidate.float32 = PyObject_CallFunction(dtype, "s", "f4");
+    candidate.bool_ = PyObject_CallFunction(dtype, "s", "?");
+    Py_DECREF(dtype);
+    if (!candidate.float64 || !candidate.float32 || !candidate.bool_) return false;
+    Py_INCREF(module);
+    api = candidate;
+    loaded = true;
+    return true;
+}
+
+}  // namespace
+
+const NumpyApi* numpy_api() {
+    if (loaded) return &api;
+    PyRef module = PyRef::steal(PyImport_ImportModule("numpy"));
+    if (!module) {
+        if (PyErr_ExceptionMatches(PyExc_ImportError)) {
+            PyErr_Clear();
+            PyErr_SetString(PyExc_ImportError,
+                            "TarvelArray needs NumPy, which is not installed (pip install numpy)");
+        }
+        return nullptr;
+    }
+    if (!load(module.get())) return nullptr;
+    return &api;
+}
+
+PyObject* numpy_module() {
+    const NumpyApi* numpy = numpy_api();
+    return numpy ? numpy->module : nullptr;
+}
+
+const NumpyApi* numpy_api_if_loaded() noexcept {
+    if (loaded) return &api;
+    PyObject* modules = PyImport_GetModuleDict();
+    PyObject* module = modules ? PyDict_GetItemString(modules, "numpy") : nullptr;
+    if (!module) return nullptr;
+    if (!load(module)) {
+        PyErr_Clear();
+        return nullptr;
+    }
+    return &api;
+}
+
+bool is_ndarray(PyObject* object) noexcept {
+    const NumpyApi* numpy = numpy_api_if_loaded();
+    return numpy && PyObject_TypeCheck(object, numpy->ndarray);
+}
+
+}  // namespace tarvel::py

@@ -1,0 +1,34 @@
+#pragma once
+// NumPy, reached through its Python-level API: imported on first use (never by `import tarvel`), with the
+// callables and dtypes the array class needs looked up once and kept for the life of the process.
+
+#include <Python.h>
+
+namespace tarvel::py {
+
+// Borrowed reference to the imported `numpy` module, or nullptr with ImportError set.
+PyObject* numpy_module();
+
+struct NumpyApi {
+    PyObject* module;
+    PyTypeObject* ndarray;
+    PyObject* empty;     // numpy.empty
+    PyObject* asarray;   // numpy.asarray
+    PyObject* array;     // numpy.array
+    PyObject* float64;   // dtype objects
+    PyObject* float32;
+    PyObject* bool_;
+    PyObject* array2string;
+    PyObject* ufunc_type;
+};
+
+// The cached API (borrowed references), or nullptr with ImportError set.
+const NumpyApi* numpy_api();
+// Without importing: the API when NumPy is already in use (by us or by the caller), else nullptr and no
+// exception. An object of a NumPy type implies that NumPy is imported.
+const NumpyApi* numpy_api_if_loaded() noexcept;
+
+// True for an ndarray (or a subclass) once NumPy is loaded.
+bool is_ndarray(PyObject* object) noexcept;
+
+}  // namespace tarvel::py

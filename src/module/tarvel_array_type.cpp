@@ -1,0 +1,798 @@
+// The class tarvel.TarvelArray: an array of magnitudes (a NumPy array) in one unit collection.
+
+#include <Python.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "module/args.hpp"
+#include "module/array_internal.hpp"
+#include "module/array_loops.hpp"
+#include "module/boundary.hpp"
+#include "module/coerce.hpp"
+#include "module/numpy_api.hpp"
+#include "module/objects.hpp"
+#include "module/py_ref.hpp"
+#include "module/tarvel_array.hpp"
+#include "unit/simplify.hpp"
+
+namespace tarvel::py {
+
+namespace {
+
+PyTypeObject* cached_type = nullptr;
+
+constexpr PyObject* FAILED = nullptr;
+
+TarvelArrayObject* as_array(PyObject* object) noexcept { return reinterpret_cast<TarvelArrayObject*>(object); }
+
+PyObject* magnitudes_of(PyObject* self) noexcept { return as_array(self)->magnitudes; }
+const UnitCollection& units_of(PyObject* self) noexcept { return as_array(self)->units; }
+
+ArrayOperand operand_of(PyObject* self) {
+    return ArrayOperand{PyRef::borrow(magnitudes_of(self)), units_of(self)};
+}
+
+// Runs a one-input kernel over the instance's magnitudes (the plain ndarray result, new reference).
+template <class Kernel>
+PyObject* map_magnitudes(PyObject* self, Kernel kernel) {
+    const std::array<LoopInput, 1> inputs{LoopInput{magnitudes_of(self), 0.0}};
+    return run_elementwise(inputs, LoopOutput::Float64, kernel);
+}
+
+// The instance's magnitudes converted with `plan` into `units`, as a new TarvelArray.
+PyObject* converted(PyObject* self, const MagnitudePlan& plan, const UnitCollection& units) {
+    if (plan.kind == MagnitudePlan::Kind::Identity) {
+        const NumpyApi* numpy = numpy_api();
+        if (!numpy) return nullptr;
+        return wrap_magnitudes(PyObject_CallMethod(magnitudes_of(self), "copy", nullptr), units);
+    }
+    PyObject* magnitudes = visit_plan(plan, [&](auto apply) {
+        return map_magnitudes(self, [apply](double a) noexcept { return apply(a); });
+    });
+    return wrap_magnitudes(magnitudes, units);
+}
+
+PyObject* converted_or_raise(PyObject* self, const UnitCollection& target) {
+    Result<MagnitudePlan> plan = conversion_plan_or_error(units_of(self), target);
+    if (!plan) return raise_error(plan.error());
+    return converted(self, *plan, target);
+}
+
+// A unit-like argument of a named method.
+bool take_unit_like(PyObject* value, const char* parameter, QuantityOperand& out) {
+    if (extract_unit_coercible(value, out, false) == Extraction::Ok) return true;
+    add_argument_note(parameter);
+    return false;
+}
+
+// The unit text without its brackets, for repr.
+std::string bare_unit_text(const UnitCollection& units) {
+    std::string text = as_string(units);
+    if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
+    return text;
+}
+
+// Replaces every float in a nested list (from ndarray.tolist()) by make(value); new reference.
+template <class Make>
+PyObject* map_nested(PyObject* item, Make& make) {
+    if (PyList_Check(item)) {
+        const Py_ssize_t n = PyList_GET_SIZE(item);
+        PyRef list = PyRef::steal(PyList_New(n));
+        if (!list) return nullptr;
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            PyObject* element = map_nested(PyList_GET_ITEM(item, i), make);
+            if (!element) return nullptr;
+            PyList_SET_ITEM(list.get(), i, element);
+        }
+        return list.release();
+    }
+    const double value = PyFloat_AsDouble(item);
+    if (value == -1.0 && PyErr_Occurred()) return nullptr;
+    return make(value);
+}
+
+template <class Make>
+PyObject* nested_elements(PyObject* self, Make make) {
+    PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
+    if (!list) return nullptr;
+    return map_nested(list.get(), make);
+}
+
+// --- Construction ------------------------------------------------------------------------------------
+
+// A list or tuple whose first element is a Tarvel: every element converted into the first one's units.
+bool quantity_sequence(PyObject* values, PyRef& magnitudes, UnitCollection& units) {
+    PyRef items = PyRef::steal(PySequence_Fast(values, "values must be a sequence"));
+    if (!items) return false;
+    const Py_ssize_t n = PySequence_Fast_GET_SIZE(items.get());
+    PyObject** elements = PySequence_Fast_ITEMS(items.get());
+    PyRef list = PyRef::steal(PyList_New(n));
+    if (!list) return false;
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        QuantityOperand operand;
+        if (extract_unit_coercible(elements[i], operand, false) != Extraction::Ok) return false;
+        if (i == 0) units = operand.get().units;
+        Result<Quantity> element = as_unit_internal(operand.get(), units);
+        if (!element) return raise_error(element.error()) != nullptr;
+        PyObject* number = PyFloat_FromDouble(element->value);
+        if (!number) return false;
+        PyList_SET_ITEM(list.get(), i, number);
+    }
+    magnitudes = PyRef::steal(float_array(list.get(), false));
+    return static_cast<bool>(magnitudes);
+}
+
+bool starts_with_tarvel(PyObject* values) {
+    if (!PyList_Check(values) && !PyTuple_Check(values)) return false;
+    if (PySequence_Fast_GET_SIZE(values) == 0) return false;
+    return is_tarvel(PySequence_Fast_ITEMS(values)[0]);
+}
+
+// The magnitudes as float64 or float32 as `dtype` asks (anything numpy.dtype reads); other dtypes raise.
+bool with_dtype(PyRef& magnitudes, PyObject* dtype, bool& fresh) {
+    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy_module(), "dtype"));
+    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
+    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
+    if (!code) return false;
+    if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0 && PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) {
+        PyRef name = PyRef::steal(PyObject_Str(wanted.get()));
+        const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
+        if (text) raise_error(TarvelError::unsupported_dtype(text));
+        return false;
+    }
+    PyRef current = PyRef::steal(PyObject_GetAttrString(magnitudes.get(), "dtype"));
+    if (!current) return false;
+    const int same = PyObject_RichCompareBool(current.get(), wanted.get(), Py_EQ);
+    if (same < 0) return false;
+    if (same) return true;
+    PyRef cast = PyRef::steal(PyObject_CallMethod(magnitudes.get(), "astype", "O", wanted.get()));
+    if (!cast) return false;
+    magnitudes = std::move(cast);
+    fresh = true;
+    return true;
+}
+
+PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const char* keywords[] = {"values", "unit", "dtype", "copy", nullptr};
+        PyObject* values = nullptr;
+        PyObject* unit = Py_None;
+        PyObject* dtype = Py_None;
+        int copy = 1;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$Op:TarvelArray", const_cast<char**>(keywords), &values,
+                                         &unit, &dtype, &copy)) {
+            return nullptr;
+        }
+        const NumpyApi* numpy = numpy_api();
+        if (!numpy) return nullptr;
+        PyRef magnitudes;
+        UnitCollection units;
+        bool fresh = false;  // the magnitudes are a new array of our own
+        if (is_tarvel_array(values)) {
+            magnitudes = PyRef::borrow(magnitudes_of(values));
+            units = units_of(values);
+        } else if (starts_with_tarvel(values)) {
+            if (!quantity_sequence(values, magnitudes, units)) return nullptr;
+            fresh = true;
+        } else {
+            if (!copy && !is_ndarray(values)) return raise_error(TarvelError::copy_required());
+            magnitudes = PyRef::steal(float_array(values, false));
+            if (!magnitudes) return nullptr;
+            fresh = magnitudes.get() != values;
+        }
+        if (dtype != Py_None) {
+            if (!with_dtype(magnitudes, dtype, fresh)) return nullptr;
+        }
+        if (!copy && fresh) return raise_error(TarvelError::copy_required());
+        if (unit != Py_None) {
+            QuantityOperand factor;
+            if (!take_unit_like(unit, "unit", factor)) return nullptr;
+            // Element i is values[i] * unit, as the scalar product normalises it.
+            Result<UnitsAndPlan> normalised = normalisation_plan(mul(units, factor.get().units));
+            if (!normalised) return raise_error(normalised.error());
+            const MagnitudePlan plan = normalised->plan;
+            const double scale = factor.get().value;
+            units = std::move(normalised->units);
+            if (plan.kind != MagnitudePlan::Kind::Identity || scale != 1.0) {
+                if (!copy) return raise_error(TarvelError::copy_required());
+                const std::array<LoopInput, 1> inputs{LoopInput{magnitudes.get(), 0.0}};
+                PyObject* product = visit_plan(plan, [&](auto apply) {
+                    return run_elementwise(inputs, LoopOutput::Float64,
+                                           [apply, scale](double a) noexcept { return apply(a * scale); });
+                });
+                if (!product) return nullptr;
+                magnitudes = PyRef::steal(product);
+                fresh = true;
+            }
+        }
+        if (copy && !fresh) {
+            magnitudes = PyRef::steal(PyObject_CallMethod(magnitudes.get(), "copy", nullptr));
+            if (!magnitudes) return nullptr;
+        }
+        return new_tarvel_array(magnitudes.get(), std::move(units));
+    });
+}
+
+// --- Text ----------------------------------------------------------------------------------------------
+
+PyObject* slot_repr(PyObject* self) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        const NumpyApi* numpy = numpy_api();
+        if (!numpy) return nullptr;
+        // Rows after the first line up under the first, as in NumPy's own repr.
+        PyRef kwargs = PyRef::steal(Py_BuildValue("{s:s,s:s}", "separator", ", ", "prefix", "TarvelArray("));
+        PyRef positional = PyRef::steal(PyTuple_Pack(1, magnitudes_of(self)));
+        if (!kwargs || !positional) return nullptr;
+        PyRef body = PyRef::steal(PyObject_Call(numpy->array2string, positional.get(), kwargs.get()));
+        if (!body) return nullptr;
+        PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "dtype"));
+        if (!dtype) return nullptr;
+        const int is_f32 = PyObject_RichCompareBool(dtype.get(), numpy->float32, Py_EQ);
+        if (is_f32 < 0) return nullptr;
+        PyRef suffix = PyRef::steal(PyUnicode_FromString(is_f32 ? ", dtype='float32')" : ")"));
+        if (!suffix) return nullptr;
+        const UnitCollection& units = units_of(self);
+        if (units.unit_map.size() == 0 && units.factor == 1.0) {
+            return PyUnicode_FromFormat("TarvelArray(%U%U", body.get(), suffix.get());
+        }
+        PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
+        if (!text) return nullptr;
+        return PyUnicode_FromFormat("TarvelArray(%U, %R%U", body.get(), text.get(), suffix.get());
+    });
+}
+
+PyObject* slot_str(PyObject* self) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyRef body = PyRef::steal(PyObject_Str(magnitudes_of(self)));
+        if (!body) return nullptr;
+        PyRef text = PyRef::steal(to_py_str(as_string(units_of(self))));
+        if (!text) return nullptr;
+        return PyUnicode_FromFormat("%U %U", body.get(), text.get());
+    });
+}
+
+// --- Indexing ----------------------------------------------------------------------------------------
+
+PyObject* slot_getitem(PyObject* self, PyObject* key) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        return wrap_magnitudes(PyObject_GetItem(magnitudes_of(self), key), units_of(self));
+    });
+}
+
+PyObject* slot_item(PyObject* self, Py_ssize_t index) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        return wrap_magnitudes(PySequence_GetItem(magnitudes_of(self), index), units_of(self));
+    });
+}
+
+int slot_setitem(PyObject* self, PyObject* key, PyObject* value) {
+    return guarded(-1, [&]() -> int {
+        if (!value) {
+            PyErr_SetString(PyExc_TypeError, "TarvelArray elements cannot be deleted");
+            return -1;
+        }
+        ArrayOperand operand;
+        if (!extract_array_operand(value, operand)) return -1;
+        // Converted in full before anything is stored, so a failure leaves the array as it was.
+        PyRef magnitudes = PyRef::steal(magnitudes_in(operand, units_of(self)));
+        if (!magnitudes) return -1;
+        return PyObject_SetItem(magnitudes_of(self), key, magnitudes.get());
+    });
+}
+
+Py_ssize_t slot_length(PyObject* self) {
+    return guarded(Py_ssize_t{-1}, [&] { return PyObject_Length(magnitudes_of(self)); });
+}
+
+PyObject* slot_iter(PyObject* self) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (PyObject_Length(magnitudes_of(self)) < 0) return nullptr;
+        return PySeqIter_New(self);
+    });
+}
+
+// --- Attributes ----------------------------------------------------------------------------------------
+
+template <const char* Name>
+PyObject* get_attribute(PyObject* self, void*) {
+    return guarded(FAILED, [&] { return PyObject_GetAttrString(magnitudes_of(self), Name); });
+}
+
+PyObject* get_transpose(PyObject* self, void*) {
+    return guarded(FAILED, [&] { return wrap_magnitudes(PyObject_GetAttrString(magnitudes_of(self), "T"), units_of(self)); });
+}
+
+// --- Methods on the magnitudes --------------------------------------------------------------------------
+
+// How a method of ndarray called on the magnitudes gives the result.
+enum class Rule {
+    SameUnits,     // in the array's units (an array becomes a TarvelArray, a scalar a Tarvel)
+    SquaredUnits,  // in the units squared (var)
+    Plain,         // no units (indices)
+    FloatDtype,    // astype: in the array's units, the dtype checked
+};
+
+struct Delegated {
+    const char* name;
+    Rule rule;
+};
+
+constexpr Delegated DELEGATED[] = {
+    {"reshape", Rule::SameUnits}, {"ravel", Rule::SameUnits},  {"flatten", Rule::SameUnits},
+    {"copy", Rule::SameUnits},    {"astype", Rule::FloatDtype}, {"sum", Rule::SameUnits},
+    {"mean", Rule::SameUnits},    {"std", Rule::SameUnits},     {"var", Rule::SquaredUnits},
+    {"min", Rule::SameUnits},     {"max", Rule::SameUnits},     {"cumsum", Rule::SameUnits},
+    {"argmin", Rule::Plain},      {"argmax", Rule::Plain},      {"transpose", Rule::SameUnits},
+    {"squeeze", Rule::SameUnits},
+};
+
+template <std::size_t I>
+PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        constexpr Delegated row = DELEGATED[I];
+        static PyObject* name = PyUnicode_InternFromString(row.name);
+        if (!name) return nullptr;
+        // The magnitudes go first, in front of the caller's arguments.
+        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
+        PyObject* stack_small[8];
+        std::unique_ptr<PyObject*[]> stack_large;
+        PyObject** stack = stack_small;
+        if (total + 1 > 8) {
+            stack_large.reset(new PyObject*[static_cast<std::size_t>(total + 1)]);
+            stack = stack_large.get();
+        }
+        stack[0] = magnitudes_of(self);
+        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
+        PyObject* result = PyObject_VectorcallMethod(name, stack, static_cast<std::size_t>(nargs + 1), kwnames);
+        if (!result) return nullptr;
+        switch (row.rule) {
+            case Rule::SameUnits: return wrap_magnitudes(result, units_of(self));
+            case Rule::SquaredUnits: {
+                PyRef owned = PyRef::steal(result);
+                Result<UnitCollection> squared = power_units(units_of(self), 2.0);
+                if (!squared) return raise_error(squared.error());
+                return wrap_magnitudes(owned.release(), *squared);
+            }
+            case Rule::Plain: return result;
+            case Rule::FloatDtype: {
+                PyRef owned = PyRef::steal(result);
+                PyRef dtype = PyRef::steal(PyObject_GetAttrString(result, "dtype"));
+                PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
+                if (!code) return nullptr;
+                if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0 &&
+                    PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) {
+                    PyRef name = PyRef::steal(PyObject_Str(dtype.get()));
+                    const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
+                    if (!text) return nullptr;
+                    return raise_error(TarvelError::unsupported_dtype(text));
+                }
+                return wrap_magnitudes(owned.release(), units_of(self));
+            }
+        }
+        Py_DECREF(result);
+        return raise_panic("unknown method rule");
+    });
+}
+
+// --- Quantity methods ------------------------------------------------------------------------------------
+
+PyObject* method_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("units", nargsf, kwnames)) return nullptr;
+        return new_tarvel(Quantity{units_of(self), 1.0});
+    });
+}
+
+PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<1> parameters{"as_unit", {"other"}, 1};
+        std::array<PyObject*, 1> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        QuantityOperand other;
+        if (!take_unit_like(arguments[0], "other", other)) return nullptr;
+        return converted_or_raise(self, other.get().units);
+    });
+}
+
+bool take_scale(PyObject* value, bool& out) {
+    const int truth = PyBool_Check(value) || is_ndarray(value) || PyObject_HasAttrString(value, "dtype")
+                          ? PyObject_IsTrue(value)
+                          : -2;
+    if (truth == -2) {
+        raise_wrong_type(value, "bool", "scale");
+        return false;
+    }
+    if (truth < 0) return false;
+    out = truth != 0;
+    return true;
+}
+
+PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<2> parameters{"as_number", {"other", "scale"}, 0};
+        std::array<PyObject*, 2> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        const bool has_other = arguments[0] != nullptr && arguments[0] != Py_None;
+        QuantityOperand other;
+        if (has_other && !take_unit_like(arguments[0], "other", other)) return nullptr;
+        bool scale = false;
+        if (arguments[1] != nullptr && !take_scale(arguments[1], scale)) return nullptr;
+        if (!has_other) return PyObject_CallMethod(magnitudes_of(self), "copy", nullptr);
+        const Quantity& target = other.get();
+        Result<MagnitudePlan> plan = conversion_plan_or_error(units_of(self), target.units);
+        if (!plan) return raise_error(plan.error());
+        const double divisor = target.value;
+        return visit_plan(*plan, [&](auto apply) {
+            if (scale) return map_magnitudes(self, [apply, divisor](double a) noexcept { return apply(a) / divisor; });
+            return map_magnitudes(self, [apply](double a) noexcept { return apply(a); });
+        });
+    });
+}
+
+PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
+        Result<MagnitudePlan> plan = dimensionless_plan(units_of(self));
+        if (!plan) return raise_error(plan.error());
+        const MagnitudePlan p = *plan;
+        return map_magnitudes(self, [p](double a) noexcept { return p.apply(a); });
+    });
+}
+
+PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("as_base_units", nargsf, kwnames)) return nullptr;
+        return converted_or_raise(self, get_base_units(units_of(self)));
+    });
+}
+
+// The units are simplified once; every element is then converted into them.
+PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("simplify", nargsf, kwnames)) return nullptr;
+        return converted_or_raise(self, simplify(units_of(self)));
+    });
+}
+
+// round() and round_sfig(): quick simplification of the units, then each element rounded as the scalar.
+template <class Round>
+PyObject* rounded(PyObject* self, Round round) {
+    Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self));
+    if (!normalised) return raise_error(normalised.error());
+    const MagnitudePlan n = normalised->plan;
+    PyObject* magnitudes = map_magnitudes(self, [n, round](double a) noexcept { return round(n.apply(a)); });
+    return wrap_magnitudes(magnitudes, normalised->units);
+}
+
+PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<1> parameters{"round", {"ndigits"}, 0};
+        std::array<PyObject*, 1> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        std::optional<std::int32_t> ndigits;
+        if (arguments[0] != nullptr && arguments[0] != Py_None) {
+            int n = 0;
+            if (!extract_int32(arguments[0], "ndigits", n)) return nullptr;
+            ndigits = n;
+        }
+        return rounded(self, [ndigits](double v) noexcept { return round_to_digits(v, ndigits); });
+    });
+}
+
+PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
+        std::array<PyObject*, 1> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        int n_sig_figs = 0;
+        if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
+        return rounded(self, [n_sig_figs](double v) noexcept { return round_to_significant_figures(v, n_sig_figs); });
+    });
+}
+
+// Text of every element, as the scalar method gives it, in nested lists of the array's shape.
+template <Result<std::string> (*Text)(Quantity&)>
+PyObject* element_texts(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
+    if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
+    const UnitCollection& units = units_of(self);
+    auto make = [&units](double value) -> PyObject* {
+        Quantity q{units, value};
+        Result<std::string> text = Text(q);
+        if (!text) return raise_error(text.error());
+        return to_py_str(*text);
+    };
+    return nested_elements(self, make);
+}
+
+PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&] { return element_texts<latex_in_place>("latex", self, nargsf, kwnames); });
+}
+
+PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&] { return element_texts<descriptive_in_place>("descriptive", self, nargsf, kwnames); });
+}
+
+PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("tolist", nargsf, kwnames)) return nullptr;
+        const UnitCollection& units = units_of(self);
+        return nested_elements(self, [&units](double value) { return new_tarvel(Quantity{units, value}); });
+    });
+}
+
+// --- NumPy protocols, copy and pickle -------------------------------------------------------------------
+
+// __array__(dtype=None, copy=None): plain values only for a unitless array.
+PyObject* method_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<2> parameters{"__array__", {"dtype", "copy"}, 0};
+        std::array<PyObject*, 2> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        const UnitCollection& units = units_of(self);
+        // A dimensionless collection with units (in/m) still has a plain ratio.
+        if (!dimensions_equal(units.dimensions, NO_DIMENSIONS)) {
+            return raise_error(TarvelError::units_would_be_dropped(as_string(units)));
+        }
+        Result<MagnitudePlan> plan = dimensionless_plan(units);
+        if (!plan) return raise_error(plan.error());
+        PyRef plain;
+        if (plan->fs == 1.0) {
+            plain = PyRef::borrow(magnitudes_of(self));
+        } else {
+            const MagnitudePlan p = *plan;
+            plain = PyRef::steal(map_magnitudes(self, [p](double a) noexcept { return p.apply(a); }));
+            if (!plain) return nullptr;
+        }
+        PyObject* dtype = arguments[0] != nullptr ? arguments[0] : Py_None;
+        if (dtype == Py_None) return plain.release();
+        return PyObject_CallMethod(plain.get(), "astype", "O", dtype);
+    });
+}
+
+PyObject* method_copy(PyObject* self, PyObject* const*, Py_ssize_t, PyObject*) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        return wrap_magnitudes(PyObject_CallMethod(magnitudes_of(self), "copy", nullptr), units_of(self));
+    });
+}
+
+PyObject* method_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("__reduce__", nargsf, kwnames)) return nullptr;
+        PyRef rebuild = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "_from_parts"));
+        PyRef unit = PyRef::steal(new_tarvel(Quantity{units_of(self), 1.0}));
+        if (!rebuild || !unit) return nullptr;
+        return Py_BuildValue("(O(OO))", rebuild.get(), magnitudes_of(self), unit.get());
+    });
+}
+
+// _from_parts(magnitudes, unit): the pickled form, the units taken whole from the Tarvel.
+PyObject* method_from_parts(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<2> parameters{"_from_parts", {"magnitudes", "unit"}, 2};
+        std::array<PyObject*, 2> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        if (!is_tarvel(arguments[1])) return raise_wrong_type(arguments[1], "Tarvel", "unit");
+        if (!numpy_api()) return nullptr;
+        if (!is_ndarray(arguments[0])) return raise_wrong_type(arguments[0], "numpy.ndarray", "magnitudes");
+        PyRef magnitudes = PyRef::steal(float_array(arguments[0], false));
+        if (!magnitudes) return nullptr;
+        return new_tarvel_array(magnitudes.get(), as_tarvel(arguments[1])->quantity.units);
+    });
+}
+
+PyObject* method_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return quantity_array_ufunc(self, args, kwargs);
+}
+
+// --- Number slots -----------------------------------------------------------------------------------------
+
+template <ArrayBinary Forward, ArrayBinary Reflected>
+PyObject* binary_slot(PyObject* left, PyObject* right) {
+    return guarded(FAILED, [&] { return array_binary_slot(Forward, Reflected, left, right); });
+}
+
+PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (modulus != Py_None) Py_RETURN_NOTIMPLEMENTED;
+        return array_binary_slot(ArrayBinary::Power, ArrayBinary::PowerOf, left, right);
+    });
+}
+
+// a op= b: the result of a op b stored back into a's magnitudes, converted into a's (fixed) units, so
+// views of a see it; a result in other dimensions raises and leaves a unchanged.
+template <ArrayBinary Forward, ArrayBinary Reflected>
+PyObject* inplace_slot(PyObject* self, PyObject* other) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyRef result = PyRef::steal(array_binary_slot(Forward, Reflected, self, other));
+        if (!result || result.get() == Py_NotImplemented) return result.release();
+        if (PyObject_SetItem(self, Py_Ellipsis, result.get()) < 0) return nullptr;
+        return Py_NewRef(self);
+    });
+}
+
+int slot_bool(PyObject* self) {
+    return guarded(-1, [&] { return PyObject_IsTrue(magnitudes_of(self)); });
+}
+
+// @ is numpy.matmul, which comes back through the ufunc rules.
+PyObject* slot_matmul(PyObject* left, PyObject* right) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyObject* numpy = numpy_module();
+        if (!numpy) return nullptr;
+        PyRef matmul = PyRef::steal(PyObject_GetAttrString(numpy, "matmul"));
+        if (!matmul) return nullptr;
+        return PyObject_CallFunctionObjArgs(matmul.get(), left, right, nullptr);
+    });
+}
+
+template <ArrayUnary Op>
+PyObject* unary_slot(PyObject* self) {
+    return guarded(FAILED, [&] { return array_unary(Op, operand_of(self)); });
+}
+
+PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
+    return guarded(FAILED, [&] { return array_richcompare(self, other, op); });
+}
+
+// --- Type -------------------------------------------------------------------------------------------------
+
+int slot_traverse(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(as_array(self)->magnitudes);
+    Py_VISIT(Py_TYPE(self));
+    return 0;
+}
+
+int slot_clear(PyObject* self) {
+    Py_CLEAR(as_array(self)->magnitudes);
+    return 0;
+}
+
+void slot_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    PyObject_GC_UnTrack(self);
+    slot_clear(self);
+    std::destroy_at(&as_array(self)->units);
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
+
+PyCFunction as_method(FastMethod function) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+PyCFunction as_kw_method(PyObject* (*function)(PyObject*, PyObject*, PyObject*)) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
+template <class Function>
+void* as_slot(Function function) {
+    return reinterpret_cast<void*>(function);
+}
+
+constexpr char SHAPE[] = "shape";
+constexpr char NDIM[] = "ndim";
+constexpr char SIZE[] = "size";
+constexpr char DTYPE[] = "dtype";
+
+template <std::size_t... I>
+constexpr auto delegated_defs(std::index_sequence<I...>) {
+    return std::array<PyMethodDef, sizeof...(I)>{
+        PyMethodDef{DELEGATED[I].name, as_method(delegated_method<I>), METH_FASTCALL | METH_KEYWORDS, nullptr}...};
+}
+
+PyTypeObject* create_type() {
+    constexpr int INSTANCE = METH_FASTCALL | METH_KEYWORDS;
+    constexpr int CLASS = METH_FASTCALL | METH_KEYWORDS | METH_CLASS;
+    constexpr std::size_t DELEGATED_COUNT = std::size(DELEGATED);
+    static const auto delegated = delegated_defs(std::make_index_sequence<DELEGATED_COUNT>{});
+    static const PyMethodDef own[] = {
+        {"units", as_method(method_units), INSTANCE, "units($self)\n--\n\n"},
+        {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
+        {"as_number", as_method(method_as_number), INSTANCE, "as_number($self, other=None, scale=False)\n--\n\n"},
+        {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
+        {"as_base_units", as_method(method_as_base_units), INSTANCE, "as_base_units($self)\n--\n\n"},
+        {"simplify", as_method(method_simplify), INSTANCE, "simplify($self)\n--\n\n"},
+        {"round", as_method(method_round), INSTANCE, "round($self, ndigits=None)\n--\n\n"},
+        {"__round__", as_method(method_round), INSTANCE, "__round__($self, ndigits=None)\n--\n\n"},
+        {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
+        {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
+        {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
+        {"tolist", as_method(method_tolist), INSTANCE, "tolist($self)\n--\n\n"},
+        {"__array__", as_method(method_array), INSTANCE, "__array__($self, dtype=None, copy=None)\n--\n\n"},
+        {"__array_ufunc__", as_kw_method(method_array_ufunc), METH_VARARGS | METH_KEYWORDS,
+         "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
+        {"__array_function__", as_method(tarvel_array_function), INSTANCE,
+         "__array_function__($self, func, types, args, kwargs)\n--\n\n"},
+        {"__copy__", as_method(method_copy), INSTANCE, "__copy__($self)\n--\n\n"},
+        {"__deepcopy__", as_method(method_copy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
+        {"__reduce__", as_method(method_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
+        {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
+    };
+    static PyMethodDef methods[std::size(own) + DELEGATED_COUNT + 1] = {};
+    std::size_t next = 0;
+    for (const PyMethodDef& def : own) methods[next++] = def;
+    for (const PyMethodDef& def : delegated) methods[next++] = def;
+    methods[next] = PyMethodDef{nullptr, nullptr, 0, nullptr};
+
+    static PyGetSetDef getset[] = {
+        {SHAPE, get_attribute<SHAPE>, nullptr, nullptr, nullptr},
+        {NDIM, get_attribute<NDIM>, nullptr, nullptr, nullptr},
+        {SIZE, get_attribute<SIZE>, nullptr, nullptr, nullptr},
+        {DTYPE, get_attribute<DTYPE>, nullptr, nullptr, nullptr},
+        {"T", get_transpose, nullptr, nullptr, nullptr},
+        {nullptr, nullptr, nullptr, nullptr, nullptr},
+    };
+    static PyType_Slot slots[] = {
+        {Py_tp_doc, const_cast<char*>("TarvelArray(values, unit=None, *, dtype=None, copy=True)\n--\n\n"
+                                      "An N-dimensional array of magnitudes (NumPy) in one unit collection.")},
+        {Py_tp_new, as_slot(slot_new)},
+        {Py_tp_dealloc, as_slot(slot_dealloc)},
+        {Py_tp_traverse, as_slot(slot_traverse)},
+        {Py_tp_clear, as_slot(slot_clear)},
+        {Py_tp_methods, methods},
+        {Py_tp_getset, getset},
+        {Py_tp_repr, as_slot(slot_repr)},
+        {Py_tp_str, as_slot(slot_str)},
+        {Py_tp_iter, as_slot(slot_iter)},
+        {Py_mp_subscript, as_slot(slot_getitem)},
+        {Py_mp_ass_subscript, as_slot(slot_setitem)},
+        {Py_mp_length, as_slot(slot_length)},
+        {Py_sq_length, as_slot(slot_length)},
+        {Py_sq_item, as_slot(slot_item)},
+        {Py_nb_add, as_slot(binary_slot<ArrayBinary::Add, ArrayBinary::Add>)},
+        {Py_nb_subtract, as_slot(binary_slot<ArrayBinary::Subtract, ArrayBinary::SubtractFrom>)},
+        {Py_nb_multiply, as_slot(binary_slot<ArrayBinary::Multiply, ArrayBinary::Multiply>)},
+        {Py_nb_true_divide, as_slot(binary_slot<ArrayBinary::Divide, ArrayBinary::DivideInto>)},
+        {Py_nb_power, as_slot(slot_power)},
+        {Py_nb_matrix_multiply, as_slot(slot_matmul)},
+        {Py_nb_inplace_add, as_slot(inplace_slot<ArrayBinary::Add, ArrayBinary::Add>)},
+        {Py_nb_inplace_subtract, as_slot(inplace_slot<ArrayBinary::Subtract, ArrayBinary::SubtractFrom>)},
+        {Py_nb_inplace_multiply, as_slot(inplace_slot<ArrayBinary::Multiply, ArrayBinary::Multiply>)},
+        {Py_nb_inplace_true_divide, as_slot(inplace_slot<ArrayBinary::Divide, ArrayBinary::DivideInto>)},
+        {Py_nb_bool, as_slot(slot_bool)},
+        {Py_nb_negative, as_slot(unary_slot<ArrayUnary::Negate>)},
+        {Py_nb_positive, as_slot(unary_slot<ArrayUnary::Positive>)},
+        {Py_nb_absolute, as_slot(unary_slot<ArrayUnary::Absolute>)},
+        {Py_tp_richcompare, as_slot(slot_richcompare)},
+        {0, nullptr},
+    };
+    static PyType_Spec spec = {
+        "tarvel.TarvelArray",
+        static_cast<int>(sizeof(TarvelArrayObject)),
+        0,
+        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE,
+        slots,
+    };
+    return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+}
+
+}  // namespace
+
+PyTypeObject* tarvel_array_type() {
+    if (!cached_type) cached_type = guarded(static_cast<PyTypeObject*>(nullptr), create_type);
+    return cached_type;
+}
+
+bool is_tarvel_array(PyObject* object) noexcept { return cached_type && Py_IS_TYPE(object, cached_type); }
+
+PyObject* new_tarvel_array(PyObject* magnitudes, UnitCollection units) {
+    PyTypeObject* type = tarvel_array_type();
+    if (!type) return nullptr;
+    PyObject* self = type->tp_alloc(type, 0);
+    if (!self) return nullptr;
+    TarvelArrayObject* object = as_array(self);
+    new (&object->units) UnitCollection(std::move(units));
+    object->magnitudes = Py_NewRef(magnitudes);
+    return self;
+}
+
+}  // namespace tarvel::py
