@@ -99,10 +99,12 @@ void flat_loop(const std::array<Strided, N>& in, char* out, Py_ssize_t size, con
         const In* __restrict b = reinterpret_cast<const In*>(in[1].data);
         if (in[0].scalar) {
             const double av = in[0].value;
-            for (Py_ssize_t i = 0; i < size; ++i) dst[i] = static_cast<Out>(kernel(av, static_cast<double>(b[i])));
+            for (Py_ssize_t i = 0; i < size; ++i)
+                dst[i] = static_cast<Out>(kernel(av, static_cast<double>(b[i])));
         } else if (in[1].scalar) {
             const double bv = in[1].value;
-            for (Py_ssize_t i = 0; i < size; ++i) dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i]), bv));
+            for (Py_ssize_t i = 0; i < size; ++i)
+                dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i]), bv));
         } else {
             for (Py_ssize_t i = 0; i < size; ++i) {
                 dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i]), static_cast<double>(b[i])));
@@ -245,7 +247,8 @@ PyObject* run_elementwise(const std::array<LoopInput, N>& inputs, LoopOutput out
             for (Py_ssize_t i = 0; i < inner; ++i) {
                 std::array<double, N> v;
                 for (std::size_t k = 0; k < N; ++k) {
-                    v[k] = load(strided[k], p[k] ? p[k] + (ndim > 0 ? i * strided[k].strides[last] : 0) : nullptr);
+                    v[k] = load(strided[k],
+                                p[k] ? p[k] + (ndim > 0 ? i * strided[k].strides[last] : 0) : nullptr);
                 }
                 store(dst, std::apply(kernel, v));
                 dst += out_item;
@@ -266,8 +269,7 @@ PyObject* run_elementwise(const std::array<LoopInput, N>& inputs, LoopOutput out
         }
     };
     if (size >= RELEASE_GIL_AT) {
-        Py_BEGIN_ALLOW_THREADS
-        body();
+        Py_BEGIN_ALLOW_THREADS body();
         Py_END_ALLOW_THREADS
     } else {
         body();
