@@ -116,7 +116,8 @@ void flat_loop(const std::array<Strided, N>& in, char* out, Py_ssize_t size, con
 // The same loop compiled for AVX2 (no FMA, so no contraction can change a result): divisions and square
 // roots four at a time where the processor has it.
 template <class In, class Out, std::size_t N, class Kernel>
-__attribute__((target("avx2"))) void flat_loop_avx2(const std::array<Strided, N>& in, char* out, Py_ssize_t size, const Kernel& kernel) noexcept {
+__attribute__((target("avx2"))) void flat_loop_avx2(const std::array<Strided, N>& in, char* out,
+                                                    Py_ssize_t size, const Kernel& kernel) noexcept {
     Out* __restrict dst = reinterpret_cast<Out*>(out);
     if constexpr (N == 1) {
         const In* __restrict a = reinterpret_cast<const In*>(in[0].data);
@@ -147,7 +148,8 @@ inline bool has_avx2() noexcept {
 }
 
 template <class In, class Out, std::size_t N, class Kernel>
-void flat_dispatch(const std::array<Strided, N>& in, char* out, Py_ssize_t size, const Kernel& kernel) noexcept {
+void flat_dispatch(const std::array<Strided, N>& in, char* out, Py_ssize_t size,
+                   const Kernel& kernel) noexcept {
     if (has_avx2()) return flat_loop_avx2<In, Out>(in, out, size, kernel);
     flat_loop<In, Out>(in, out, size, kernel);
 }
@@ -268,11 +270,13 @@ PyObject* run_elementwise(const std::array<LoopInput, N>& inputs, LoopOutput out
         if (flat && same_dtype && arrays > 0) {
             if (any_f32) {
                 if (output == LoopOutput::Bool) return flat_dispatch<float, bool>(strided, out, size, kernel);
-                if (output == LoopOutput::Float32) return flat_dispatch<float, float>(strided, out, size, kernel);
+                if (output == LoopOutput::Float32)
+                    return flat_dispatch<float, float>(strided, out, size, kernel);
                 return flat_dispatch<float, double>(strided, out, size, kernel);
             }
             if (output == LoopOutput::Bool) return flat_dispatch<double, bool>(strided, out, size, kernel);
-            if (output == LoopOutput::Float32) return flat_dispatch<double, float>(strided, out, size, kernel);
+            if (output == LoopOutput::Float32)
+                return flat_dispatch<double, float>(strided, out, size, kernel);
             return flat_dispatch<double, double>(strided, out, size, kernel);
         }
         if (size == 0) return;

@@ -308,6 +308,14 @@ PyObject* get_attribute(PyObject* self, void*) {
     return guarded(FAILED, [&] { return PyObject_GetAttrString(magnitudes_of(self), Name); });
 }
 
+// .real and .imag of the (real) magnitudes, in the array's units: what array libraries look for.
+template <const char* Name>
+PyObject* get_wrapped(PyObject* self, void*) {
+    return guarded(FAILED, [&] {
+        return wrap_magnitudes(PyObject_GetAttrString(magnitudes_of(self), Name), units_of(self));
+    });
+}
+
 PyObject* get_transpose(PyObject* self, void*) {
     return guarded(FAILED, [&] {
         return wrap_magnitudes(PyObject_GetAttrString(magnitudes_of(self), "T"), units_of(self));
@@ -542,13 +550,49 @@ PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyO
 
 // --- NumPy protocols, copy and pickle -------------------------------------------------------------------
 
-// __array__(dtype=None, copy=None): plain values only for a unitless array.
+bool is_object_dtype(PyObject* dtype) {
+    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy_module(), "dtype"));
+    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
+    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
+    if (!code) {
+        PyErr_Clear();
+        return false;
+    }
+    return PyUnicode_CompareWithASCIIString(code.get(), "O") == 0;
+}
+
+// An object array of the elements as Tarvel, of the array's shape: no unit is lost.
+PyObject* object_array(PyObject* self) {
+    const NumpyApi* numpy = numpy_api();
+    if (!numpy) return nullptr;
+    PyRef flat = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "ravel", nullptr));
+    PyRef values = flat ? PyRef::steal(PyObject_CallMethod(flat.get(), "tolist", nullptr)) : PyRef();
+    if (!values) return nullptr;
+    const Py_ssize_t n = PyList_GET_SIZE(values.get());
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        const double value = PyFloat_AsDouble(PyList_GET_ITEM(values.get(), i));
+        if (value == -1.0 && PyErr_Occurred()) return nullptr;
+        PyObject* element = new_tarvel(Quantity{units_of(self), value});
+        if (!element) return nullptr;
+        PyList_SetItem(values.get(), i, element);  // steals, releases the float
+    }
+    PyRef result = PyRef::steal(PyObject_CallFunction(numpy->empty, "ns", n, "O"));
+    if (!result || PyObject_SetItem(result.get(), Py_Ellipsis, values.get()) < 0) return nullptr;
+    PyRef shape = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "shape"));
+    if (!shape) return nullptr;
+    return PyObject_CallMethod(result.get(), "reshape", "O", shape.get());
+}
+
+// __array__(dtype=None, copy=None): plain values only for a unitless array; dtype=object gives the
+// elements as Tarvel.
 PyObject* method_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         static const Parameters<2> parameters{"__array__", {"dtype", "copy"}, 0};
         std::array<PyObject*, 2> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         const UnitCollection& units = units_of(self);
+        PyObject* dtype = arguments[0] != nullptr ? arguments[0] : Py_None;
+        if (dtype != Py_None && is_object_dtype(dtype)) return object_array(self);
         // A dimensionless collection with units (in/m) still has a plain ratio.
         if (!dimensions_equal(units.dimensions, NO_DIMENSIONS)) {
             return raise_error(TarvelError::units_would_be_dropped(as_string(units)));
@@ -563,7 +607,6 @@ PyObject* method_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
             plain = PyRef::steal(map_magnitudes(self, [p](double a) noexcept { return p.apply(a); }));
             if (!plain) return nullptr;
         }
-        PyObject* dtype = arguments[0] != nullptr ? arguments[0] : Py_None;
         if (dtype == Py_None) return plain.release();
         return PyObject_CallMethod(plain.get(), "astype", "O", dtype);
     });
@@ -695,6 +738,8 @@ constexpr char SHAPE[] = "shape";
 constexpr char NDIM[] = "ndim";
 constexpr char SIZE[] = "size";
 constexpr char DTYPE[] = "dtype";
+constexpr char REAL[] = "real";
+constexpr char IMAG[] = "imag";
 
 template <std::size_t... I>
 constexpr auto delegated_defs(std::index_sequence<I...>) {
@@ -743,6 +788,8 @@ PyTypeObject* create_type() {
         {SIZE, get_attribute<SIZE>, nullptr, nullptr, nullptr},
         {DTYPE, get_attribute<DTYPE>, nullptr, nullptr, nullptr},
         {"T", get_transpose, nullptr, nullptr, nullptr},
+        {REAL, get_wrapped<REAL>, nullptr, nullptr, nullptr},
+        {IMAG, get_wrapped<IMAG>, nullptr, nullptr, nullptr},
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyType_Slot slots[] = {

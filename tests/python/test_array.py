@@ -264,6 +264,10 @@ def test_array_protocol_gives_plain_values_only_without_dimensions():
     assert np.asarray(TarvelArray([1.0, 2.0])).tolist() == [1.0, 2.0]
     with pytest.raises(TypeError, match=r"as_number\(unit\)"):
         np.asarray(TarvelArray([1.0], "m"))
+    objects = np.asarray(TarvelArray([[1.0, 2.0]], "hr"), dtype=object)
+    assert objects.shape == (1, 2) and [str(q) for q in objects.flat] == ["1 [hr]", "2 [hr]"]
+    a = TarvelArray([1.0, 2.0], "hr")
+    assert str(a.real) == str(a) and a.imag.as_number("hr").tolist() == [0.0, 0.0]
 
 
 def test_in_place_operators_keep_the_units_and_the_object():
