@@ -217,7 +217,8 @@ PyObject* plain_scalar(PyObject* result) {
 // The operand's magnitudes through `plan` (a new reference; the same object for the identity).
 PyObject* through_plan(const ArrayOperand& operand, const MagnitudePlan& plan) {
     if (plan.kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
-    if (!operand_is_array(operand)) return PyFloat_FromDouble(plan.apply(PyFloat_AS_DOUBLE(operand.magnitudes.get())));
+    if (!operand_is_array(operand))
+        return PyFloat_FromDouble(plan.apply(PyFloat_AS_DOUBLE(operand.magnitudes.get())));
     const std::array<LoopInput, 1> inputs{LoopInput{operand.magnitudes.get(), 0.0}};
     return visit_plan(plan, [&](auto apply) {
         return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
@@ -225,9 +226,11 @@ PyObject* through_plan(const ArrayOperand& operand, const MagnitudePlan& plan) {
 }
 
 // Calls ufunc (or its method) on the given magnitudes with the remaining keyword arguments.
-PyObject* call_numpy(PyObject* ufunc, std::string_view method, std::vector<PyRef>& magnitudes, PyObject* kwargs) {
-    PyRef callable = method == "__call__" ? PyRef::borrow(ufunc)
-                                          : PyRef::steal(PyObject_GetAttrString(ufunc, std::string(method).c_str()));
+PyObject* call_numpy(PyObject* ufunc, std::string_view method, std::vector<PyRef>& magnitudes,
+                     PyObject* kwargs) {
+    PyRef callable = method == "__call__"
+                         ? PyRef::borrow(ufunc)
+                         : PyRef::steal(PyObject_GetAttrString(ufunc, std::string(method).c_str()));
     if (!callable) return nullptr;
     PyRef args = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(magnitudes.size())));
     if (!args) return nullptr;
@@ -276,10 +279,14 @@ PyObject* store_in_out(PyObject* result, PyObject* out, PyObject* where) {
 PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
     Result<UnitCollection> units = [&]() -> Result<UnitCollection> {
         switch (which) {
-            case Algebra::Sqrt: return power_units(s.units, 0.5);
-            case Algebra::Cbrt: return power_units(s.units, 1.0 / 3.0);
-            case Algebra::Square: return mul(s.units, s.units);
-            case Algebra::Reciprocal: return div(UnitCollection::empty(), s.units);
+            case Algebra::Sqrt:
+                return power_units(s.units, 0.5);
+            case Algebra::Cbrt:
+                return power_units(s.units, 1.0 / 3.0);
+            case Algebra::Square:
+                return mul(s.units, s.units);
+            case Algebra::Reciprocal:
+                return div(UnitCollection::empty(), s.units);
         }
         throw InternalError("unknown unit algebra");
     }();
@@ -289,8 +296,8 @@ PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
     const UnitCollection& result_units = normalised->units;
     if (!operand_is_array(s)) {
         const double a = PyFloat_AS_DOUBLE(s.magnitudes.get());
-        const double v = which == Algebra::Sqrt   ? std::sqrt(a)
-                         : which == Algebra::Cbrt ? std::cbrt(a)
+        const double v = which == Algebra::Sqrt     ? std::sqrt(a)
+                         : which == Algebra::Cbrt   ? std::cbrt(a)
                          : which == Algebra::Square ? a * a
                                                     : 1.0 / a;
         return new_tarvel(Quantity{result_units, normalised->plan.apply(v)});
@@ -299,27 +306,41 @@ PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
     // One loop per function and plan kind, so that each is a plain loop the compiler can vectorise.
     auto run = [&](auto f) {
         return visit_plan(normalised->plan, [&](auto n) {
-            return run_elementwise(inputs, LoopOutput::Float64, [f, n](double a) noexcept { return n(f(a)); });
+            return run_elementwise(inputs, LoopOutput::Float64,
+                                   [f, n](double a) noexcept { return n(f(a)); });
         });
     };
     PyObject* magnitudes = nullptr;
     switch (which) {
-        case Algebra::Sqrt: magnitudes = run([](double a) noexcept { return std::sqrt(a); }); break;
-        case Algebra::Cbrt: magnitudes = run([](double a) noexcept { return std::cbrt(a); }); break;
-        case Algebra::Square: magnitudes = run([](double a) noexcept { return a * a; }); break;
-        case Algebra::Reciprocal: magnitudes = run([](double a) noexcept { return 1.0 / a; }); break;
+        case Algebra::Sqrt:
+            magnitudes = run([](double a) noexcept { return std::sqrt(a); });
+            break;
+        case Algebra::Cbrt:
+            magnitudes = run([](double a) noexcept { return std::cbrt(a); });
+            break;
+        case Algebra::Square:
+            magnitudes = run([](double a) noexcept { return a * a; });
+            break;
+        case Algebra::Reciprocal:
+            magnitudes = run([](double a) noexcept { return 1.0 / a; });
+            break;
     }
     return wrap_magnitudes(magnitudes, result_units);
 }
 
 CompareOp swapped(CompareOp op) noexcept {
     switch (op) {
-        case CompareOp::Less: return CompareOp::Greater;
-        case CompareOp::LessEqual: return CompareOp::GreaterEqual;
-        case CompareOp::Greater: return CompareOp::Less;
-        case CompareOp::GreaterEqual: return CompareOp::LessEqual;
+        case CompareOp::Less:
+            return CompareOp::Greater;
+        case CompareOp::LessEqual:
+            return CompareOp::GreaterEqual;
+        case CompareOp::Greater:
+            return CompareOp::Less;
+        case CompareOp::GreaterEqual:
+            return CompareOp::LessEqual;
         case CompareOp::Equal:
-        case CompareOp::NotEqual: break;
+        case CompareOp::NotEqual:
+            break;
     }
     return op;
 }
@@ -366,7 +387,8 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
             break;
         case Kind::Compare:
             if (call && n == 2 && !extra_kwargs) {
-                if (is_quantity_object(inputs[0])) return array_compare(operands[0], operands[1], row.compare);
+                if (is_quantity_object(inputs[0]))
+                    return array_compare(operands[0], operands[1], row.compare);
                 return array_compare(operands[1], operands[0], swapped(row.compare));
             }
             break;
@@ -388,7 +410,8 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
         case Kind::PureNumber:
         case Kind::Predicate: {
             const bool pure = row.kind == Kind::PureNumber;
-            if (pure ? !converted_all(operands, magnitudes, ratio) : !converted_all(operands, magnitudes, raw)) {
+            if (pure ? !converted_all(operands, magnitudes, ratio)
+                     : !converted_all(operands, magnitudes, raw)) {
                 return nullptr;
             }
             PyObject* result = call_numpy(ufunc, method, magnitudes, rest);
@@ -446,7 +469,8 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
         const std::string_view name = entry->first;
         const Row& row = entry->second;
         const bool call = method == "__call__";
-        if (!call && !(row.reduces && (method == "reduce" || method == "accumulate" || method == "reduceat"))) {
+        if (!call &&
+            !(row.reduces && (method == "reduce" || method == "accumulate" || method == "reduceat"))) {
             return unsupported(name, method);
         }
         (void)self;
@@ -477,7 +501,8 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
         PyObject* const* inputs = &PyTuple_GET_ITEM(args, 2);
         std::vector<ArrayOperand> operands(static_cast<std::size_t>(nargs - 2));
         for (Py_ssize_t i = 2; i < nargs; ++i) {
-            if (!extract_array_operand(PyTuple_GET_ITEM(args, i), operands[static_cast<std::size_t>(i - 2)])) {
+            if (!extract_array_operand(PyTuple_GET_ITEM(args, i),
+                                       operands[static_cast<std::size_t>(i - 2)])) {
                 return nullptr;
             }
         }

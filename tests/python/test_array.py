@@ -264,6 +264,10 @@ def test_array_protocol_gives_plain_values_only_without_dimensions():
     assert np.asarray(TarvelArray([1.0, 2.0])).tolist() == [1.0, 2.0]
     with pytest.raises(TypeError, match=r"as_number\(unit\)"):
         np.asarray(TarvelArray([1.0], "m"))
+    objects = np.asarray(TarvelArray([[1.0, 2.0]], "hr"), dtype=object)
+    assert objects.shape == (1, 2) and [str(q) for q in objects.flat] == ["1 [hr]", "2 [hr]"]
+    a = TarvelArray([1.0, 2.0], "hr")
+    assert str(a.real) == str(a) and a.imag.as_number("hr").tolist() == [0.0, 0.0]
 
 
 def test_in_place_operators_keep_the_units_and_the_object():
@@ -300,6 +304,27 @@ def test_large_and_strided_loops_match_the_small_ones(dtype):
     for i in (0, 1, 5000, len(whole) - 1):
         assert_same(float(whole[i]), float(dtype((a[::-7][i] + strided[i]).as_number())))
     assert (a * a).dtype == dtype
+
+
+@pytest.mark.parametrize(
+    "unit, call",
+    [
+        ("km", lambda a: a.as_unit("mi")),
+        ("°C", lambda a: a.as_unit("K")),
+        ("°F", lambda a: a.as_unit("°C")),
+        ("km", lambda a: a.as_unit("m")),
+        ("m2", lambda a: np.sqrt(a)),
+        ("km", lambda a: a / (Tarvel.unit("hr") * 3)),
+        ("km", lambda a: a > Tarvel.unit("mi")),
+    ],
+)
+def test_vectorised_loops_give_the_scalar_bits(unit, call):
+    rng = np.random.default_rng(7)
+    x = np.concatenate([rng.normal(0, 1e3, 997), [math.nan, -0.0, math.inf]])
+    a = TarvelArray(x, unit)
+    result = call(a)
+    for i in range(len(x)):
+        assert_same(result[i] if isinstance(result, TarvelArray) else bool(result[i]), call(a[i]))
 
 
 def test_float32_elements_are_the_float64_result_rounded_once():
