@@ -583,10 +583,24 @@ PyRef attach(PyObject* result, UnitsOf&& units_of, bool normalise, const Binding
     return attached;
 }
 
-UnitCollection product_of(const std::vector<UnitCollection>& factors) {
+Result<UnitCollection> product_of(const std::vector<UnitCollection>& factors) {
     UnitCollection units = UnitCollection::empty();
-    for (const UnitCollection& factor : factors) units = mul(units, factor);
+    for (const UnitCollection& factor : factors) {
+        Result<UnitCollection> product = checked_mul(units, factor);
+        if (!product) return product;
+        units = std::move(*product);
+    }
     return units;
+}
+
+// The units of a product or quotient of the arguments, or the scalar's error when its exponents cannot be
+// represented (nothing then: the exception is set).
+std::optional<UnitCollection> units_or_raise(Result<UnitCollection>&& units) {
+    if (!units) {
+        raise_error(units.error());
+        return std::nullopt;
+    }
+    return std::move(*units);
 }
 
 PyRef histogram_result(PyObject* result, const Binding& binding, const UnitCollection& value_units) {
@@ -611,7 +625,9 @@ PyRef histogram_result(PyObject* result, const Binding& binding, const UnitColle
             return PyRef::steal(PyTuple_Pack(2, plain.get(), edges.get()));
         }
     } else {
-        counts = div(counts, value_units);
+        std::optional<UnitCollection> per_value = units_or_raise(checked_div(counts, value_units));
+        if (!per_value) return {};
+        counts = std::move(*per_value);
     }
     PyRef hist = attach_one(PyTuple_GET_ITEM(result, 0), counts, true, binding);
     if (!hist) return {};
@@ -650,17 +666,28 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
             // np.where(condition) alone: indices.
             if (!binding.value_units) return PyRef::borrow(result);
             return attach_all(result, value_units, false, binding);
-        case ResultUnits::ValueSquared: return attach_all(result, pow(value_units, 2.0), true, binding);
-        case ResultUnits::Product: return attach_all(result, product_of(own), true, binding);
+        case ResultUnits::ValueSquared: {
+            std::optional<UnitCollection> squared = units_or_raise(checked_mul(value_units, value_units));
+            return squared ? attach_all(result, *squared, true, binding) : PyRef();
+        }
+        case ResultUnits::Product: {
+            std::optional<UnitCollection> product = units_or_raise(product_of(own));
+            return product ? attach_all(result, *product, true, binding) : PyRef();
+        }
         case ResultUnits::ValueTimesCoordinate: {
             const UnitCollection& coordinate = binding.coordinate_units ? *binding.coordinate_units : none;
-            return attach_all(result, mul(value_units, coordinate), true, binding);
+            std::optional<UnitCollection> product = units_or_raise(checked_mul(value_units, coordinate));
+            return product ? attach_all(result, *product, true, binding) : PyRef();
         }
         case ResultUnits::ValuePerSpacing: {
             // One spacing for every axis, one per axis, or none (unit steps).
             if (own.empty()) return attach_all(result, value_units, true, binding);
             std::vector<UnitCollection> quotients;
-            for (const UnitCollection& spacing : own) quotients.push_back(div(value_units, spacing));
+            for (const UnitCollection& spacing : own) {
+                std::optional<UnitCollection> quotient = units_or_raise(checked_div(value_units, spacing));
+                if (!quotient) return {};
+                quotients.push_back(std::move(*quotient));
+            }
             const auto quotient = [&](std::size_t i) -> const UnitCollection& {
                 return quotients[quotients.size() == 1 ? 0 : i];
             };

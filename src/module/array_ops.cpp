@@ -124,7 +124,7 @@ PyObject* power_loop(const ArrayOperand& s, const ArrayOperand& o, bool s_is_bas
 }
 
 template <class Formula>
-PyObject* normalised_loop(const ArrayOperand& s, const ArrayOperand& o, UnitCollection units,
+PyObject* normalised_loop(const ArrayOperand& s, const ArrayOperand& o, Result<UnitCollection> units,
                           Formula formula) {
     Result<UnitsAndPlan> normalised = normalisation_plan(std::move(units));
     if (!normalised) return raise_error(normalised.error());
@@ -265,13 +265,13 @@ PyObject* array_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand
         case ArrayBinary::SubtractFrom:
             return addition_loop(s, o, [](double a, double b) noexcept { return b - a; });
         case ArrayBinary::Multiply:
-            return normalised_loop(s, o, mul(s.units, o.units),
+            return normalised_loop(s, o, checked_mul(s.units, o.units),
                                    [](double a, double b) noexcept { return a * b; });
         case ArrayBinary::Divide:
-            return normalised_loop(s, o, div(s.units, o.units),
+            return normalised_loop(s, o, checked_div(s.units, o.units),
                                    [](double a, double b) noexcept { return a / b; });
         case ArrayBinary::DivideInto:
-            return normalised_loop(s, o, div(o.units, s.units),
+            return normalised_loop(s, o, checked_div(o.units, s.units),
                                    [](double a, double b) noexcept { return b / a; });
         case ArrayBinary::Power:
             return power_loop(s, o, true);

@@ -284,9 +284,9 @@ PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
             case Algebra::Cbrt:
                 return power_units(s.units, 1.0 / 3.0);
             case Algebra::Square:
-                return mul(s.units, s.units);
+                return checked_mul(s.units, s.units);
             case Algebra::Reciprocal:
-                return div(UnitCollection::empty(), s.units);
+                return checked_div(UnitCollection::empty(), s.units);
         }
         throw InternalError("unknown unit algebra");
     }();
@@ -429,7 +429,7 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
         case Kind::Product: {
             if (!call || n != 2) break;
             if (!converted_all(operands, magnitudes, raw)) return nullptr;
-            Result<UnitsAndPlan> normalised = normalisation_plan(mul(operands[0].units, operands[1].units));
+            Result<UnitsAndPlan> normalised = normalisation_plan(checked_mul(operands[0].units, operands[1].units));
             if (!normalised) return raise_error(normalised.error());
             PyObject* product = call_numpy(ufunc, method, magnitudes, rest);
             if (!product) return nullptr;

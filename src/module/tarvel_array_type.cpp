@@ -198,7 +198,7 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             QuantityOperand factor;
             if (!take_unit_like(unit, "unit", factor)) return nullptr;
             // Element i is values[i] * unit, as the scalar product normalises it.
-            Result<UnitsAndPlan> normalised = normalisation_plan(mul(units, factor.get().units));
+            Result<UnitsAndPlan> normalised = normalisation_plan(checked_mul(units, factor.get().units));
             if (!normalised) return raise_error(normalised.error());
             const MagnitudePlan plan = normalised->plan;
             const double scale = factor.get().value;

@@ -349,6 +349,11 @@ Result<UnitsAndPlan> normalisation_plan(UnitCollection units) {
     return UnitsAndPlan{std::move(units), *plan};
 }
 
+Result<UnitsAndPlan> normalisation_plan(Result<UnitCollection> units) {
+    if (!units) return fail(std::move(units.error()));
+    return normalisation_plan(std::move(*units));
+}
+
 Result<MagnitudePlan> conversion_plan_or_error(const UnitCollection& from, const UnitCollection& to) {
     const std::optional<MagnitudePlan> plan = conversion_plan(from, to);
     if (!plan) return fail(incompatible(from, to));

@@ -81,6 +81,8 @@ bool has_units(const UnitCollection& units) noexcept;
 Result<UnitCollection> power_units(const UnitCollection& base, double p);
 // N(x) on units: the collection a freshly computed magnitude in `units` ends in, and its conversion.
 Result<UnitsAndPlan> normalisation_plan(UnitCollection units);
+// The same for a product, quotient or power that may have been refused.
+Result<UnitsAndPlan> normalisation_plan(Result<UnitCollection> units);
 // conversion_plan with the IncompatibleUnits error (from's text first).
 Result<MagnitudePlan> conversion_plan_or_error(const UnitCollection& from, const UnitCollection& to);
 // The addend plan of s + o (o into s's factors); IncompatibleUnits (s first) when the dimensions differ.

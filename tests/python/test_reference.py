@@ -34,8 +34,12 @@ def test_stubs_define_the_module_classes():
 @pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.name)
 def test_every_stub_method_has_a_docstring_with_an_example(cls):
     assert ast.get_docstring(cls), cls.name
-    missing = [f.name for f in methods(cls) if not (doc := ast.get_docstring(f)) or ">>> " not in doc]
-    assert missing == []
+    # An overloaded method has several definitions: one of them carries the docstring.
+    documented = {}
+    for f in methods(cls):
+        doc = ast.get_docstring(f)
+        documented[f.name] = documented.get(f.name, False) or bool(doc and ">>> " in doc)
+    assert [name for name, has_example in documented.items() if not has_example] == []
 
 
 @pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.name)
