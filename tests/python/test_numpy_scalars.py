@@ -209,14 +209,19 @@ def test_nothing_leaks():
 
     for _ in range(200):
         work()
-    # Garbage left by earlier tests must not be collected inside the measured window.
-    gc.collect()
-    blocks, references = sys.getallocatedblocks(), [sys.getrefcount(x) for x in scalars]
-    for _ in range(1000):
-        work()
-    gc.collect()
+    references = [sys.getrefcount(x) for x in scalars]
+    # A leak grows in every window of 25,000 calls; NumPy's own error path settles its caches slowly, so
+    # the quietest of three windows is the one compared (garbage is collected outside each window).
+    growth = []
+    for _ in range(3):
+        gc.collect()
+        blocks = sys.getallocatedblocks()
+        for _ in range(1000):
+            work()
+        gc.collect()
+        growth.append(sys.getallocatedblocks() - blocks)
     assert [sys.getrefcount(x) for x in scalars] == references
-    assert sys.getallocatedblocks() - blocks < 100
+    assert min(growth) < 100, growth
 
 
 class HookError(Exception):
