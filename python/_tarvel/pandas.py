@@ -210,6 +210,12 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
             if units is None:
                 return cls(scalars.copy() if copy else scalars)
             return cls._simple_new(np.array(_magnitudes_in(scalars, units), dtype=np.float64), TarvelDtype(units))
+        if isinstance(scalars, np.ndarray) and scalars.dtype.kind in "fiu":
+            # Plain numbers: magnitudes in the dtype's units, or unitless with no units named.
+            magnitudes = np.array(scalars, dtype=np.float64).ravel()
+            if units is None:
+                return cls(TarvelArray(magnitudes))
+            return cls._simple_new(magnitudes, TarvelDtype(units))
         if isinstance(scalars, pd.Series | pd.Index):
             scalars = scalars.array
             if isinstance(scalars, TarvelExtensionArray):
