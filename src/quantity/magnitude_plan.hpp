@@ -19,9 +19,12 @@ struct MagnitudePlan {
 
     double apply(double value) const noexcept {
         switch (kind) {
-            case Kind::Identity: return value;
-            case Kind::Scale: return (value * fs) / ft;
-            case Kind::Offset: return (ot + (value * fs - os)) / ft;
+            case Kind::Identity:
+                return value;
+            case Kind::Scale:
+                return (value * fs) / ft;
+            case Kind::Offset:
+                return (ot + (value * fs - os)) / ft;
         }
         return value;
     }
@@ -55,9 +58,12 @@ struct OffsetApply {
 template <class Body>
 decltype(auto) visit_plan(const MagnitudePlan& plan, Body&& body) {
     switch (plan.kind) {
-        case MagnitudePlan::Kind::Scale: return body(ScaleApply{plan.fs, plan.ft});
-        case MagnitudePlan::Kind::Offset: return body(OffsetApply{plan.fs, plan.ft, plan.os, plan.ot});
-        case MagnitudePlan::Kind::Identity: break;
+        case MagnitudePlan::Kind::Scale:
+            return body(ScaleApply{plan.fs, plan.ft});
+        case MagnitudePlan::Kind::Offset:
+            return body(OffsetApply{plan.fs, plan.ft, plan.os, plan.ot});
+        case MagnitudePlan::Kind::Identity:
+            break;
     }
     return body(IdentityApply{});
 }

@@ -238,6 +238,12 @@ def test_text_forms_and_repr_rebuilds():
     assert_same(eval(repr(a), {"TarvelArray": TarvelArray})[0], a[0])
     assert repr(TarvelArray([1.0])) == "TarvelArray([1.])"
     assert "..." in repr(TarvelArray(np.zeros(5000), "m"))
+    assert repr(TarvelArray([[1, 2], [3, 4]], "m")) == "TarvelArray([[1., 2.],\n             [3., 4.]], 'm')"
+    f32 = TarvelArray([0.1, 2], "km", dtype=np.float32)
+    rebuilt = eval(repr(f32), {"TarvelArray": TarvelArray})
+    assert rebuilt.dtype == np.float32 and rebuilt.as_number().tolist() == f32.as_number().tolist()
+    with pytest.raises(TypeError, match="not int64"):
+        TarvelArray([1], dtype=np.int64)
 
 
 @pytest.mark.parametrize("unit", ["km", "°C", SMOOT, None], ids=str)
@@ -258,6 +264,23 @@ def test_array_protocol_gives_plain_values_only_without_dimensions():
     assert np.asarray(TarvelArray([1.0, 2.0])).tolist() == [1.0, 2.0]
     with pytest.raises(TypeError, match=r"as_number\(unit\)"):
         np.asarray(TarvelArray([1.0], "m"))
+
+
+def test_in_place_operators_keep_the_units_and_the_object():
+    a = TarvelArray([1.0, 2.0], "km")
+    view, same = a[:], a
+    a += Tarvel.unit("m") * 500
+    a *= 2
+    assert a is same and str(a.units()) == "1 [km]" and view.as_number().tolist() == [3.0, 5.0]
+    for bad in (Tarvel.unit("s"), TarvelArray([1.0, 1.0], "m")):
+        with pytest.raises(TypeError, match="not compatible"):
+            a *= bad
+    assert a.as_number().tolist() == [3.0, 5.0]
+    assert not TarvelArray([0.0], "m") and TarvelArray([2.0], "m")
+    with pytest.raises(ValueError, match="ambiguous"):
+        bool(a)
+    with pytest.raises(TypeError, match="unhashable"):
+        hash(a)
 
 
 def test_broadcasting_and_its_error():
