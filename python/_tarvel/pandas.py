@@ -59,14 +59,14 @@ def _parse_units(text: str) -> tuple[str, Tarvel]:
     return _unit_text(units), units
 
 
-def _magnitudes_in(quantity: TarvelArray, units: str) -> np.ndarray:
-    """The magnitudes of `quantity` in the units named `units`; untouched when it already has them."""
+def _magnitudes_in(quantity: TarvelArray, dtype: TarvelDtype) -> np.ndarray:
+    """The magnitudes of `quantity` in the units of `dtype`; untouched when it already has them."""
     own = quantity.units()
-    if _unit_text(own) == units:
+    if _unit_text(own) == dtype.units:
         # The same units reached by another road (km/hr squared, "km2/hr2") may differ in the last bit of
         # their factor; a column's magnitudes never change for that.
         return quantity.as_number(own)
-    return quantity.as_number(_parse_units(units)[1])
+    return quantity.as_number(dtype.quantity)
 
 
 def _is_missing(value: Any) -> bool:
@@ -99,13 +99,18 @@ class TarvelDtype(ExtensionDtype):
     _is_numeric = True
 
     def __init__(self, units: str | Tarvel | None = None) -> None:
+        self._quantity: Tarvel | None = None
         if isinstance(units, TarvelDtype):
-            units = units.units
+            units = units._quantity if units._quantity is not None else units.units
         if isinstance(units, Tarvel):
-            units = _unit_text(TarvelArray([units]).units())
-        if units is not None and not isinstance(units, str):
+            # Units an operation gave (km0.5/hr0.5 after a sqrt) are kept as they are, not re-read from text.
+            self._quantity = TarvelArray([units]).units()
+            units = _unit_text(self._quantity)
+        elif units is not None and not isinstance(units, str):
             raise TypeError(f"a TarvelDtype takes unit text, not {type(units).__name__}")
-        self.units: str | None = None if units is None else _parse_units(units)[0]
+        else:
+            units = None if units is None else _parse_units(units)[0]
+        self.units: str | None = units
 
     @property
     def name(self) -> str:  # type: ignore[override]
@@ -119,7 +124,7 @@ class TarvelDtype(ExtensionDtype):
         """The quantity of magnitude 1 in the dtype's units."""
         if self.units is None:
             raise TypeError("the dtype 'tarvel' has no units of its own: it takes those of the data")
-        return _parse_units(self.units)[1]
+        return self._quantity if self._quantity is not None else _parse_units(self.units)[1]
 
     @classmethod
     def construct_from_string(cls, string: str) -> TarvelDtype:
@@ -166,7 +171,7 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         units = values.units()
         magnitudes = values.as_number(units)
         self._mag: np.ndarray = magnitudes.astype(np.float64) if magnitudes.dtype != np.float64 else magnitudes
-        self._dtype = TarvelDtype(_unit_text(units))
+        self._dtype = TarvelDtype(units)
 
     @classmethod
     def _simple_new(cls, magnitudes: np.ndarray, dtype: TarvelDtype) -> TarvelExtensionArray:
@@ -178,7 +183,7 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
 
     @classmethod
     def _from_magnitudes(cls, magnitudes: np.ndarray, units: Tarvel) -> TarvelExtensionArray:
-        return cls._simple_new(np.asarray(magnitudes, dtype=np.float64), TarvelDtype(_unit_text(units)))
+        return cls._simple_new(np.asarray(magnitudes, dtype=np.float64), TarvelDtype(units))
 
     # -- views ---------------------------------------------------------------------------------
     @property
@@ -209,13 +214,13 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
             scalars = scalars.ravel() if scalars.ndim != 1 else scalars
             if units is None:
                 return cls(scalars.copy() if copy else scalars)
-            return cls._simple_new(np.array(_magnitudes_in(scalars, units), dtype=np.float64), TarvelDtype(units))
+            return cls._simple_new(np.array(_magnitudes_in(scalars, dtype), dtype=np.float64), dtype)
         if isinstance(scalars, np.ndarray) and scalars.dtype.kind in "fiu":
             # Plain numbers: magnitudes in the dtype's units, or unitless with no units named.
             magnitudes = np.array(scalars, dtype=np.float64).ravel()
             if units is None:
                 return cls(TarvelArray(magnitudes))
-            return cls._simple_new(magnitudes, TarvelDtype(units))
+            return cls._simple_new(magnitudes, dtype)
         if isinstance(scalars, pd.Series | pd.Index):
             scalars = scalars.array
             if isinstance(scalars, TarvelExtensionArray):
@@ -225,10 +230,10 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         magnitudes = np.full(len(values), np.nan)
         if quantities:
             joined = TarvelArray([v for _, v in quantities])
-            target = joined.units() if units is None else _parse_units(units)[1]
-            magnitudes[[i for i, _ in quantities]] = _magnitudes_in(joined, _unit_text(target))
+            target = joined.units() if units is None else dtype.quantity
+            magnitudes[[i for i, _ in quantities]] = _magnitudes_in(joined, TarvelDtype(target))
         else:
-            target = TarvelArray([1.0]).units() if units is None else _parse_units(units)[1]
+            target = TarvelArray([1.0]).units() if units is None else dtype.quantity
         # Numbers are magnitudes in the dtype's units when it names them, else unitless quantities.
         plain = [(i, v) for i, v in enumerate(values) if not isinstance(v, Tarvel) and not _is_missing(v)]
         if plain:
@@ -275,13 +280,13 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         """`value` in this array's units as magnitudes (missing values are NaN); the scalar's errors."""
         units = self._dtype.quantity
         if isinstance(value, Tarvel):
-            return _magnitudes_in(TarvelArray([value]), self._dtype.units)[0]
+            return _magnitudes_in(TarvelArray([value]), self._dtype)[0]
         if _is_missing(value):
             return np.nan
         if isinstance(value, TarvelExtensionArray):
             return value._mag if value.dtype == self._dtype else value.quantity.as_number(units)
         if isinstance(value, TarvelArray):
-            return _magnitudes_in(value, self._dtype.units)
+            return _magnitudes_in(value, self._dtype)
         if isinstance(value, numbers.Real) and not isinstance(value, bool | np.bool_):
             return TarvelArray([value]).as_number(units)[0]
         if is_list_like(value) and not isinstance(value, str | bytes):
@@ -381,6 +386,14 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         if isinstance(dtype, ExtensionDtype) and dtype._is_numeric:
             return pd.array(np.asarray(self.quantity), dtype=dtype)
         return super().astype(dtype, copy=copy)
+
+    def interpolate(self, **kwargs: Any) -> TarvelExtensionArray:
+        # Interpolation is linear in the magnitudes, so it happens in the column's units.
+        from pandas.core.arrays import NumpyExtensionArray
+
+        kwargs["copy"] = True
+        result = NumpyExtensionArray(self._mag.copy()).interpolate(**kwargs)
+        return self._simple_new(np.asarray(result, dtype=np.float64), self._dtype)
 
     def as_unit(self, units: Any) -> TarvelExtensionArray:
         return type(self)(self.quantity.as_unit(units))
@@ -527,7 +540,7 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
     # Units of each groupby operation's result: the column's, their square, or a plain number.
     _GROUPBY_UNITS = {
         "sum": "same", "mean": "same", "median": "same", "min": "same", "max": "same", "std": "same",
-        "sem": "same", "ohlc": "same", "cumsum": "same", "cummin": "same", "cummax": "same",
+        "sem": "same", "cumsum": "same", "cummin": "same", "cummax": "same",
         "var": "square", "rank": "plain", "skew": "plain", "kurt": "plain",
     }
 

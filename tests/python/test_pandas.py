@@ -21,7 +21,7 @@ def column(values=SPEED, units="km/hr"):
 
 
 def same(series, magnitudes, units):
-    assert series.dtype == TarvelDtype(units)
+    assert series.dtype == (units if isinstance(units, TarvelDtype) else TarvelDtype(units))
     np.testing.assert_array_equal(series.tarvel.as_number(), magnitudes)
 
 
@@ -182,3 +182,19 @@ def test_columns_hold_the_array_values_exactly(values, units):
     np.testing.assert_array_equal(series.tarvel.as_unit(target).tarvel.as_number(), array.as_number(target))
     np.testing.assert_array_equal(series.cumsum().tarvel.as_number(),
                                   pd.Series(array.as_number(array.units())).cumsum().to_numpy())
+
+
+@pytest.mark.parametrize("ufunc", [np.sqrt, np.square, np.negative, np.absolute])
+def test_ufuncs_follow_the_array_rules(ufunc):
+    # Units such as km0.5/hr0.5 need not be unit text the parser reads back.
+    series = column()
+    expected = ufunc(series.array.quantity)
+    result = ufunc(series)
+    same(result, expected.as_number(expected.units()), TarvelDtype(expected.units()))
+    assert isinstance(result[0], Tarvel)
+
+
+def test_ufuncs_without_a_unit_rule_and_interpolation():
+    with pytest.raises(TypeError):
+        np.sin(column())
+    same(column().interpolate(), [1.0, 2.5, 3.25, 4.0], "km/hr")
