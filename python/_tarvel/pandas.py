@@ -492,7 +492,41 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
             if isinstance(result, Tarvel):
                 return type(self)(TarvelArray([result]))
             return pd.array([result], dtype="Float64")
+        if isinstance(result, Tarvel) and result != result:
+            # A missing result is missing, as an element is.
+            return self._dtype.na_value
         return result
+
+    # The array methods of the reductions, each `_reduce` under its own name.
+    def sum(self, *, skipna: bool = True, min_count: int = 0) -> Tarvel:
+        return self._reduce("sum", skipna=skipna, min_count=min_count)
+
+    def mean(self, *, skipna: bool = True) -> Tarvel:
+        return self._reduce("mean", skipna=skipna)
+
+    def median(self, *, skipna: bool = True) -> Tarvel:
+        return self._reduce("median", skipna=skipna)
+
+    def min(self, *, skipna: bool = True) -> Tarvel:
+        return self._reduce("min", skipna=skipna)
+
+    def max(self, *, skipna: bool = True) -> Tarvel:
+        return self._reduce("max", skipna=skipna)
+
+    def std(self, *, skipna: bool = True, ddof: int = 1) -> Tarvel:
+        return self._reduce("std", skipna=skipna, ddof=ddof)
+
+    def var(self, *, skipna: bool = True, ddof: int = 1) -> Tarvel:
+        return self._reduce("var", skipna=skipna, ddof=ddof)
+
+    def sem(self, *, skipna: bool = True, ddof: int = 1) -> Tarvel:
+        return self._reduce("sem", skipna=skipna, ddof=ddof)
+
+    def skew(self, *, skipna: bool = True) -> float:
+        return self._reduce("skew", skipna=skipna)
+
+    def kurt(self, *, skipna: bool = True) -> float:
+        return self._reduce("kurt", skipna=skipna)
 
     def _reduced(self, name: str, *, skipna: bool, **kwargs: Any) -> Any:
         data = self.quantity
