@@ -5,7 +5,7 @@ import operator
 
 import numpy as np
 import pytest
-from hypothesis import given
+from hypothesis import given, settings
 from hypothesis import strategies as st
 
 pd = pytest.importorskip("pandas")
@@ -171,6 +171,7 @@ def test_notebook_display():
 finite = st.floats(-1e6, 1e6, allow_nan=False)
 
 
+@settings(deadline=None)  # the first example pays for pandas' own warm-up
 @given(st.lists(st.one_of(finite, st.just(np.nan)), min_size=1, max_size=20),
        st.sampled_from(["km/hr", "m/s", "mi/hr", "°C", "K"]))
 def test_columns_hold_the_array_values_exactly(values, units):
