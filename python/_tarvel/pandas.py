@@ -160,7 +160,6 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
     """A pandas array of quantities: float64 magnitudes in the units of its dtype, NaN where missing."""
 
     __array_priority__ = 1000
-    _HANDLED_TYPES = (np.ndarray, numbers.Number, Tarvel, TarvelArray)
 
     def __init__(self, values: TarvelArray, copy: bool = False) -> None:
         if not isinstance(values, TarvelArray):
