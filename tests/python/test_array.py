@@ -302,6 +302,27 @@ def test_large_and_strided_loops_match_the_small_ones(dtype):
     assert (a * a).dtype == dtype
 
 
+@pytest.mark.parametrize(
+    "unit, call",
+    [
+        ("km", lambda a: a.as_unit("mi")),
+        ("°C", lambda a: a.as_unit("K")),
+        ("°F", lambda a: a.as_unit("°C")),
+        ("km", lambda a: a.as_unit("m")),
+        ("m2", lambda a: np.sqrt(a)),
+        ("km", lambda a: a / (Tarvel.unit("hr") * 3)),
+        ("km", lambda a: a > Tarvel.unit("mi")),
+    ],
+)
+def test_vectorised_loops_give_the_scalar_bits(unit, call):
+    rng = np.random.default_rng(7)
+    x = np.concatenate([rng.normal(0, 1e3, 997), [math.nan, -0.0, math.inf]])
+    a = TarvelArray(x, unit)
+    result = call(a)
+    for i in range(len(x)):
+        assert_same(result[i] if isinstance(result, TarvelArray) else bool(result[i]), call(a[i]))
+
+
 def test_float32_elements_are_the_float64_result_rounded_once():
     x = np.array([0.1, 3.3, 7e-20], dtype=np.float32)
     result = TarvelArray(x, "km").as_unit("mi").as_number()
