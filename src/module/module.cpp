@@ -26,13 +26,39 @@ int add_class(PyObject* module, const char* name, PyTypeObject* type) {
     return PyList_Append(all.get(), text.get());
 }
 
+// The integrations with other libraries (tarvel.pandas, tarvel.matplotlib, ...) are pure-Python
+// submodules kept in the folder "_tarvel" beside the extension's file. A __path__ pointing there lets the
+// import system find them; nothing in the folder is imported until a program asks for it.
+int declare_submodule_path(PyObject* module) {
+    PyRef file = PyRef::steal(PyModule_GetFilenameObject(module));
+    if (!file) {
+        // A module without a file (statically linked into an interpreter) has no submodules.
+        PyErr_Clear();
+        return 0;
+    }
+    const Py_ssize_t slash = PyUnicode_FindChar(file.get(), '/', 0, PyUnicode_GET_LENGTH(file.get()), -1);
+    if (slash == -2) return -1;
+    PyRef folder;
+    if (slash < 0) {
+        folder = PyRef::steal(PyUnicode_FromString("_tarvel"));
+    } else {
+        PyRef directory = PyRef::steal(PyUnicode_Substring(file.get(), 0, slash));
+        if (!directory) return -1;
+        folder = PyRef::steal(PyUnicode_FromFormat("%U/_tarvel", directory.get()));
+    }
+    if (!folder) return -1;
+    PyRef path = PyRef::steal(PyList_New(0));
+    if (!path || PyList_Append(path.get(), folder.get()) < 0) return -1;
+    return PyModule_AddObjectRef(module, "__path__", path.get());
+}
+
 int exec_module(PyObject* module) {
     return guarded(-1, [&] {
         if (!panic_exception_type()) return -1;
         if (add_class(module, "Tarvel", tarvel_type()) < 0) return -1;
         if (add_class(module, "LogTarvel", log_tarvel_type()) < 0) return -1;
         if (add_class(module, "TarvelArray", tarvel_array_type()) < 0) return -1;
-        return 0;
+        return declare_submodule_path(module);
     });
 }
 

@@ -4,6 +4,7 @@ import copy
 import copyreg
 import importlib
 import inspect
+import pathlib
 import pickle
 import sys
 import types
@@ -79,9 +80,18 @@ def test_all_lists_the_classes_in_order():
     assert tarvel.__all__ == ["Tarvel", "LogTarvel", "TarvelArray"]
 
 
-def test_module_holds_only_the_classes_and_all():
-    assert set(vars(tarvel)) - STANDARD_MODULE_ATTRIBUTES == {"Tarvel", "LogTarvel", "TarvelArray", "__all__"}
+def test_module_holds_only_the_classes_all_and_its_submodule_path():
+    # A submodule another test imported (tarvel.pandas, and the _lazy it uses) is bound in the package.
+    imported = {name for name in vars(tarvel) if f"tarvel.{name}" in sys.modules}
+    assert set(vars(tarvel)) - STANDARD_MODULE_ATTRIBUTES - imported == {
+        "Tarvel", "LogTarvel", "TarvelArray", "__all__", "__path__"}
     assert isinstance(tarvel.__doc__, str) and tarvel.__doc__
+
+
+def test_submodules_are_found_beside_the_extension():
+    (folder,) = tarvel.__path__
+    assert pathlib.Path(folder) == pathlib.Path(tarvel.__file__).parent / "_tarvel"
+    assert (pathlib.Path(folder) / "_lazy.py").is_file()
 
 
 def test_reimport_yields_the_same_class_objects():
