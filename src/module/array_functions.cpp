@@ -1,14 +1,810 @@
-// TarvelArray.__array_function__: placeholder until the rule table lands.
+// TarvelArray.__array_function__: NumPy functions on quantity arrays, driven by a table with one row per
+// function. A row says what each parameter carries (a value in the row's units, a coordinate, a factor
+// that keeps its own units, a pure number, ...) and how the result's units follow from the arguments'.
+// The handler converts the quantity arguments with the core conversion, calls NumPy's own
+// implementation on the magnitudes and attaches the units to what comes back, so every result is what
+// NumPy computes on the converted magnitudes.
 
+#include <Python.h>
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "module/args.hpp"
 #include "module/boundary.hpp"
+#include "module/objects.hpp"
+#include "module/py_ref.hpp"
 #include "module/tarvel_array.hpp"
+#include "unit/simplify.hpp"
 
 namespace tarvel::py {
 
-PyObject* tarvel_array_function(PyObject*, PyObject* const*, Py_ssize_t, PyObject*) {
-    return guarded(static_cast<PyObject*>(nullptr), []() -> PyObject* {
-        PyErr_SetString(PyExc_TypeError, "no NumPy function is supported on TarvelArray yet");
+namespace {
+
+// What a parameter carries. Letters are those of the signatures in the table below.
+enum class Role : unsigned char {
+    Pass,        // (no letter) not a quantity: axis, dtype, flags; a quantity here is refused
+    Value,       // v: a quantity in the row's value units; the first one given sets them
+    Values,      // s: a sequence of values (or one value)
+    Coordinate,  // c: a quantity in the row's coordinate units; the first one given sets them
+    Own,         // u: a quantity that keeps its own units (a factor of a product, a spacing, weights)
+    Plain,       // p: a pure number; a quantity there must be dimensionless and becomes a plain ratio
+    Bins,        // b: a count or a method name, or else bin edges in value units
+    Out,         // o: receives the result, converted into the units it has
+};
+
+// How the result's units follow from the arguments'.
+enum class ResultUnits : unsigned char {
+    Plain,                 // indices, booleans, counts: returned as NumPy gives them
+    Value,                 // the value units
+    ValueSquared,          // var: the value units squared
+    Product,               // the product of the Own arguments' units
+    ValueTimesCoordinate,  // trapezoid: value units times coordinate units
+    ValuePerSpacing,       // gradient: value units over each axis's spacing units
+    Histogram,             // counts (in the weights' units, per value unit with density) and edges
+    EachOwn,               // one result per Own argument, in that argument's units
+    FirstValue,            // values first, then indices or counts (unique with its flags)
+};
+
+struct Rule {
+    const char* function;   // the name in the numpy namespace; a row whose name is missing is skipped
+    ResultUnits units;
+    // Parameters in NumPy's order: "name" or "name:letter"; "*name:letter" takes the remaining
+    // positional arguments; a lone "*" starts the keyword-only ones.
+    const char* signature;
+};
+
+constexpr const char* REDUCE = "a:v axis dtype out:o keepdims initial:v where:p";
+constexpr const char* MEAN = "a:v axis dtype out:o keepdims * where:p";
+constexpr const char* SPREAD = "a:v axis dtype out:o ddof keepdims * where:p mean:v correction";
+constexpr const char* EXTREMUM = "a:v axis out:o keepdims initial:v where:p";
+constexpr const char* ARG_EXTREMUM = "a:v axis out * keepdims";
+constexpr const char* MEDIAN = "a:v axis out:o overwrite_input keepdims";
+constexpr const char* PERCENTILE =
+    "a:v q:p axis out:o overwrite_input method keepdims * weights:p interpolation";
+constexpr const char* CUMULATE = "a:v axis dtype out:o";
+constexpr const char* JOIN = "arrays:s axis out:o * dtype casting";
+constexpr const char* JOIN_TUPLE = "tup:s * dtype casting";
+constexpr const char* LIKE = "a:v dtype order subok shape * device";
+constexpr const char* CLOSE = "a:v b:v rtol:p atol:v equal_nan";
+constexpr const char* PRODUCT = "a:u b:u";
+constexpr const char* SPLIT = "ary:v indices_or_sections axis";
+
+constexpr ResultUnits PLAIN = ResultUnits::Plain;
+constexpr ResultUnits VALUE = ResultUnits::Value;
+
+constexpr Rule RULES[] = {
+    // Joining and splitting
+    {"concatenate", VALUE, JOIN},
+    {"stack", VALUE, JOIN},
+    {"vstack", VALUE, JOIN_TUPLE},
+    {"hstack", VALUE, JOIN_TUPLE},
+    {"dstack", VALUE, "tup:s"},
+    {"column_stack", VALUE, "tup:s"},
+    {"append", VALUE, "arr:v values:v axis"},
+    {"insert", VALUE, "arr:v obj values:v axis"},
+    {"delete", VALUE, "arr:v obj axis"},
+    {"split", VALUE, SPLIT},
+    {"array_split", VALUE, SPLIT},
+    {"hsplit", VALUE, "ary:v indices_or_sections"},
+    {"vsplit", VALUE, "ary:v indices_or_sections"},
+    // Selection and ordering
+    {"where", VALUE, "condition:p x:v y:v"},
+    {"clip", VALUE, "a:v a_min:v a_max:v out:o * min:v max:v"},
+    {"sort", VALUE, "a:v axis kind order * stable"},
+    {"argsort", PLAIN, "a:v axis kind order * stable"},
+    {"searchsorted", PLAIN, "a:v v:v side sorter"},
+    {"take", VALUE, "a:v indices axis out:o mode"},
+    {"partition", VALUE, "a:v kth axis kind order"},
+    {"argpartition", PLAIN, "a:v kth axis kind order"},
+    {"select", VALUE, "condlist:p choicelist:s default:v"},
+    {"nonzero", PLAIN, "a:v"},
+    {"argwhere", PLAIN, "a:v"},
+    {"count_nonzero", PLAIN, "a:v axis * keepdims"},
+    // Sets
+    {"unique", ResultUnits::FirstValue, "ar:v return_index return_inverse return_counts axis * equal_nan sorted"},
+    {"intersect1d", ResultUnits::FirstValue, "ar1:v ar2:v assume_unique return_indices"},
+    {"union1d", VALUE, "ar1:v ar2:v"},
+    {"setdiff1d", VALUE, "ar1:v ar2:v assume_unique"},
+    {"setxor1d", VALUE, "ar1:v ar2:v assume_unique"},
+    {"isin", PLAIN, "element:v test_elements:v assume_unique invert * kind"},
+    // Reductions and statistics
+    {"sum", VALUE, REDUCE},
+    {"nansum", VALUE, REDUCE},
+    {"mean", VALUE, MEAN},
+    {"nanmean", VALUE, MEAN},
+    {"std", VALUE, SPREAD},
+    {"nanstd", VALUE, SPREAD},
+    {"var", ResultUnits::ValueSquared, SPREAD},
+    {"nanvar", ResultUnits::ValueSquared, SPREAD},
+    {"min", VALUE, EXTREMUM},
+    {"amin", VALUE, EXTREMUM},
+    {"nanmin", VALUE, EXTREMUM},
+    {"max", VALUE, EXTREMUM},
+    {"amax", VALUE, EXTREMUM},
+    {"nanmax", VALUE, EXTREMUM},
+    {"ptp", VALUE, "a:v axis out:o keepdims"},
+    {"argmin", PLAIN, ARG_EXTREMUM},
+    {"argmax", PLAIN, ARG_EXTREMUM},
+    {"nanargmin", PLAIN, ARG_EXTREMUM},
+    {"nanargmax", PLAIN, ARG_EXTREMUM},
+    // Weights are pure numbers, so the sum of weights that `returned` adds is one too.
+    {"average", ResultUnits::FirstValue, "a:v axis weights:p returned * keepdims"},
+    {"corrcoef", PLAIN, "x:u y:u rowvar * dtype"},
+    {"median", VALUE, MEDIAN},
+    {"nanmedian", VALUE, MEDIAN},
+    {"percentile", VALUE, PERCENTILE},
+    {"nanpercentile", VALUE, PERCENTILE},
+    {"quantile", VALUE, PERCENTILE},
+    {"nanquantile", VALUE, PERCENTILE},
+    {"cumsum", VALUE, CUMULATE},
+    {"nancumsum", VALUE, CUMULATE},
+    {"cumulative_sum", VALUE, "x:v * axis dtype out:o include_initial"},
+    {"trace", VALUE, "a:v offset axis1 axis2 dtype out:o"},
+    {"histogram", ResultUnits::Histogram, "a:v bins:b range:s density weights:u"},
+    // Calculus and sampling
+    {"diff", VALUE, "a:v n axis prepend:v append:v"},
+    {"ediff1d", VALUE, "ary:v to_end:v to_begin:v"},
+    {"gradient", ResultUnits::ValuePerSpacing, "f:v *varargs:u * axis edge_order"},
+    {"trapezoid", ResultUnits::ValueTimesCoordinate, "y:v x:c dx:c axis"},
+    {"trapz", ResultUnits::ValueTimesCoordinate, "y:v x:c dx:c axis"},
+    {"interp", VALUE, "x:c xp:c fp:v left:v right:v period:c"},
+    {"linspace", VALUE, "start:v stop:v num endpoint retstep dtype axis * device"},
+    // Comparison
+    {"isclose", PLAIN, CLOSE},
+    {"allclose", PLAIN, CLOSE},
+    {"array_equal", PLAIN, "a1:v a2:v equal_nan"},
+    {"array_equiv", PLAIN, "a1:v a2:v"},
+    // Products
+    {"dot", ResultUnits::Product, "a:u b:u out:o"},
+    {"vdot", ResultUnits::Product, PRODUCT},
+    {"inner", ResultUnits::Product, PRODUCT},
+    {"outer", ResultUnits::Product, "a:u b:u out:o"},
+    {"cross", ResultUnits::Product, "a:u b:u axisa axisb axisc axis"},
+    {"kron", ResultUnits::Product, PRODUCT},
+    {"tensordot", ResultUnits::Product, "a:u b:u axes"},
+    {"convolve", ResultUnits::Product, "a:u v:u mode"},
+    // Rounding and cleaning
+    {"round", VALUE, "a:v decimals out:o"},
+    {"around", VALUE, "a:v decimals out:o"},
+    {"fix", VALUE, "x:v out:o"},
+    {"nan_to_num", VALUE, "x:v copy nan:v posinf:v neginf:v"},
+    // Shape
+    {"reshape", VALUE, "a:v shape order * newshape copy"},
+    {"ravel", VALUE, "a:v order"},
+    {"transpose", VALUE, "a:v axes"},
+    {"swapaxes", VALUE, "a:v axis1 axis2"},
+    {"moveaxis", VALUE, "a:v source destination"},
+    {"squeeze", VALUE, "a:v axis"},
+    {"expand_dims", VALUE, "a:v axis"},
+    {"broadcast_to", VALUE, "array:v shape subok"},
+    {"atleast_1d", ResultUnits::EachOwn, "*arys:u"},
+    {"atleast_2d", ResultUnits::EachOwn, "*arys:u"},
+    {"atleast_3d", ResultUnits::EachOwn, "*arys:u"},
+    {"broadcast_arrays", ResultUnits::EachOwn, "*args:u * subok"},
+    {"meshgrid", ResultUnits::EachOwn, "*xi:u * copy sparse indexing"},
+    {"flip", VALUE, "m:v axis"},
+    {"fliplr", VALUE, "m:v"},
+    {"flipud", VALUE, "m:v"},
+    {"rot90", VALUE, "m:v k axes"},
+    {"roll", VALUE, "a:v shift axis"},
+    {"tile", VALUE, "A:v reps"},
+    {"repeat", VALUE, "a:v repeats axis"},
+    {"resize", VALUE, "a:v new_shape"},
+    {"diagonal", VALUE, "a:v offset axis1 axis2"},
+    {"diag", VALUE, "v:v k"},
+    {"triu", VALUE, "m:v k"},
+    {"tril", VALUE, "m:v k"},
+    {"copy", VALUE, "a:v order subok"},
+    {"shape", PLAIN, "a:v"},
+    {"ndim", PLAIN, "a:v"},
+    {"size", PLAIN, "a:v axis"},
+    // New arrays like an existing one
+    {"zeros_like", VALUE, LIKE},
+    {"ones_like", VALUE, LIKE},
+    {"empty_like", VALUE, LIKE},
+    {"full_like", VALUE, "a:v fill_value:v dtype order subok shape * device"},
+};
+
+// --- Messages ----------------------------------------------------------------------------------------
+
+std::nullptr_t raise_no_rule(PyObject* function) {
+    PyRef module = PyRef::steal(PyObject_GetAttrString(function, "__module__"));
+    PyRef name = module ? PyRef::steal(PyObject_GetAttrString(function, "__name__")) : PyRef();
+    if (!module || !name) {
+        PyErr_Clear();
+        PyErr_Format(PyExc_TypeError, "no unit rule for %R", function);
         return nullptr;
+    }
+    PyErr_Format(PyExc_TypeError, "no unit rule for %S.%S", module.get(), name.get());
+    return nullptr;
+}
+
+std::nullptr_t raise_quantity_not_allowed(const char* function, const char* parameter) {
+    PyErr_Format(PyExc_TypeError, "no unit rule for the argument '%s' of numpy.%s", parameter, function);
+    return nullptr;
+}
+
+std::nullptr_t raise_positional_quantity_not_allowed(const char* function, Py_ssize_t position) {
+    PyErr_Format(PyExc_TypeError, "no unit rule for argument %zd of numpy.%s", position + 1, function);
+    return nullptr;
+}
+
+std::nullptr_t raise_unattachable(const char* function, PyObject* result) {
+    PyErr_Format(PyExc_TypeError, "numpy.%s returned a %.200s, which cannot carry units", function,
+                 Py_TYPE(result)->tp_name);
+    return nullptr;
+}
+
+std::nullptr_t raise_bad_dtype(const char* function, PyObject* dtype) {
+    PyErr_Format(PyExc_TypeError, "numpy.%s returned values of dtype %S, which a TarvelArray cannot hold",
+                 function, dtype);
+    return nullptr;
+}
+
+// --- The compiled table ------------------------------------------------------------------------------
+
+// The most parameters a row may name (no NumPy function in the table has more).
+constexpr std::size_t MAX_PARAMETERS = 12;
+
+struct Parameter {
+    std::string name;
+    PyRef key;  // the name as an interned str, for keyword look-ups
+    Role role = Role::Pass;
+};
+
+struct CompiledRule {
+    const Rule* rule = nullptr;
+    std::vector<Parameter> parameters;
+    std::size_t positional = 0;            // parameters that may be given by position
+    std::optional<std::size_t> variadic;   // the parameter taking the remaining positional arguments
+    std::optional<std::size_t> density;    // histogram's flag
+    PyRef implementation;                  // NumPy's function without the dispatch step
+};
+
+Role role_of_letter(char letter) {
+    switch (letter) {
+        case 'v': return Role::Value;
+        case 's': return Role::Values;
+        case 'c': return Role::Coordinate;
+        case 'u': return Role::Own;
+        case 'p': return Role::Plain;
+        case 'b': return Role::Bins;
+        case 'o': return Role::Out;
+        default: break;
+    }
+    throw InternalError("unknown parameter role in the array function table");
+}
+
+// false with an exception set when an interned name cannot be made.
+bool compile_signature(const Rule& rule, CompiledRule& out) {
+    out.rule = &rule;
+    std::string_view rest = rule.signature;
+    bool keyword_only = false;
+    while (!rest.empty()) {
+        const std::size_t space = rest.find(' ');
+        std::string_view token = rest.substr(0, space);
+        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+        if (token == "*") {
+            keyword_only = true;
+            continue;
+        }
+        const bool variadic = token.front() == '*';
+        if (variadic) token.remove_prefix(1);
+        Parameter parameter;
+        const std::size_t colon = token.find(':');
+        parameter.name = std::string(token.substr(0, colon));
+        if (colon != std::string_view::npos) parameter.role = role_of_letter(token.at(colon + 1));
+        parameter.key = PyRef::steal(PyUnicode_InternFromString(parameter.name.c_str()));
+        if (!parameter.key) return false;
+        if (parameter.name == "density") out.density = out.parameters.size();
+        if (variadic) {
+            out.variadic = out.parameters.size();
+            keyword_only = true;
+        } else if (!keyword_only) {
+            out.positional = out.parameters.size() + 1;
+        }
+        out.parameters.push_back(std::move(parameter));
+    }
+    if (out.parameters.size() > MAX_PARAMETERS) throw InternalError("too many parameters in an array function rule");
+    return true;
+}
+
+// NumPy objects the handler needs, looked up once.
+struct NumpyObjects {
+    PyRef ndarray;      // the type
+    PyRef no_value;     // numpy._NoValue, the "not given" default of many parameters
+    PyRef float64;      // dtypes
+    PyRef float32;
+    PyRef dtype_name;   // "dtype", interned
+    std::vector<CompiledRule> rules;
+    std::unordered_map<PyObject*, const CompiledRule*> by_function;  // keys held by `functions`
+    std::vector<PyRef> functions;
+};
+
+// nullptr with an exception set on failure; retried on the next call then.
+const NumpyObjects* numpy_objects() {
+    static NumpyObjects* objects = nullptr;
+    if (objects) return objects;
+    auto made = std::make_unique<NumpyObjects>();
+    PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
+    if (!numpy) return nullptr;
+    made->ndarray = PyRef::steal(PyObject_GetAttrString(numpy.get(), "ndarray"));
+    made->no_value = PyRef::steal(PyObject_GetAttrString(numpy.get(), "_NoValue"));
+    PyRef dtype = PyRef::steal(PyObject_GetAttrString(numpy.get(), "dtype"));
+    if (!made->ndarray || !made->no_value || !dtype) return nullptr;
+    made->float64 = PyRef::steal(PyObject_CallFunction(dtype.get(), "s", "float64"));
+    made->float32 = PyRef::steal(PyObject_CallFunction(dtype.get(), "s", "float32"));
+    made->dtype_name = PyRef::steal(PyUnicode_InternFromString("dtype"));
+    if (!made->float64 || !made->float32 || !made->dtype_name) return nullptr;
+    made->rules.reserve(std::size(RULES));
+    for (const Rule& rule : RULES) {
+        PyRef function = PyRef::steal(PyObject_GetAttrString(numpy.get(), rule.function));
+        if (!function) {
+            if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return nullptr;
+            PyErr_Clear();  // not in this NumPy version
+            continue;
+        }
+        CompiledRule compiled;
+        if (!compile_signature(rule, compiled)) return nullptr;
+        compiled.implementation = PyRef::steal(PyObject_GetAttrString(function.get(), "_implementation"));
+        if (!compiled.implementation) {
+            PyErr_Clear();  // older NumPy: the public function, which dispatches on plain arrays at once
+            compiled.implementation = PyRef::borrow(function.get());
+        }
+        made->rules.push_back(std::move(compiled));
+        made->functions.push_back(std::move(function));
+    }
+    // Pointers into `rules` are taken once it no longer grows.
+    for (std::size_t i = 0; i < made->rules.size(); ++i) {
+        made->by_function.emplace(made->functions[i].get(), &made->rules[i]);
+    }
+    objects = made.release();  // kept for the life of the process, like the classes
+    return objects;
+}
+
+// --- Converting the arguments ----------------------------------------------------------------------
+
+bool is_quantity(PyObject* value) noexcept { return is_tarvel_array(value) || is_tarvel(value); }
+
+bool is_plain_unitless(const UnitCollection& units) noexcept {
+    return units.unit_map.size() == 0 && units.factor == 1.0;
+}
+
+// The state of one call: the units each kind of argument brought.
+struct Binding {
+    const CompiledRule& rule;
+    const NumpyObjects& numpy;
+    std::optional<UnitCollection> value_units;
+    std::optional<UnitCollection> coordinate_units;
+    std::vector<UnitCollection> own_units;
+    // Held, since converting an argument may run Python code that could drop the caller's references.
+    PyRef out;
+    std::array<PyRef, MAX_PARAMETERS> given;  // by parameter; empty when not given
+
+    const char* function() const noexcept { return rule.rule->function; }
+    bool absent(PyObject* value) const noexcept { return value == Py_None || value == numpy.no_value.get(); }
+};
+
+bool is_ndarray(PyObject* value, const Binding& binding) {
+    return PyObject_TypeCheck(value, reinterpret_cast<PyTypeObject*>(binding.numpy.ndarray.get()));
+}
+
+// A quantity in a domain whose units the first one given sets; later ones are converted into them.
+// A plain number or array is unitless, so it joins only a unitless domain.
+PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Binding& binding) {
+    if (binding.absent(value)) return PyRef::borrow(value);
+    if (!is_quantity(value) && !PyUnicode_Check(value)) {
+        if (!domain) domain = UnitCollection::empty();
+        if (is_plain_unitless(*domain)) return PyRef::borrow(value);
+    }
+    ArrayOperand operand;
+    if (!extract_array_operand(value, operand)) return {};
+    if (!domain) {
+        domain = std::move(operand.units);
+        return std::move(operand.magnitudes);
+    }
+    return PyRef::steal(magnitudes_in(operand, *domain));
+}
+
+PyRef own_units(PyObject* value, Binding& binding) {
+    if (binding.absent(value)) return PyRef::borrow(value);
+    if (!is_quantity(value)) {
+        binding.own_units.push_back(UnitCollection::empty());
+        return PyRef::borrow(value);
+    }
+    ArrayOperand operand;
+    if (!extract_array_operand(value, operand)) return {};
+    binding.own_units.push_back(std::move(operand.units));
+    return std::move(operand.magnitudes);
+}
+
+PyRef plain_number(PyObject* value) {
+    if (!is_quantity(value)) return PyRef::borrow(value);
+    ArrayOperand operand;
+    if (!extract_array_operand(value, operand)) return {};
+    return PyRef::steal(magnitudes_in(operand, UnitCollection::empty()));
+}
+
+// A list or tuple of values, element by element; anything else is one value.
+PyRef values(PyObject* value, Binding& binding) {
+    const bool list = PyList_CheckExact(value);
+    if (!list && !PyTuple_CheckExact(value)) return in_domain(value, binding.value_units, binding);
+    const Py_ssize_t size = PySequence_Fast_GET_SIZE(value);
+    PyRef converted = PyRef::steal(list ? PyList_New(size) : PyTuple_New(size));
+    if (!converted) return {};
+    for (Py_ssize_t i = 0; i < size; ++i) {
+        // A list may change under the element's own conversion; the length was read once.
+        PyRef item = PyRef::borrow(list ? PyList_GetItem(value, i) : PyTuple_GET_ITEM(value, i));
+        if (!item) return {};
+        PyRef element = in_domain(item.get(), binding.value_units, binding);
+        if (!element) return {};
+        if (list) {
+            PyList_SET_ITEM(converted.get(), i, element.release());
+        } else {
+            PyTuple_SET_ITEM(converted.get(), i, element.release());
+        }
+    }
+    return converted;
+}
+
+// The replacement of one argument; `parameter` is nullptr for an argument no row parameter names.
+PyRef convert(PyObject* value, const Parameter* parameter, Py_ssize_t position, Binding& binding) {
+    const Role role = parameter ? parameter->role : Role::Pass;
+    switch (role) {
+        case Role::Value: return in_domain(value, binding.value_units, binding);
+        case Role::Values: return values(value, binding);
+        case Role::Coordinate: return in_domain(value, binding.coordinate_units, binding);
+        case Role::Own: return own_units(value, binding);
+        case Role::Plain: return plain_number(value);
+        case Role::Bins:
+            // A count (an int or a NumPy integer scalar) or a method name; arrays are edges.
+            if (!is_quantity(value) && !is_ndarray(value, binding) &&
+                (PyUnicode_Check(value) || PyIndex_Check(value))) {
+                return PyRef::borrow(value);
+            }
+            return in_domain(value, binding.value_units, binding);
+        case Role::Out:
+            if (binding.rule.rule->units != ResultUnits::Plain) {
+                // Written after the call, converted into its own units; NumPy computes without it.
+                if (!binding.absent(value)) binding.out = PyRef::borrow(value);
+                return PyRef::borrow(Py_None);
+            }
+            break;
+        case Role::Pass: break;
+    }
+    if (is_quantity(value)) {
+        return parameter ? PyRef::steal(raise_quantity_not_allowed(binding.function(), parameter->name.c_str()))
+                         : PyRef::steal(raise_positional_quantity_not_allowed(binding.function(), position));
+    }
+    return PyRef::borrow(value);
+}
+
+// --- Attaching units to the result -------------------------------------------------------------------
+
+// An ndarray of magnitudes a TarvelArray can hold: float64 and float32 as they are, integers and
+// booleans as float64.
+PyRef float_magnitudes(PyObject* array, const Binding& binding) {
+    PyRef dtype = PyRef::steal(PyObject_GetAttr(array, binding.numpy.dtype_name.get()));
+    if (!dtype) return {};
+    if (dtype.get() == binding.numpy.float64.get() || dtype.get() == binding.numpy.float32.get()) {
+        return PyRef::borrow(array);
+    }
+    PyRef kind = PyRef::steal(PyObject_GetAttrString(dtype.get(), "kind"));
+    if (!kind) return {};
+    const auto is_kind = [&](const char* letter) {
+        return PyUnicode_Check(kind.get()) && PyUnicode_CompareWithASCIIString(kind.get(), letter) == 0;
+    };
+    if (is_kind("f") || is_kind("i") || is_kind("u") || is_kind("b")) {
+        return PyRef::steal(PyObject_CallMethod(array, "astype", "O", binding.numpy.float64.get()));
+    }
+    return PyRef::steal(raise_bad_dtype(binding.function(), dtype.get()));
+}
+
+// One array or number of the result in `units`; `normalise` applies the quick simplification that the
+// scalar operation applies to a freshly computed collection (a product, a quotient, a power).
+PyRef attach_one(PyObject* result, const UnitCollection& units, bool normalise, const Binding& binding) {
+    const bool array = is_ndarray(result, binding);
+    if (!array && !PyFloat_Check(result) && !PyLong_Check(result) && !PyNumber_Check(result)) {
+        return PyRef::steal(raise_unattachable(binding.function(), result));
+    }
+    PyRef magnitudes = array ? float_magnitudes(result, binding) : PyRef::borrow(result);
+    if (!magnitudes) return {};
+    const UnitCollection* target = &units;
+    std::optional<UnitCollection> cancelled = normalise ? try_simple_simplify(units) : std::nullopt;
+    if (cancelled) {
+        const ArrayOperand operand{std::move(magnitudes), units};
+        magnitudes = PyRef::steal(magnitudes_in(operand, *cancelled));
+        if (!magnitudes) return {};
+        target = &*cancelled;
+    }
+    if (is_ndarray(magnitudes.get(), binding)) return PyRef::steal(new_tarvel_array(magnitudes.get(), *target));
+    const double value = PyFloat_AsDouble(magnitudes.get());
+    if (value == -1.0 && PyErr_Occurred()) return {};
+    return PyRef::steal(new_tarvel(Quantity{*target, value}));
+}
+
+// The result with units_of(i) on its i-th array when it is a list or tuple of them (split, gradient,
+// linspace with retstep), else units_of(0).
+template <class UnitsOf>
+PyRef attach(PyObject* result, UnitsOf&& units_of, bool normalise, const Binding& binding) {
+    const bool list = PyList_CheckExact(result);
+    if (!list && !PyTuple_CheckExact(result)) return attach_one(result, units_of(0), normalise, binding);
+    const Py_ssize_t size = PySequence_Fast_GET_SIZE(result);
+    PyRef attached = PyRef::steal(list ? PyList_New(size) : PyTuple_New(size));
+    if (!attached) return {};
+    for (Py_ssize_t i = 0; i < size; ++i) {
+        PyObject* item = list ? PyList_GET_ITEM(result, i) : PyTuple_GET_ITEM(result, i);
+        PyRef element = attach_one(item, units_of(static_cast<std::size_t>(i)), normalise, binding);
+        if (!element) return {};
+        if (list) {
+            PyList_SET_ITEM(attached.get(), i, element.release());
+        } else {
+            PyTuple_SET_ITEM(attached.get(), i, element.release());
+        }
+    }
+    return attached;
+}
+
+UnitCollection product_of(const std::vector<UnitCollection>& factors) {
+    UnitCollection units = UnitCollection::empty();
+    for (const UnitCollection& factor : factors) units = mul(units, factor);
+    return units;
+}
+
+PyRef histogram_result(PyObject* result, const Binding& binding, const UnitCollection& value_units) {
+    if (!PyTuple_CheckExact(result) || PyTuple_GET_SIZE(result) != 2) {
+        return PyRef::steal(raise_unattachable(binding.function(), result));
+    }
+    UnitCollection counts = binding.own_units.empty() ? UnitCollection::empty() : binding.own_units[0];
+    bool density = false;
+    if (binding.rule.density) {
+        PyObject* flag = binding.given[*binding.rule.density].get();
+        if (flag) {
+            const int truth = PyObject_IsTrue(flag);
+            if (truth < 0) return {};
+            density = truth != 0;
+        }
+    }
+    if (!density) {
+        if (binding.own_units.empty()) {
+            PyRef plain = PyRef::borrow(PyTuple_GET_ITEM(result, 0));
+            PyRef edges = attach_one(PyTuple_GET_ITEM(result, 1), value_units, false, binding);
+            if (!edges) return {};
+            return PyRef::steal(PyTuple_Pack(2, plain.get(), edges.get()));
+        }
+    } else {
+        counts = div(counts, value_units);
+    }
+    PyRef hist = attach_one(PyTuple_GET_ITEM(result, 0), counts, true, binding);
+    if (!hist) return {};
+    PyRef edges = attach_one(PyTuple_GET_ITEM(result, 1), value_units, false, binding);
+    if (!edges) return {};
+    return PyRef::steal(PyTuple_Pack(2, hist.get(), edges.get()));
+}
+
+// The result of NumPy's call with the row's units attached.
+PyRef result_with_units(PyObject* result, const Binding& binding) {
+    const UnitCollection none = UnitCollection::empty();
+    const UnitCollection& value_units = binding.value_units ? *binding.value_units : none;
+    switch (binding.rule.rule->units) {
+        case ResultUnits::Plain: return PyRef::borrow(result);
+        case ResultUnits::Value:
+            // np.where(condition) alone: indices.
+            if (!binding.value_units) return PyRef::borrow(result);
+            return attach(result, [&](std::size_t) -> const UnitCollection& { return value_units; }, false,
+                          binding);
+        case ResultUnits::ValueSquared: {
+            const UnitCollection squared = pow(value_units, 2.0);
+            return attach(result, [&](std::size_t) -> const UnitCollection& { return squared; }, true, binding);
+        }
+        case ResultUnits::Product: {
+            const UnitCollection product = product_of(binding.own_units);
+            return attach(result, [&](std::size_t) -> const UnitCollection& { return product; }, true, binding);
+        }
+        case ResultUnits::ValueTimesCoordinate: {
+            const UnitCollection product =
+                mul(value_units, binding.coordinate_units ? *binding.coordinate_units : none);
+            return attach(result, [&](std::size_t) -> const UnitCollection& { return product; }, true, binding);
+        }
+        case ResultUnits::ValuePerSpacing: {
+            // One spacing for every axis, one per axis, or none (unit steps).
+            std::vector<UnitCollection> quotients;
+            for (const UnitCollection& spacing : binding.own_units) quotients.push_back(div(value_units, spacing));
+            if (quotients.empty()) quotients.push_back(value_units);
+            return attach(
+                result,
+                [&](std::size_t i) -> const UnitCollection& { return quotients[quotients.size() == 1 ? 0 : i]; },
+                true, binding);
+        }
+        case ResultUnits::Histogram: return histogram_result(result, binding, value_units);
+        case ResultUnits::FirstValue: {
+            if (!PyTuple_CheckExact(result)) return attach_one(result, value_units, false, binding);
+            PyRef attached = PyRef::steal(PyTuple_New(PyTuple_GET_SIZE(result)));
+            if (!attached) return {};
+            for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(result); ++i) {
+                PyObject* item = PyTuple_GET_ITEM(result, i);
+                PyRef element = i == 0 ? attach_one(item, value_units, false, binding) : PyRef::borrow(item);
+                if (!element) return {};
+                PyTuple_SET_ITEM(attached.get(), i, element.release());
+            }
+            return attached;
+        }
+        case ResultUnits::EachOwn:
+            if (binding.own_units.empty()) return PyRef::borrow(result);
+            return attach(
+                result,
+                [&](std::size_t i) -> const UnitCollection& {
+                    return binding.own_units[i < binding.own_units.size() ? i : 0];
+                },
+                false, binding);
+    }
+    throw InternalError("unknown result rule in the array function table");
+}
+
+// Writes the result into `out` converted into out's units (a plain array is unitless) and returns out.
+PyRef write_out(PyObject* result, PyObject* out) {
+    ArrayOperand computed;
+    if (!extract_array_operand(result, computed)) return {};
+    PyObject* target = out;
+    UnitCollection target_units = UnitCollection::empty();
+    if (is_tarvel_array(out)) {
+        auto* array = reinterpret_cast<TarvelArrayObject*>(out);
+        target = array->magnitudes;
+        target_units = array->units;
+    }
+    PyRef converted = PyRef::steal(magnitudes_in(computed, target_units));
+    if (!converted) return {};
+    if (PyObject_SetItem(target, Py_Ellipsis, converted.get()) < 0) return {};
+    return PyRef::borrow(out);
+}
+
+// Every type taking part must be one whose values this table understands; others get their own turn.
+bool all_types_known(PyObject* types, const NumpyObjects& numpy) {
+    PyRef sequence = PyRef::steal(PySequence_Fast(types, "types must be a sequence"));
+    if (!sequence) return false;
+    const Py_ssize_t size = PySequence_Fast_GET_SIZE(sequence.get());
+    PyObject** items = PySequence_Fast_ITEMS(sequence.get());
+    for (Py_ssize_t i = 0; i < size; ++i) {
+        PyObject* type = items[i];
+        if (type == reinterpret_cast<PyObject*>(tarvel_array_type())) continue;
+        if (type == reinterpret_cast<PyObject*>(tarvel_type())) continue;
+        if (PyType_Check(type) && PyType_IsSubtype(reinterpret_cast<PyTypeObject*>(type),
+                                                   reinterpret_cast<PyTypeObject*>(numpy.ndarray.get()))) {
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+const Parameter* parameter_named(const CompiledRule& rule, PyObject* key) {
+    for (const Parameter& parameter : rule.parameters) {
+        if (parameter.key.get() == key) return &parameter;
+    }
+    for (const Parameter& parameter : rule.parameters) {
+        if (PyUnicode_Check(key) && PyUnicode_CompareWithASCIIString(key, parameter.name.c_str()) == 0) {
+            return &parameter;
+        }
+    }
+    return nullptr;
+}
+
+PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, PyObject* args, PyObject* kwargs) {
+    Binding binding{rule, numpy, {}, {}, {}, {}, {}};
+    const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
+    const bool has_keywords = kwargs && PyDict_GET_SIZE(kwargs) > 0;
+
+    // Parameter of each positional argument, and the keyword arguments by parameter.
+    const auto positional_parameter = [&](Py_ssize_t i) -> const Parameter* {
+        const auto index = static_cast<std::size_t>(i);
+        if (index < rule.positional) return &rule.parameters[index];
+        if (rule.variadic) return &rule.parameters[*rule.variadic];
+        return nullptr;
+    };
+    for (Py_ssize_t i = 0; i < nargs; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (index < rule.positional) binding.given[index] = PyRef::borrow(PyTuple_GET_ITEM(args, i));
+    }
+    if (has_keywords) {
+        PyObject* key = nullptr;
+        PyObject* value = nullptr;
+        Py_ssize_t cursor = 0;
+        while (PyDict_Next(kwargs, &cursor, &key, &value)) {
+            if (const Parameter* parameter = parameter_named(rule, key)) {
+                binding.given[static_cast<std::size_t>(parameter - rule.parameters.data())] = PyRef::borrow(value);
+            }
+        }
+    }
+
+    // Converted in the parameters' order, so the first value sets the units however it was passed.
+    PyRef new_args = PyRef::steal(PyTuple_New(nargs));
+    if (!new_args) return nullptr;
+    PyRef new_kwargs;
+    if (has_keywords) {
+        new_kwargs = PyRef::steal(PyDict_Copy(kwargs));
+        if (!new_kwargs) return nullptr;
+    }
+    const auto convert_positional = [&](Py_ssize_t i) -> bool {
+        PyRef converted = convert(PyTuple_GET_ITEM(args, i), positional_parameter(i), i, binding);
+        if (!converted) return false;
+        PyTuple_SET_ITEM(new_args.get(), i, converted.release());
+        return true;
+    };
+    for (std::size_t p = 0; p < rule.parameters.size(); ++p) {
+        const Parameter& parameter = rule.parameters[p];
+        if (rule.variadic && p == *rule.variadic) {
+            for (auto i = static_cast<Py_ssize_t>(rule.positional); i < nargs; ++i) {
+                if (!convert_positional(i)) return nullptr;
+            }
+            continue;
+        }
+        if (p < rule.positional && static_cast<Py_ssize_t>(p) < nargs) {
+            if (!convert_positional(static_cast<Py_ssize_t>(p))) return nullptr;
+            continue;
+        }
+        if (!has_keywords || !binding.given[p]) continue;
+        PyRef converted = convert(binding.given[p].get(), &parameter, -1, binding);
+        if (!converted) return nullptr;
+        if (parameter.role == Role::Out && converted.get() == Py_None) {
+            if (PyDict_DelItem(new_kwargs.get(), parameter.key.get()) < 0) return nullptr;
+        } else if (PyDict_SetItem(new_kwargs.get(), parameter.key.get(), converted.get()) < 0) {
+            return nullptr;
+        }
+    }
+    // Arguments no parameter names: passed on, as long as they are not quantities.
+    for (Py_ssize_t i = 0; i < nargs; ++i) {
+        if (!PyTuple_GET_ITEM(new_args.get(), i) && !convert_positional(i)) return nullptr;
+    }
+    if (has_keywords) {
+        PyObject* key = nullptr;
+        PyObject* value = nullptr;
+        Py_ssize_t cursor = 0;
+        while (PyDict_Next(kwargs, &cursor, &key, &value)) {
+            if (!parameter_named(rule, key) && is_quantity(value)) {
+                Py_ssize_t size = 0;
+                const char* name = PyUnicode_AsUTF8AndSize(key, &size);
+                if (!name) return nullptr;
+                return raise_quantity_not_allowed(rule.rule->function, name);
+            }
+        }
+    }
+
+    PyRef result = PyRef::steal(PyObject_Call(rule.implementation.get(), new_args.get(), new_kwargs.get()));
+    if (!result) return nullptr;
+    PyRef attached = result_with_units(result.get(), binding);
+    if (!attached || !binding.out) return attached.release();
+    return write_out(attached.get(), binding.out.get()).release();
+}
+
+}  // namespace
+
+PyObject* tarvel_array_function(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(static_cast<PyObject*>(nullptr), [&]() -> PyObject* {
+        static const Parameters<4> parameters{"__array_function__", {"func", "types", "args", "kwargs"}, 4};
+        std::array<PyObject*, 4> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
+        const NumpyObjects* numpy = numpy_objects();
+        if (!numpy) return nullptr;
+        if (!PyTuple_Check(arguments[2])) return raise_wrong_type(arguments[2], "tuple", "args");
+        if (arguments[3] != Py_None && !PyDict_Check(arguments[3])) {
+            return raise_wrong_type(arguments[3], "dict", "kwargs");
+        }
+        if (!all_types_known(arguments[1], *numpy)) {
+            if (PyErr_Occurred()) return nullptr;
+            Py_RETURN_NOTIMPLEMENTED;
+        }
+        const auto found = numpy->by_function.find(arguments[0]);
+        if (found == numpy->by_function.end()) return raise_no_rule(arguments[0]);
+        PyObject* kwargs = arguments[3] == Py_None ? nullptr : arguments[3];
+        return call_with_rule(*found->second, *numpy, arguments[2], kwargs);
     });
 }
 
