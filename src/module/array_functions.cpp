@@ -8,6 +8,7 @@
 #include <Python.h>
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -73,6 +74,7 @@ constexpr const char* CUMULATE = "a:v axis dtype out:o";
 constexpr const char* JOIN = "arrays:s axis out:o * dtype casting";
 constexpr const char* JOIN_TUPLE = "tup:s * dtype casting";
 constexpr const char* LIKE = "a:v dtype order subok shape * device";
+// atol is a quantity; left out, NumPy's default applies to the magnitudes in the first argument's units.
 constexpr const char* CLOSE = "a:v b:v rtol:p atol:v equal_nan";
 constexpr const char* PRODUCT = "a:u b:u";
 constexpr const char* SPLIT = "ary:v indices_or_sections axis";
@@ -87,6 +89,7 @@ constexpr Rule RULES[] = {
     {"vstack", VALUE, JOIN_TUPLE},
     {"hstack", VALUE, JOIN_TUPLE},
     {"dstack", VALUE, "tup:s"},
+    {"block", VALUE, "arrays:s"},
     {"column_stack", VALUE, "tup:s"},
     {"append", VALUE, "arr:v values:v axis"},
     {"insert", VALUE, "arr:v obj values:v axis"},
@@ -102,6 +105,10 @@ constexpr Rule RULES[] = {
     {"argsort", PLAIN, "a:v axis kind order * stable"},
     {"searchsorted", PLAIN, "a:v v:v side sorter"},
     {"take", VALUE, "a:v indices axis out:o mode"},
+    {"take_along_axis", VALUE, "arr:v indices axis"},
+    {"compress", VALUE, "condition:p a:v axis out:o"},
+    {"extract", VALUE, "condition:p arr:v"},
+    {"choose", VALUE, "a choices:s out:o mode"},
     {"partition", VALUE, "a:v kth axis kind order"},
     {"argpartition", PLAIN, "a:v kth axis kind order"},
     {"select", VALUE, "condlist:p choicelist:s default:v"},
@@ -109,7 +116,8 @@ constexpr Rule RULES[] = {
     {"argwhere", PLAIN, "a:v"},
     {"count_nonzero", PLAIN, "a:v axis * keepdims"},
     // Sets
-    {"unique", ResultUnits::FirstValue, "ar:v return_index return_inverse return_counts axis * equal_nan sorted"},
+    {"unique", ResultUnits::FirstValue,
+     "ar:v return_index return_inverse return_counts axis * equal_nan sorted"},
     {"intersect1d", ResultUnits::FirstValue, "ar1:v ar2:v assume_unique return_indices"},
     {"union1d", VALUE, "ar1:v ar2:v"},
     {"setdiff1d", VALUE, "ar1:v ar2:v assume_unique"},
@@ -180,6 +188,9 @@ constexpr Rule RULES[] = {
     {"reshape", VALUE, "a:v shape order * newshape copy"},
     {"ravel", VALUE, "a:v order"},
     {"transpose", VALUE, "a:v axes"},
+    {"permute_dims", VALUE, "a:v axes"},
+    {"matrix_transpose", VALUE, "x:v"},
+    {"unstack", VALUE, "x:v * axis"},
     {"swapaxes", VALUE, "a:v axis1 axis2"},
     {"moveaxis", VALUE, "a:v source destination"},
     {"squeeze", VALUE, "a:v axis"},
@@ -203,9 +214,13 @@ constexpr Rule RULES[] = {
     {"triu", VALUE, "m:v k"},
     {"tril", VALUE, "m:v k"},
     {"copy", VALUE, "a:v order subok"},
+    {"pad", VALUE, "array:v pad_width mode * constant_values:s end_values:s stat_length reflect_type"},
     {"shape", PLAIN, "a:v"},
     {"ndim", PLAIN, "a:v"},
     {"size", PLAIN, "a:v axis"},
+    {"result_type", PLAIN, "*arrays_and_dtypes:u"},
+    {"shares_memory", PLAIN, "a:u b:u max_work"},
+    {"may_share_memory", PLAIN, "a:u b:u max_work"},
     // New arrays like an existing one
     {"zeros_like", VALUE, LIKE},
     {"ones_like", VALUE, LIKE},
@@ -313,7 +328,9 @@ bool compile_signature(const Rule& rule, CompiledRule& out) {
         }
         out.parameters.push_back(std::move(parameter));
     }
-    if (out.parameters.size() > MAX_PARAMETERS) throw InternalError("too many parameters in an array function rule");
+    if (out.parameters.size() > MAX_PARAMETERS) {
+        throw InternalError("too many parameters in an array function rule");
+    }
     return true;
 }
 
@@ -397,10 +414,16 @@ bool is_ndarray(PyObject* value, const Binding& binding) {
     return PyObject_TypeCheck(value, reinterpret_cast<PyTypeObject*>(binding.numpy.ndarray.get()));
 }
 
+// A plain NaN scalar is the missing value in any units (the fill of where, pad, full_like, interp's
+// left and right), so it joins any domain as it is and sets none.
+bool is_plain_nan(PyObject* value) noexcept {
+    return PyFloat_Check(value) && std::isnan(PyFloat_AS_DOUBLE(value));
+}
+
 // A quantity in a domain whose units the first one given sets; later ones are converted into them.
 // A plain number or array is unitless, so it joins only a unitless domain.
 PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Binding& binding) {
-    if (binding.absent(value)) return PyRef::borrow(value);
+    if (binding.absent(value) || is_plain_nan(value)) return PyRef::borrow(value);
     if (!is_quantity(value) && !PyUnicode_Check(value)) {
         if (!domain) domain = UnitCollection::empty();
         if (is_plain_unitless(*domain)) return PyRef::borrow(value);
@@ -433,10 +456,14 @@ PyRef plain_number(PyObject* value) {
     return PyRef::steal(magnitudes_in(operand, UnitCollection::empty()));
 }
 
-// A list or tuple of values, element by element; anything else is one value.
-PyRef values(PyObject* value, Binding& binding) {
+// A list or tuple of values, element by element (nested ones too, to a bounded depth); anything else is
+// one value.
+PyRef values(PyObject* value, Binding& binding, int depth = 0) {
+    constexpr int MAX_DEPTH = 32;
     const bool list = PyList_CheckExact(value);
-    if (!list && !PyTuple_CheckExact(value)) return in_domain(value, binding.value_units, binding);
+    if ((!list && !PyTuple_CheckExact(value)) || depth == MAX_DEPTH) {
+        return in_domain(value, binding.value_units, binding);
+    }
     const Py_ssize_t size = PySequence_Fast_GET_SIZE(value);
     PyRef converted = PyRef::steal(list ? PyList_New(size) : PyTuple_New(size));
     if (!converted) return {};
@@ -444,7 +471,7 @@ PyRef values(PyObject* value, Binding& binding) {
         // A list may change under the element's own conversion; the length was read once.
         PyRef item = PyRef::borrow(list ? PyList_GetItem(value, i) : PyTuple_GET_ITEM(value, i));
         if (!item) return {};
-        PyRef element = in_domain(item.get(), binding.value_units, binding);
+        PyRef element = values(item.get(), binding, depth + 1);
         if (!element) return {};
         if (list) {
             PyList_SET_ITEM(converted.get(), i, element.release());
@@ -481,8 +508,9 @@ PyRef convert(PyObject* value, const Parameter* parameter, Py_ssize_t position, 
         case Role::Pass: break;
     }
     if (is_quantity(value)) {
-        return parameter ? PyRef::steal(raise_quantity_not_allowed(binding.function(), parameter->name.c_str()))
-                         : PyRef::steal(raise_positional_quantity_not_allowed(binding.function(), position));
+        const char* function = binding.function();
+        if (!parameter) return PyRef::steal(raise_positional_quantity_not_allowed(function, position));
+        return PyRef::steal(raise_quantity_not_allowed(function, parameter->name.c_str()));
     }
     return PyRef::borrow(value);
 }
@@ -525,7 +553,9 @@ PyRef attach_one(PyObject* result, const UnitCollection& units, bool normalise, 
         if (!magnitudes) return {};
         target = &*cancelled;
     }
-    if (is_ndarray(magnitudes.get(), binding)) return PyRef::steal(new_tarvel_array(magnitudes.get(), *target));
+    if (is_ndarray(magnitudes.get(), binding)) {
+        return PyRef::steal(new_tarvel_array(magnitudes.get(), *target));
+    }
     const double value = PyFloat_AsDouble(magnitudes.get());
     if (value == -1.0 && PyErr_Occurred()) return {};
     return PyRef::steal(new_tarvel(Quantity{*target, value}));
@@ -590,61 +620,61 @@ PyRef histogram_result(PyObject* result, const Binding& binding, const UnitColle
     return PyRef::steal(PyTuple_Pack(2, hist.get(), edges.get()));
 }
 
+// The result with the same units on every array or number in it.
+PyRef attach_all(PyObject* result, const UnitCollection& units, bool normalise, const Binding& binding) {
+    return attach(result, [&](std::size_t) -> const UnitCollection& { return units; }, normalise, binding);
+}
+
+// Values first, then indices or counts, which stay plain.
+PyRef first_with_units(PyObject* result, const UnitCollection& units, const Binding& binding) {
+    if (!PyTuple_CheckExact(result)) return attach_one(result, units, false, binding);
+    PyRef attached = PyRef::steal(PyTuple_New(PyTuple_GET_SIZE(result)));
+    if (!attached) return {};
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(result); ++i) {
+        PyObject* item = PyTuple_GET_ITEM(result, i);
+        PyRef element = i == 0 ? attach_one(item, units, false, binding) : PyRef::borrow(item);
+        if (!element) return {};
+        PyTuple_SET_ITEM(attached.get(), i, element.release());
+    }
+    return attached;
+}
+
 // The result of NumPy's call with the row's units attached.
 PyRef result_with_units(PyObject* result, const Binding& binding) {
     const UnitCollection none = UnitCollection::empty();
     const UnitCollection& value_units = binding.value_units ? *binding.value_units : none;
+    const std::vector<UnitCollection>& own = binding.own_units;
     switch (binding.rule.rule->units) {
         case ResultUnits::Plain: return PyRef::borrow(result);
         case ResultUnits::Value:
             // np.where(condition) alone: indices.
             if (!binding.value_units) return PyRef::borrow(result);
-            return attach(result, [&](std::size_t) -> const UnitCollection& { return value_units; }, false,
-                          binding);
-        case ResultUnits::ValueSquared: {
-            const UnitCollection squared = pow(value_units, 2.0);
-            return attach(result, [&](std::size_t) -> const UnitCollection& { return squared; }, true, binding);
-        }
-        case ResultUnits::Product: {
-            const UnitCollection product = product_of(binding.own_units);
-            return attach(result, [&](std::size_t) -> const UnitCollection& { return product; }, true, binding);
-        }
+            return attach_all(result, value_units, false, binding);
+        case ResultUnits::ValueSquared: return attach_all(result, pow(value_units, 2.0), true, binding);
+        case ResultUnits::Product: return attach_all(result, product_of(own), true, binding);
         case ResultUnits::ValueTimesCoordinate: {
-            const UnitCollection product =
-                mul(value_units, binding.coordinate_units ? *binding.coordinate_units : none);
-            return attach(result, [&](std::size_t) -> const UnitCollection& { return product; }, true, binding);
+            const UnitCollection& coordinate = binding.coordinate_units ? *binding.coordinate_units : none;
+            return attach_all(result, mul(value_units, coordinate), true, binding);
         }
         case ResultUnits::ValuePerSpacing: {
             // One spacing for every axis, one per axis, or none (unit steps).
+            if (own.empty()) return attach_all(result, value_units, true, binding);
             std::vector<UnitCollection> quotients;
-            for (const UnitCollection& spacing : binding.own_units) quotients.push_back(div(value_units, spacing));
-            if (quotients.empty()) quotients.push_back(value_units);
-            return attach(
-                result,
-                [&](std::size_t i) -> const UnitCollection& { return quotients[quotients.size() == 1 ? 0 : i]; },
-                true, binding);
+            for (const UnitCollection& spacing : own) quotients.push_back(div(value_units, spacing));
+            const auto quotient = [&](std::size_t i) -> const UnitCollection& {
+                return quotients[quotients.size() == 1 ? 0 : i];
+            };
+            return attach(result, quotient, true, binding);
         }
         case ResultUnits::Histogram: return histogram_result(result, binding, value_units);
-        case ResultUnits::FirstValue: {
-            if (!PyTuple_CheckExact(result)) return attach_one(result, value_units, false, binding);
-            PyRef attached = PyRef::steal(PyTuple_New(PyTuple_GET_SIZE(result)));
-            if (!attached) return {};
-            for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(result); ++i) {
-                PyObject* item = PyTuple_GET_ITEM(result, i);
-                PyRef element = i == 0 ? attach_one(item, value_units, false, binding) : PyRef::borrow(item);
-                if (!element) return {};
-                PyTuple_SET_ITEM(attached.get(), i, element.release());
-            }
-            return attached;
+        case ResultUnits::FirstValue: return first_with_units(result, value_units, binding);
+        case ResultUnits::EachOwn: {
+            if (own.empty()) return PyRef::borrow(result);
+            const auto own_of = [&](std::size_t i) -> const UnitCollection& {
+                return own[i < own.size() ? i : 0];
+            };
+            return attach(result, own_of, false, binding);
         }
-        case ResultUnits::EachOwn:
-            if (binding.own_units.empty()) return PyRef::borrow(result);
-            return attach(
-                result,
-                [&](std::size_t i) -> const UnitCollection& {
-                    return binding.own_units[i < binding.own_units.size() ? i : 0];
-                },
-                false, binding);
     }
     throw InternalError("unknown result rule in the array function table");
 }
@@ -697,7 +727,8 @@ const Parameter* parameter_named(const CompiledRule& rule, PyObject* key) {
     return nullptr;
 }
 
-PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, PyObject* args, PyObject* kwargs) {
+PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, PyObject* args,
+                         PyObject* kwargs) {
     Binding binding{rule, numpy, {}, {}, {}, {}, {}};
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
     const bool has_keywords = kwargs && PyDict_GET_SIZE(kwargs) > 0;
@@ -719,7 +750,8 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
         Py_ssize_t cursor = 0;
         while (PyDict_Next(kwargs, &cursor, &key, &value)) {
             if (const Parameter* parameter = parameter_named(rule, key)) {
-                binding.given[static_cast<std::size_t>(parameter - rule.parameters.data())] = PyRef::borrow(value);
+                const auto index = static_cast<std::size_t>(parameter - rule.parameters.data());
+                binding.given[index] = PyRef::borrow(value);
             }
         }
     }

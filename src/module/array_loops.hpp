@@ -85,6 +85,75 @@ inline double load(const Strided& in, const char* p) noexcept {
     return d;
 }
 
+// Contiguous inputs of element type In (or scalars) into a contiguous output of Out. The scalar cases
+// are separate loops so that the compiler can vectorise each.
+template <class In, class Out, std::size_t N, class Kernel>
+void flat_loop(const std::array<Strided, N>& in, char* out, Py_ssize_t size, const Kernel& kernel) noexcept {
+    Out* __restrict dst = reinterpret_cast<Out*>(out);
+    if constexpr (N == 1) {
+        const In* __restrict a = reinterpret_cast<const In*>(in[0].data);
+        for (Py_ssize_t i = 0; i < size; ++i) dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i])));
+    } else {
+        static_assert(N == 2, "element loops take one or two inputs");
+        const In* __restrict a = reinterpret_cast<const In*>(in[0].data);
+        const In* __restrict b = reinterpret_cast<const In*>(in[1].data);
+        if (in[0].scalar) {
+            const double av = in[0].value;
+            for (Py_ssize_t i = 0; i < size; ++i)
+                dst[i] = static_cast<Out>(kernel(av, static_cast<double>(b[i])));
+        } else if (in[1].scalar) {
+            const double bv = in[1].value;
+            for (Py_ssize_t i = 0; i < size; ++i)
+                dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i]), bv));
+        } else {
+            for (Py_ssize_t i = 0; i < size; ++i) {
+                dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i]), static_cast<double>(b[i])));
+            }
+        }
+    }
+}
+
+// The same loop compiled for AVX2 (no FMA, so no contraction can change a result): divisions and square
+// roots four at a time where the processor has it.
+template <class In, class Out, std::size_t N, class Kernel>
+__attribute__((target("avx2"))) void flat_loop_avx2(const std::array<Strided, N>& in, char* out,
+                                                    Py_ssize_t size, const Kernel& kernel) noexcept {
+    Out* __restrict dst = reinterpret_cast<Out*>(out);
+    if constexpr (N == 1) {
+        const In* __restrict a = reinterpret_cast<const In*>(in[0].data);
+        for (Py_ssize_t i = 0; i < size; ++i) dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i])));
+    } else {
+        static_assert(N == 2, "element loops take one or two inputs");
+        const In* __restrict a = reinterpret_cast<const In*>(in[0].data);
+        const In* __restrict b = reinterpret_cast<const In*>(in[1].data);
+        if (in[0].scalar) {
+            const double av = in[0].value;
+            for (Py_ssize_t i = 0; i < size; ++i)
+                dst[i] = static_cast<Out>(kernel(av, static_cast<double>(b[i])));
+        } else if (in[1].scalar) {
+            const double bv = in[1].value;
+            for (Py_ssize_t i = 0; i < size; ++i)
+                dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i]), bv));
+        } else {
+            for (Py_ssize_t i = 0; i < size; ++i) {
+                dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i]), static_cast<double>(b[i])));
+            }
+        }
+    }
+}
+
+inline bool has_avx2() noexcept {
+    static const bool supported = __builtin_cpu_supports("avx2");
+    return supported;
+}
+
+template <class In, class Out, std::size_t N, class Kernel>
+void flat_dispatch(const std::array<Strided, N>& in, char* out, Py_ssize_t size,
+                   const Kernel& kernel) noexcept {
+    if (has_avx2()) return flat_loop_avx2<In, Out>(in, out, size, kernel);
+    flat_loop<In, Out>(in, out, size, kernel);
+}
+
 }  // namespace loops
 
 // Runs `kernel` (double... -> double or bool) over the broadcast inputs. nullptr with an exception set on
@@ -188,23 +257,27 @@ PyObject* run_elementwise(const std::array<LoopInput, N>& inputs, LoopOutput out
     const Py_ssize_t out_item = output == LoopOutput::Bool ? 1 : output == LoopOutput::Float32 ? 4 : 8;
 
     auto body = [&]() noexcept {
-        bool all_f64_flat = flat && output == LoopOutput::Float64;
-        for (std::size_t k = 0; k < N; ++k) all_f64_flat = all_f64_flat && (strided[k].scalar || !strided[k].f32);
-        if (all_f64_flat) {
-            // The common case: float64 operands of the output's shape or scalars, float64 out.
-            std::array<const double*, N> ptr{};
-            std::array<double, N> scalar{};
-            for (std::size_t k = 0; k < N; ++k) {
-                ptr[k] = strided[k].scalar ? nullptr : reinterpret_cast<const double*>(strided[k].data);
-                scalar[k] = strided[k].value;
+        // The common case: contiguous operands of one dtype with the output's shape, or scalars.
+        bool same_dtype = true;
+        bool any_f32 = false;
+        bool any_f64 = false;
+        for (std::size_t k = 0; k < N; ++k) {
+            if (strided[k].scalar) continue;
+            any_f32 = any_f32 || strided[k].f32;
+            any_f64 = any_f64 || !strided[k].f32;
+        }
+        same_dtype = !(any_f32 && any_f64);
+        if (flat && same_dtype && arrays > 0) {
+            if (any_f32) {
+                if (output == LoopOutput::Bool) return flat_dispatch<float, bool>(strided, out, size, kernel);
+                if (output == LoopOutput::Float32)
+                    return flat_dispatch<float, float>(strided, out, size, kernel);
+                return flat_dispatch<float, double>(strided, out, size, kernel);
             }
-            auto* dst = reinterpret_cast<double*>(out);
-            for (Py_ssize_t i = 0; i < size; ++i) {
-                std::array<double, N> v;
-                for (std::size_t k = 0; k < N; ++k) v[k] = ptr[k] ? ptr[k][i] : scalar[k];
-                dst[i] = std::apply(kernel, v);
-            }
-            return;
+            if (output == LoopOutput::Bool) return flat_dispatch<double, bool>(strided, out, size, kernel);
+            if (output == LoopOutput::Float32)
+                return flat_dispatch<double, float>(strided, out, size, kernel);
+            return flat_dispatch<double, double>(strided, out, size, kernel);
         }
         if (size == 0) return;
         Py_ssize_t index[MAX_DIMS] = {};
@@ -217,7 +290,8 @@ PyObject* run_elementwise(const std::array<LoopInput, N>& inputs, LoopOutput out
             for (Py_ssize_t i = 0; i < inner; ++i) {
                 std::array<double, N> v;
                 for (std::size_t k = 0; k < N; ++k) {
-                    v[k] = load(strided[k], p[k] ? p[k] + (ndim > 0 ? i * strided[k].strides[last] : 0) : nullptr);
+                    v[k] = load(strided[k],
+                                p[k] ? p[k] + (ndim > 0 ? i * strided[k].strides[last] : 0) : nullptr);
                 }
                 store(dst, std::apply(kernel, v));
                 dst += out_item;
@@ -238,8 +312,7 @@ PyObject* run_elementwise(const std::array<LoopInput, N>& inputs, LoopOutput out
         }
     };
     if (size >= RELEASE_GIL_AT) {
-        Py_BEGIN_ALLOW_THREADS
-        body();
+        Py_BEGIN_ALLOW_THREADS body();
         Py_END_ALLOW_THREADS
     } else {
         body();

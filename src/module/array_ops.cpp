@@ -2,6 +2,7 @@
 // scalar core's functions, then runs the scalar formula over the elements.
 
 #include <cmath>
+#include <functional>
 #include <utility>
 
 #include "module/array_internal.hpp"
@@ -33,7 +34,8 @@ PyObject* tarvel_or_raise(Result<Quantity>&& result) {
 
 // Runs a two-input kernel and wraps the magnitudes in `units`.
 template <class Kernel>
-PyObject* binary_loop(const ArrayOperand& s, const ArrayOperand& o, const UnitCollection& units, Kernel kernel) {
+PyObject* binary_loop(const ArrayOperand& s, const ArrayOperand& o, const UnitCollection& units,
+                      Kernel kernel) {
     const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
     PyObject* magnitudes = run_elementwise(inputs, LoopOutput::Float64, kernel);
     if (!magnitudes) return nullptr;
@@ -44,14 +46,22 @@ PyObject* binary_loop(const ArrayOperand& s, const ArrayOperand& o, const UnitCo
 
 Result<Quantity> scalar_binary(ArrayBinary op, const Quantity& s, const Quantity& o) {
     switch (op) {
-        case ArrayBinary::Add: return add(s, o);
-        case ArrayBinary::Subtract: return subtract(s, o);
-        case ArrayBinary::SubtractFrom: return subtract_from(s, o);
-        case ArrayBinary::Multiply: return multiply(s, o);
-        case ArrayBinary::Divide: return divide(s, o);
-        case ArrayBinary::DivideInto: return divide_into(s, o);
-        case ArrayBinary::Power: return power(s, o);
-        case ArrayBinary::PowerOf: return power_of(s, o);
+        case ArrayBinary::Add:
+            return add(s, o);
+        case ArrayBinary::Subtract:
+            return subtract(s, o);
+        case ArrayBinary::SubtractFrom:
+            return subtract_from(s, o);
+        case ArrayBinary::Multiply:
+            return multiply(s, o);
+        case ArrayBinary::Divide:
+            return divide(s, o);
+        case ArrayBinary::DivideInto:
+            return divide_into(s, o);
+        case ArrayBinary::Power:
+            return power(s, o);
+        case ArrayBinary::PowerOf:
+            return power_of(s, o);
     }
     throw InternalError("unknown binary operation");
 }
@@ -114,7 +124,8 @@ PyObject* power_loop(const ArrayOperand& s, const ArrayOperand& o, bool s_is_bas
 }
 
 template <class Formula>
-PyObject* normalised_loop(const ArrayOperand& s, const ArrayOperand& o, UnitCollection units, Formula formula) {
+PyObject* normalised_loop(const ArrayOperand& s, const ArrayOperand& o, UnitCollection units,
+                          Formula formula) {
     Result<UnitsAndPlan> normalised = normalisation_plan(std::move(units));
     if (!normalised) return raise_error(normalised.error());
     return visit_plan(normalised->plan, [&](auto n) {
@@ -128,9 +139,30 @@ PyObject* addition_loop(const ArrayOperand& s, const ArrayOperand& o, Formula fo
     Result<MagnitudePlan> addend = addition_plan(s.units, o.units);
     if (!addend) return raise_error(addend.error());
     return visit_plan(*addend, [&](auto add_plan) {
-        return normalised_loop(s, o, s.units,
-                               [add_plan, formula](double a, double b) noexcept { return formula(a, add_plan(b)); });
+        return normalised_loop(s, o, s.units, [add_plan, formula](double a, double b) noexcept {
+            return formula(a, add_plan(b));
+        });
     });
+}
+
+// Calls body(relation) with the comparison as a function object: the same tests compare_values makes.
+template <class Body>
+PyObject* visit_compare(CompareOp op, Body&& body) {
+    switch (op) {
+        case CompareOp::Less:
+            return body(std::less<double>{});
+        case CompareOp::LessEqual:
+            return body(std::less_equal<double>{});
+        case CompareOp::Equal:
+            return body(std::equal_to<double>{});
+        case CompareOp::NotEqual:
+            return body(std::not_equal_to<double>{});
+        case CompareOp::Greater:
+            return body(std::greater<double>{});
+        case CompareOp::GreaterEqual:
+            return body(std::greater_equal<double>{});
+    }
+    throw InternalError("unknown comparison operator");
 }
 
 bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
@@ -140,7 +172,8 @@ bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
         out.units = array->units;
         return true;
     }
-    if ((is_ndarray(object) && !is_zero_dimensional(object)) || PyList_Check(object) || PyTuple_Check(object)) {
+    if ((is_ndarray(object) && !is_zero_dimensional(object)) || PyList_Check(object) ||
+        PyTuple_Check(object)) {
         PyRef magnitudes = PyRef::steal(float_array(object, false));
         if (!magnitudes) {
             if (for_slot) PyErr_Clear();
@@ -166,7 +199,9 @@ bool is_quantity(PyObject* object) noexcept { return is_tarvel_array(object) || 
 
 }  // namespace
 
-bool extract_array_operand(PyObject* object, ArrayOperand& out) { return extract_operand(object, out, false); }
+bool extract_array_operand(PyObject* object, ArrayOperand& out) {
+    return extract_operand(object, out, false);
+}
 bool extract_array_operand_for_slot(PyObject* object, ArrayOperand& out) {
     return extract_operand(object, out, true);
 }
@@ -230,13 +265,18 @@ PyObject* array_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand
         case ArrayBinary::SubtractFrom:
             return addition_loop(s, o, [](double a, double b) noexcept { return b - a; });
         case ArrayBinary::Multiply:
-            return normalised_loop(s, o, mul(s.units, o.units), [](double a, double b) noexcept { return a * b; });
+            return normalised_loop(s, o, mul(s.units, o.units),
+                                   [](double a, double b) noexcept { return a * b; });
         case ArrayBinary::Divide:
-            return normalised_loop(s, o, div(s.units, o.units), [](double a, double b) noexcept { return a / b; });
+            return normalised_loop(s, o, div(s.units, o.units),
+                                   [](double a, double b) noexcept { return a / b; });
         case ArrayBinary::DivideInto:
-            return normalised_loop(s, o, div(o.units, s.units), [](double a, double b) noexcept { return b / a; });
-        case ArrayBinary::Power: return power_loop(s, o, true);
-        case ArrayBinary::PowerOf: return power_loop(s, o, false);
+            return normalised_loop(s, o, div(o.units, s.units),
+                                   [](double a, double b) noexcept { return b / a; });
+        case ArrayBinary::Power:
+            return power_loop(s, o, true);
+        case ArrayBinary::PowerOf:
+            return power_loop(s, o, false);
     }
     throw InternalError("unknown binary operation");
 }
@@ -251,8 +291,11 @@ PyObject* array_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp 
     if (!plan) return raise_error(plan.error());
     const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
     return visit_plan(*plan, [&](auto apply) {
-        return run_elementwise(inputs, LoopOutput::Bool,
-                               [apply, op](double a, double b) { return compare_values(a, apply(b), op); });
+        return visit_compare(op, [&](auto holds) {
+            return run_elementwise(inputs, LoopOutput::Bool, [apply, holds](double a, double b) noexcept {
+                return holds(a, apply(b));
+            });
+        });
     });
 }
 
@@ -260,9 +303,12 @@ PyObject* array_unary(ArrayUnary op, const ArrayOperand& s) {
     if (!operand_is_array(s)) {
         const Quantity q = quantity_of(s);
         switch (op) {
-            case ArrayUnary::Negate: return tarvel_or_raise(negate(q));
-            case ArrayUnary::Positive: return tarvel_or_raise(positive(q));
-            case ArrayUnary::Absolute: return new_tarvel(absolute(q));
+            case ArrayUnary::Negate:
+                return tarvel_or_raise(negate(q));
+            case ArrayUnary::Positive:
+                return tarvel_or_raise(positive(q));
+            case ArrayUnary::Absolute:
+                return new_tarvel(absolute(q));
         }
     }
     const std::array<LoopInput, 1> inputs{loop_input(s)};

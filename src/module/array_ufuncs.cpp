@@ -139,6 +139,48 @@ const std::unordered_map<std::string_view, Row>& table() {
     return rows;
 }
 
+using TableEntry = std::pair<const std::string_view, Row>;
+
+// The row of a ufunc object, found by its name once and then by the object itself (ufuncs live for the
+// whole process; the cache keeps a reference so that an address is never reused). `entry` stays null for
+// a ufunc without a row, whose name is then given in `name`. False with an exception set on failure.
+bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
+    struct Cached {
+        PyObject* ufunc;
+        const TableEntry* entry;
+    };
+    static Cached cache[64] = {};
+    static std::size_t cached = 0;
+    for (std::size_t i = 0; i < cached; ++i) {
+        if (cache[i].ufunc == ufunc) {
+            entry = cache[i].entry;
+            return true;
+        }
+    }
+    static PyObject* name_key = PyUnicode_InternFromString("__name__");
+    if (!name_key) return false;
+    PyRef name_object = PyRef::steal(PyObject_GetAttr(ufunc, name_key));
+    if (!name_object) return false;
+    const char* text = PyUnicode_Check(name_object.get()) ? PyUnicode_AsUTF8(name_object.get()) : nullptr;
+    if (!text) {
+        if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "a ufunc's __name__ must be text");
+        return false;
+    }
+    const auto found = table().find(std::string_view(text));
+    // A row is NumPy's own ufunc of that name, not any object that calls itself so.
+    PyObject* numpy = numpy_module();
+    if (!numpy) return false;
+    PyRef own = PyRef::steal(PyObject_GetAttrString(numpy, text));
+    if (!own) PyErr_Clear();
+    if (found == table().end() || own.get() != ufunc) {
+        name = text;
+        return true;
+    }
+    entry = &*found;
+    if (cached < std::size(cache)) cache[cached++] = Cached{Py_NewRef(ufunc), entry};
+    return true;
+}
+
 const UnitCollection& radians() {
     static const UnitCollection rad = *UnitCollection::from_unit_name("rad");
     return rad;
@@ -175,7 +217,8 @@ PyObject* plain_scalar(PyObject* result) {
 // The operand's magnitudes through `plan` (a new reference; the same object for the identity).
 PyObject* through_plan(const ArrayOperand& operand, const MagnitudePlan& plan) {
     if (plan.kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
-    if (!operand_is_array(operand)) return PyFloat_FromDouble(plan.apply(PyFloat_AS_DOUBLE(operand.magnitudes.get())));
+    if (!operand_is_array(operand))
+        return PyFloat_FromDouble(plan.apply(PyFloat_AS_DOUBLE(operand.magnitudes.get())));
     const std::array<LoopInput, 1> inputs{LoopInput{operand.magnitudes.get(), 0.0}};
     return visit_plan(plan, [&](auto apply) {
         return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
@@ -183,9 +226,11 @@ PyObject* through_plan(const ArrayOperand& operand, const MagnitudePlan& plan) {
 }
 
 // Calls ufunc (or its method) on the given magnitudes with the remaining keyword arguments.
-PyObject* call_numpy(PyObject* ufunc, std::string_view method, std::vector<PyRef>& magnitudes, PyObject* kwargs) {
-    PyRef callable = method == "__call__" ? PyRef::borrow(ufunc)
-                                          : PyRef::steal(PyObject_GetAttrString(ufunc, std::string(method).c_str()));
+PyObject* call_numpy(PyObject* ufunc, std::string_view method, std::vector<PyRef>& magnitudes,
+                     PyObject* kwargs) {
+    PyRef callable = method == "__call__"
+                         ? PyRef::borrow(ufunc)
+                         : PyRef::steal(PyObject_GetAttrString(ufunc, std::string(method).c_str()));
     if (!callable) return nullptr;
     PyRef args = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(magnitudes.size())));
     if (!args) return nullptr;
@@ -234,41 +279,68 @@ PyObject* store_in_out(PyObject* result, PyObject* out, PyObject* where) {
 PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
     Result<UnitCollection> units = [&]() -> Result<UnitCollection> {
         switch (which) {
-            case Algebra::Sqrt: return power_units(s.units, 0.5);
-            case Algebra::Cbrt: return power_units(s.units, 1.0 / 3.0);
-            case Algebra::Square: return mul(s.units, s.units);
-            case Algebra::Reciprocal: return div(UnitCollection::empty(), s.units);
+            case Algebra::Sqrt:
+                return power_units(s.units, 0.5);
+            case Algebra::Cbrt:
+                return power_units(s.units, 1.0 / 3.0);
+            case Algebra::Square:
+                return mul(s.units, s.units);
+            case Algebra::Reciprocal:
+                return div(UnitCollection::empty(), s.units);
         }
         throw InternalError("unknown unit algebra");
     }();
     if (!units) return raise_error(units.error());
     Result<UnitsAndPlan> normalised = normalisation_plan(std::move(*units));
     if (!normalised) return raise_error(normalised.error());
-    const MagnitudePlan n = normalised->plan;
-    auto element = [which, n](double a) noexcept {
-        switch (which) {
-            case Algebra::Sqrt: return n.apply(std::sqrt(a));
-            case Algebra::Cbrt: return n.apply(std::cbrt(a));
-            case Algebra::Square: return n.apply(a * a);
-            case Algebra::Reciprocal: return n.apply(1.0 / a);
-        }
-        return a;
-    };
+    const UnitCollection& result_units = normalised->units;
     if (!operand_is_array(s)) {
-        return new_tarvel(Quantity{normalised->units, element(PyFloat_AS_DOUBLE(s.magnitudes.get()))});
+        const double a = PyFloat_AS_DOUBLE(s.magnitudes.get());
+        const double v = which == Algebra::Sqrt     ? std::sqrt(a)
+                         : which == Algebra::Cbrt   ? std::cbrt(a)
+                         : which == Algebra::Square ? a * a
+                                                    : 1.0 / a;
+        return new_tarvel(Quantity{result_units, normalised->plan.apply(v)});
     }
     const std::array<LoopInput, 1> inputs{LoopInput{s.magnitudes.get(), 0.0}};
-    return wrap_magnitudes(run_elementwise(inputs, LoopOutput::Float64, element), normalised->units);
+    // One loop per function and plan kind, so that each is a plain loop the compiler can vectorise.
+    auto run = [&](auto f) {
+        return visit_plan(normalised->plan, [&](auto n) {
+            return run_elementwise(inputs, LoopOutput::Float64,
+                                   [f, n](double a) noexcept { return n(f(a)); });
+        });
+    };
+    PyObject* magnitudes = nullptr;
+    switch (which) {
+        case Algebra::Sqrt:
+            magnitudes = run([](double a) noexcept { return std::sqrt(a); });
+            break;
+        case Algebra::Cbrt:
+            magnitudes = run([](double a) noexcept { return std::cbrt(a); });
+            break;
+        case Algebra::Square:
+            magnitudes = run([](double a) noexcept { return a * a; });
+            break;
+        case Algebra::Reciprocal:
+            magnitudes = run([](double a) noexcept { return 1.0 / a; });
+            break;
+    }
+    return wrap_magnitudes(magnitudes, result_units);
 }
 
 CompareOp swapped(CompareOp op) noexcept {
     switch (op) {
-        case CompareOp::Less: return CompareOp::Greater;
-        case CompareOp::LessEqual: return CompareOp::GreaterEqual;
-        case CompareOp::Greater: return CompareOp::Less;
-        case CompareOp::GreaterEqual: return CompareOp::LessEqual;
+        case CompareOp::Less:
+            return CompareOp::Greater;
+        case CompareOp::LessEqual:
+            return CompareOp::GreaterEqual;
+        case CompareOp::Greater:
+            return CompareOp::Less;
+        case CompareOp::GreaterEqual:
+            return CompareOp::LessEqual;
         case CompareOp::Equal:
-        case CompareOp::NotEqual: break;
+        case CompareOp::NotEqual:
+            break;
     }
     return op;
 }
@@ -315,7 +387,8 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
             break;
         case Kind::Compare:
             if (call && n == 2 && !extra_kwargs) {
-                if (is_quantity_object(inputs[0])) return array_compare(operands[0], operands[1], row.compare);
+                if (is_quantity_object(inputs[0]))
+                    return array_compare(operands[0], operands[1], row.compare);
                 return array_compare(operands[1], operands[0], swapped(row.compare));
             }
             break;
@@ -337,7 +410,8 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
         case Kind::PureNumber:
         case Kind::Predicate: {
             const bool pure = row.kind == Kind::PureNumber;
-            if (pure ? !converted_all(operands, magnitudes, ratio) : !converted_all(operands, magnitudes, raw)) {
+            if (pure ? !converted_all(operands, magnitudes, ratio)
+                     : !converted_all(operands, magnitudes, raw)) {
                 return nullptr;
             }
             PyObject* result = call_numpy(ufunc, method, magnitudes, rest);
@@ -385,27 +459,28 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
         }
         PyObject* ufunc = PyTuple_GET_ITEM(args, 0);
         PyObject* method_object = PyTuple_GET_ITEM(args, 1);
-        PyRef name_object = PyRef::steal(PyObject_GetAttrString(ufunc, "__name__"));
-        if (!name_object) return nullptr;
-        const char* name_text = PyUnicode_Check(name_object.get()) ? PyUnicode_AsUTF8(name_object.get()) : nullptr;
         const char* method_text = PyUnicode_Check(method_object) ? PyUnicode_AsUTF8(method_object) : nullptr;
-        if (!name_text || !method_text) return nullptr;
-        const std::string_view name(name_text);
+        if (!method_text) return nullptr;
         const std::string_view method(method_text);
-        const auto found = table().find(name);
-        if (found == table().end()) return unsupported(name, method);
-        const Row& row = found->second;
+        const TableEntry* entry = nullptr;
+        std::string unknown_name;
+        if (!row_of(ufunc, entry, unknown_name)) return nullptr;
+        if (!entry) return unsupported(unknown_name, method);
+        const std::string_view name = entry->first;
+        const Row& row = entry->second;
         const bool call = method == "__call__";
-        if (!call && !(row.reduces && (method == "reduce" || method == "accumulate" || method == "reduceat"))) {
+        if (!call &&
+            !(row.reduces && (method == "reduce" || method == "accumulate" || method == "reduceat"))) {
             return unsupported(name, method);
         }
         (void)self;
         // out= and where= are applied to the finished result, so no other rule needs to know them.
-        PyRef rest = PyRef::steal(kwargs ? PyDict_Copy(kwargs) : PyDict_New());
-        if (!rest) return nullptr;
+        const bool any_kwargs = kwargs && PyDict_GET_SIZE(kwargs) > 0;
+        PyRef rest = any_kwargs ? PyRef::steal(PyDict_Copy(kwargs)) : PyRef();
+        if (any_kwargs && !rest) return nullptr;
         PyObject* out = nullptr;
         PyRef out_holder;
-        if (PyObject* given = PyDict_GetItemString(rest.get(), "out")) {
+        if (PyObject* given = any_kwargs ? PyDict_GetItemString(rest.get(), "out") : nullptr) {
             out_holder = PyRef::borrow(given);
             if (PyTuple_Check(given)) {
                 if (PyTuple_GET_SIZE(given) != 1) return unsupported(name, method);
@@ -418,7 +493,7 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
         }
         PyRef where;
         if (call) {
-            if (PyObject* given = PyDict_GetItemString(rest.get(), "where")) {
+            if (PyObject* given = any_kwargs ? PyDict_GetItemString(rest.get(), "where") : nullptr) {
                 where = PyRef::borrow(given);
                 if (PyDict_DelItemString(rest.get(), "where") < 0) return nullptr;
             }
@@ -426,7 +501,8 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
         PyObject* const* inputs = &PyTuple_GET_ITEM(args, 2);
         std::vector<ArrayOperand> operands(static_cast<std::size_t>(nargs - 2));
         for (Py_ssize_t i = 2; i < nargs; ++i) {
-            if (!extract_array_operand(PyTuple_GET_ITEM(args, i), operands[static_cast<std::size_t>(i - 2)])) {
+            if (!extract_array_operand(PyTuple_GET_ITEM(args, i),
+                                       operands[static_cast<std::size_t>(i - 2)])) {
                 return nullptr;
             }
         }

@@ -21,7 +21,8 @@ bool load(PyObject* module) {
     if (!attribute(module, "ndarray", ndarray) || !PyType_Check(ndarray)) return false;
     candidate.ndarray = reinterpret_cast<PyTypeObject*>(ndarray);
     if (!attribute(module, "empty", candidate.empty) || !attribute(module, "asarray", candidate.asarray) ||
-        !attribute(module, "array", candidate.array) || !attribute(module, "array2string", candidate.array2string) ||
+        !attribute(module, "array", candidate.array) ||
+        !attribute(module, "array2string", candidate.array2string) ||
         !attribute(module, "ufunc", candidate.ufunc_type)) {
         return false;
     }

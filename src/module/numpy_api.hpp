@@ -12,10 +12,10 @@ PyObject* numpy_module();
 struct NumpyApi {
     PyObject* module;
     PyTypeObject* ndarray;
-    PyObject* empty;     // numpy.empty
-    PyObject* asarray;   // numpy.asarray
-    PyObject* array;     // numpy.array
-    PyObject* float64;   // dtype objects
+    PyObject* empty;    // numpy.empty
+    PyObject* asarray;  // numpy.asarray
+    PyObject* array;    // numpy.array
+    PyObject* float64;  // dtype objects
     PyObject* float32;
     PyObject* bool_;
     PyObject* array2string;

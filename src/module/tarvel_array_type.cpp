@@ -30,7 +30,9 @@ PyTypeObject* cached_type = nullptr;
 
 constexpr PyObject* FAILED = nullptr;
 
-TarvelArrayObject* as_array(PyObject* object) noexcept { return reinterpret_cast<TarvelArrayObject*>(object); }
+TarvelArrayObject* as_array(PyObject* object) noexcept {
+    return reinterpret_cast<TarvelArrayObject*>(object);
+}
 
 PyObject* magnitudes_of(PyObject* self) noexcept { return as_array(self)->magnitudes; }
 const UnitCollection& units_of(PyObject* self) noexcept { return as_array(self)->units; }
@@ -135,14 +137,40 @@ bool starts_with_tarvel(PyObject* values) {
     return is_tarvel(PySequence_Fast_ITEMS(values)[0]);
 }
 
+// The magnitudes as float64 or float32 as `dtype` asks (anything numpy.dtype reads); other dtypes raise.
+bool with_dtype(PyRef& magnitudes, PyObject* dtype, bool& fresh) {
+    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy_module(), "dtype"));
+    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
+    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
+    if (!code) return false;
+    if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0 &&
+        PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) {
+        PyRef name = PyRef::steal(PyObject_Str(wanted.get()));
+        const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
+        if (text) raise_error(TarvelError::unsupported_dtype(text));
+        return false;
+    }
+    PyRef current = PyRef::steal(PyObject_GetAttrString(magnitudes.get(), "dtype"));
+    if (!current) return false;
+    const int same = PyObject_RichCompareBool(current.get(), wanted.get(), Py_EQ);
+    if (same < 0) return false;
+    if (same) return true;
+    PyRef cast = PyRef::steal(PyObject_CallMethod(magnitudes.get(), "astype", "O", wanted.get()));
+    if (!cast) return false;
+    magnitudes = std::move(cast);
+    fresh = true;
+    return true;
+}
+
 PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const char* keywords[] = {"values", "unit", "copy", nullptr};
+        static const char* keywords[] = {"values", "unit", "dtype", "copy", nullptr};
         PyObject* values = nullptr;
         PyObject* unit = Py_None;
+        PyObject* dtype = Py_None;
         int copy = 1;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|Op:TarvelArray", const_cast<char**>(keywords), &values,
-                                         &unit, &copy)) {
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$Op:TarvelArray", const_cast<char**>(keywords),
+                                         &values, &unit, &dtype, &copy)) {
             return nullptr;
         }
         const NumpyApi* numpy = numpy_api();
@@ -161,6 +189,9 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             magnitudes = PyRef::steal(float_array(values, false));
             if (!magnitudes) return nullptr;
             fresh = magnitudes.get() != values;
+        }
+        if (dtype != Py_None) {
+            if (!with_dtype(magnitudes, dtype, fresh)) return nullptr;
         }
         if (!copy && fresh) return raise_error(TarvelError::copy_required());
         if (unit != Py_None) {
@@ -198,20 +229,25 @@ PyObject* slot_repr(PyObject* self) {
     return guarded(FAILED, [&]() -> PyObject* {
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
-        PyRef separator = PyRef::steal(PyUnicode_FromString(", "));
-        PyRef kwargs = PyRef::steal(PyDict_New());
-        if (!separator || !kwargs || PyDict_SetItemString(kwargs.get(), "separator", separator.get()) < 0) {
-            return nullptr;
-        }
+        // Rows after the first line up under the first, as in NumPy's own repr.
+        PyRef kwargs = PyRef::steal(Py_BuildValue("{s:s,s:s}", "separator", ", ", "prefix", "TarvelArray("));
         PyRef positional = PyRef::steal(PyTuple_Pack(1, magnitudes_of(self)));
-        if (!positional) return nullptr;
+        if (!kwargs || !positional) return nullptr;
         PyRef body = PyRef::steal(PyObject_Call(numpy->array2string, positional.get(), kwargs.get()));
         if (!body) return nullptr;
+        PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "dtype"));
+        if (!dtype) return nullptr;
+        const int is_f32 = PyObject_RichCompareBool(dtype.get(), numpy->float32, Py_EQ);
+        if (is_f32 < 0) return nullptr;
+        PyRef suffix = PyRef::steal(PyUnicode_FromString(is_f32 ? ", dtype='float32')" : ")"));
+        if (!suffix) return nullptr;
         const UnitCollection& units = units_of(self);
-        if (units.unit_map.size() == 0 && units.factor == 1.0) return PyUnicode_FromFormat("TarvelArray(%U)", body.get());
+        if (units.unit_map.size() == 0 && units.factor == 1.0) {
+            return PyUnicode_FromFormat("TarvelArray(%U%U", body.get(), suffix.get());
+        }
         PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
         if (!text) return nullptr;
-        return PyUnicode_FromFormat("TarvelArray(%U, %R)", body.get(), text.get());
+        return PyUnicode_FromFormat("TarvelArray(%U, %R%U", body.get(), text.get(), suffix.get());
     });
 }
 
@@ -272,8 +308,18 @@ PyObject* get_attribute(PyObject* self, void*) {
     return guarded(FAILED, [&] { return PyObject_GetAttrString(magnitudes_of(self), Name); });
 }
 
+// .real and .imag of the (real) magnitudes, in the array's units: what array libraries look for.
+template <const char* Name>
+PyObject* get_wrapped(PyObject* self, void*) {
+    return guarded(FAILED, [&] {
+        return wrap_magnitudes(PyObject_GetAttrString(magnitudes_of(self), Name), units_of(self));
+    });
+}
+
 PyObject* get_transpose(PyObject* self, void*) {
-    return guarded(FAILED, [&] { return wrap_magnitudes(PyObject_GetAttrString(magnitudes_of(self), "T"), units_of(self)); });
+    return guarded(FAILED, [&] {
+        return wrap_magnitudes(PyObject_GetAttrString(magnitudes_of(self), "T"), units_of(self));
+    });
 }
 
 // --- Methods on the magnitudes --------------------------------------------------------------------------
@@ -292,7 +338,7 @@ struct Delegated {
 };
 
 constexpr Delegated DELEGATED[] = {
-    {"reshape", Rule::SameUnits}, {"ravel", Rule::SameUnits},  {"flatten", Rule::SameUnits},
+    {"reshape", Rule::SameUnits}, {"ravel", Rule::SameUnits},   {"flatten", Rule::SameUnits},
     {"copy", Rule::SameUnits},    {"astype", Rule::FloatDtype}, {"sum", Rule::SameUnits},
     {"mean", Rule::SameUnits},    {"std", Rule::SameUnits},     {"var", Rule::SquaredUnits},
     {"min", Rule::SameUnits},     {"max", Rule::SameUnits},     {"cumsum", Rule::SameUnits},
@@ -304,19 +350,34 @@ template <std::size_t I>
 PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         constexpr Delegated row = DELEGATED[I];
-        PyRef method = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), row.name));
-        if (!method) return nullptr;
-        PyObject* result = PyObject_Vectorcall(method.get(), args, nargsf, kwnames);
+        static PyObject* name = PyUnicode_InternFromString(row.name);
+        if (!name) return nullptr;
+        // The magnitudes go first, in front of the caller's arguments.
+        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
+        PyObject* stack_small[8];
+        std::unique_ptr<PyObject*[]> stack_large;
+        PyObject** stack = stack_small;
+        if (total + 1 > 8) {
+            stack_large.reset(new PyObject*[static_cast<std::size_t>(total + 1)]);
+            stack = stack_large.get();
+        }
+        stack[0] = magnitudes_of(self);
+        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
+        PyObject* result =
+            PyObject_VectorcallMethod(name, stack, static_cast<std::size_t>(nargs + 1), kwnames);
         if (!result) return nullptr;
         switch (row.rule) {
-            case Rule::SameUnits: return wrap_magnitudes(result, units_of(self));
+            case Rule::SameUnits:
+                return wrap_magnitudes(result, units_of(self));
             case Rule::SquaredUnits: {
                 PyRef owned = PyRef::steal(result);
                 Result<UnitCollection> squared = power_units(units_of(self), 2.0);
                 if (!squared) return raise_error(squared.error());
                 return wrap_magnitudes(owned.release(), *squared);
             }
-            case Rule::Plain: return result;
+            case Rule::Plain:
+                return result;
             case Rule::FloatDtype: {
                 PyRef owned = PyRef::steal(result);
                 PyRef dtype = PyRef::steal(PyObject_GetAttrString(result, "dtype"));
@@ -386,7 +447,9 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         if (!plan) return raise_error(plan.error());
         const double divisor = target.value;
         return visit_plan(*plan, [&](auto apply) {
-            if (scale) return map_magnitudes(self, [apply, divisor](double a) noexcept { return apply(a) / divisor; });
+            if (scale)
+                return map_magnitudes(self,
+                                      [apply, divisor](double a) noexcept { return apply(a) / divisor; });
             return map_magnitudes(self, [apply](double a) noexcept { return apply(a); });
         });
     });
@@ -449,7 +512,8 @@ PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t na
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         int n_sig_figs = 0;
         if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
-        return rounded(self, [n_sig_figs](double v) noexcept { return round_to_significant_figures(v, n_sig_figs); });
+        return rounded(
+            self, [n_sig_figs](double v) noexcept { return round_to_significant_figures(v, n_sig_figs); });
     });
 }
 
@@ -472,7 +536,8 @@ PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyOb
 }
 
 PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return element_texts<descriptive_in_place>("descriptive", self, nargsf, kwnames); });
+    return guarded(FAILED,
+                   [&] { return element_texts<descriptive_in_place>("descriptive", self, nargsf, kwnames); });
 }
 
 PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -485,13 +550,49 @@ PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyO
 
 // --- NumPy protocols, copy and pickle -------------------------------------------------------------------
 
-// __array__(dtype=None, copy=None): plain values only for a unitless array.
+bool is_object_dtype(PyObject* dtype) {
+    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy_module(), "dtype"));
+    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
+    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
+    if (!code) {
+        PyErr_Clear();
+        return false;
+    }
+    return PyUnicode_CompareWithASCIIString(code.get(), "O") == 0;
+}
+
+// An object array of the elements as Tarvel, of the array's shape: no unit is lost.
+PyObject* object_array(PyObject* self) {
+    const NumpyApi* numpy = numpy_api();
+    if (!numpy) return nullptr;
+    PyRef flat = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "ravel", nullptr));
+    PyRef values = flat ? PyRef::steal(PyObject_CallMethod(flat.get(), "tolist", nullptr)) : PyRef();
+    if (!values) return nullptr;
+    const Py_ssize_t n = PyList_GET_SIZE(values.get());
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        const double value = PyFloat_AsDouble(PyList_GET_ITEM(values.get(), i));
+        if (value == -1.0 && PyErr_Occurred()) return nullptr;
+        PyObject* element = new_tarvel(Quantity{units_of(self), value});
+        if (!element) return nullptr;
+        PyList_SetItem(values.get(), i, element);  // steals, releases the float
+    }
+    PyRef result = PyRef::steal(PyObject_CallFunction(numpy->empty, "ns", n, "O"));
+    if (!result || PyObject_SetItem(result.get(), Py_Ellipsis, values.get()) < 0) return nullptr;
+    PyRef shape = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "shape"));
+    if (!shape) return nullptr;
+    return PyObject_CallMethod(result.get(), "reshape", "O", shape.get());
+}
+
+// __array__(dtype=None, copy=None): plain values only for a unitless array; dtype=object gives the
+// elements as Tarvel.
 PyObject* method_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         static const Parameters<2> parameters{"__array__", {"dtype", "copy"}, 0};
         std::array<PyObject*, 2> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         const UnitCollection& units = units_of(self);
+        PyObject* dtype = arguments[0] != nullptr ? arguments[0] : Py_None;
+        if (dtype != Py_None && is_object_dtype(dtype)) return object_array(self);
         // A dimensionless collection with units (in/m) still has a plain ratio.
         if (!dimensions_equal(units.dimensions, NO_DIMENSIONS)) {
             return raise_error(TarvelError::units_would_be_dropped(as_string(units)));
@@ -506,7 +607,6 @@ PyObject* method_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
             plain = PyRef::steal(map_magnitudes(self, [p](double a) noexcept { return p.apply(a); }));
             if (!plain) return nullptr;
         }
-        PyObject* dtype = arguments[0] != nullptr ? arguments[0] : Py_None;
         if (dtype == Py_None) return plain.release();
         return PyObject_CallMethod(plain.get(), "astype", "O", dtype);
     });
@@ -521,7 +621,8 @@ PyObject* method_copy(PyObject* self, PyObject* const*, Py_ssize_t, PyObject*) {
 PyObject* method_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("__reduce__", nargsf, kwnames)) return nullptr;
-        PyRef rebuild = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "_from_parts"));
+        PyRef rebuild =
+            PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "_from_parts"));
         PyRef unit = PyRef::steal(new_tarvel(Quantity{units_of(self), 1.0}));
         if (!rebuild || !unit) return nullptr;
         return Py_BuildValue("(O(OO))", rebuild.get(), magnitudes_of(self), unit.get());
@@ -559,6 +660,22 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
         if (modulus != Py_None) Py_RETURN_NOTIMPLEMENTED;
         return array_binary_slot(ArrayBinary::Power, ArrayBinary::PowerOf, left, right);
     });
+}
+
+// a op= b: the result of a op b stored back into a's magnitudes, converted into a's (fixed) units, so
+// views of a see it; a result in other dimensions raises and leaves a unchanged.
+template <ArrayBinary Forward, ArrayBinary Reflected>
+PyObject* inplace_slot(PyObject* self, PyObject* other) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyRef result = PyRef::steal(array_binary_slot(Forward, Reflected, self, other));
+        if (!result || result.get() == Py_NotImplemented) return result.release();
+        if (PyObject_SetItem(self, Py_Ellipsis, result.get()) < 0) return nullptr;
+        return Py_NewRef(self);
+    });
+}
+
+int slot_bool(PyObject* self) {
+    return guarded(-1, [&] { return PyObject_IsTrue(magnitudes_of(self)); });
 }
 
 // @ is numpy.matmul, which comes back through the ufunc rules.
@@ -621,11 +738,13 @@ constexpr char SHAPE[] = "shape";
 constexpr char NDIM[] = "ndim";
 constexpr char SIZE[] = "size";
 constexpr char DTYPE[] = "dtype";
+constexpr char REAL[] = "real";
+constexpr char IMAG[] = "imag";
 
 template <std::size_t... I>
 constexpr auto delegated_defs(std::index_sequence<I...>) {
-    return std::array<PyMethodDef, sizeof...(I)>{
-        PyMethodDef{DELEGATED[I].name, as_method(delegated_method<I>), METH_FASTCALL | METH_KEYWORDS, nullptr}...};
+    return std::array<PyMethodDef, sizeof...(I)>{PyMethodDef{
+        DELEGATED[I].name, as_method(delegated_method<I>), METH_FASTCALL | METH_KEYWORDS, nullptr}...};
 }
 
 PyTypeObject* create_type() {
@@ -636,7 +755,8 @@ PyTypeObject* create_type() {
     static const PyMethodDef own[] = {
         {"units", as_method(method_units), INSTANCE, "units($self)\n--\n\n"},
         {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
-        {"as_number", as_method(method_as_number), INSTANCE, "as_number($self, other=None, scale=False)\n--\n\n"},
+        {"as_number", as_method(method_as_number), INSTANCE,
+         "as_number($self, other=None, scale=False)\n--\n\n"},
         {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
         {"as_base_units", as_method(method_as_base_units), INSTANCE, "as_base_units($self)\n--\n\n"},
         {"simplify", as_method(method_simplify), INSTANCE, "simplify($self)\n--\n\n"},
@@ -668,11 +788,14 @@ PyTypeObject* create_type() {
         {SIZE, get_attribute<SIZE>, nullptr, nullptr, nullptr},
         {DTYPE, get_attribute<DTYPE>, nullptr, nullptr, nullptr},
         {"T", get_transpose, nullptr, nullptr, nullptr},
+        {REAL, get_wrapped<REAL>, nullptr, nullptr, nullptr},
+        {IMAG, get_wrapped<IMAG>, nullptr, nullptr, nullptr},
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyType_Slot slots[] = {
-        {Py_tp_doc, const_cast<char*>("TarvelArray(values, unit=None, copy=True)\n--\n\n"
-                                      "An N-dimensional array of magnitudes (NumPy) in one unit collection.")},
+        {Py_tp_doc,
+         const_cast<char*>("TarvelArray(values, unit=None, *, dtype=None, copy=True)\n--\n\n"
+                           "An N-dimensional array of magnitudes (NumPy) in one unit collection.")},
         {Py_tp_new, as_slot(slot_new)},
         {Py_tp_dealloc, as_slot(slot_dealloc)},
         {Py_tp_traverse, as_slot(slot_traverse)},
@@ -693,6 +816,11 @@ PyTypeObject* create_type() {
         {Py_nb_true_divide, as_slot(binary_slot<ArrayBinary::Divide, ArrayBinary::DivideInto>)},
         {Py_nb_power, as_slot(slot_power)},
         {Py_nb_matrix_multiply, as_slot(slot_matmul)},
+        {Py_nb_inplace_add, as_slot(inplace_slot<ArrayBinary::Add, ArrayBinary::Add>)},
+        {Py_nb_inplace_subtract, as_slot(inplace_slot<ArrayBinary::Subtract, ArrayBinary::SubtractFrom>)},
+        {Py_nb_inplace_multiply, as_slot(inplace_slot<ArrayBinary::Multiply, ArrayBinary::Multiply>)},
+        {Py_nb_inplace_true_divide, as_slot(inplace_slot<ArrayBinary::Divide, ArrayBinary::DivideInto>)},
+        {Py_nb_bool, as_slot(slot_bool)},
         {Py_nb_negative, as_slot(unary_slot<ArrayUnary::Negate>)},
         {Py_nb_positive, as_slot(unary_slot<ArrayUnary::Positive>)},
         {Py_nb_absolute, as_slot(unary_slot<ArrayUnary::Absolute>)},

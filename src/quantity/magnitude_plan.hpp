@@ -19,9 +19,12 @@ struct MagnitudePlan {
 
     double apply(double value) const noexcept {
         switch (kind) {
-            case Kind::Identity: return value;
-            case Kind::Scale: return (value * fs) / ft;
-            case Kind::Offset: return (ot + (value * fs - os)) / ft;
+            case Kind::Identity:
+                return value;
+            case Kind::Scale:
+                return (value * fs) / ft;
+            case Kind::Offset:
+                return (ot + (value * fs - os)) / ft;
         }
         return value;
     }
@@ -51,13 +54,29 @@ struct OffsetApply {
     double operator()(double value) const noexcept { return (ot + (value * fs - os)) / ft; }
 };
 
+// The same results with the steps that cannot change a value left out: a division by 1 is exact, and
+// v * 1 is v (a signalling NaN is quietened by v - os as it would be by v * 1).
+struct MultiplyApply {
+    double fs;
+    double operator()(double value) const noexcept { return value * fs; }
+};
+struct ShiftApply {
+    double os, ot;
+    double operator()(double value) const noexcept { return ot + (value - os); }
+};
+
 // Calls body(apply) with the fixed-kind form of `plan`.
 template <class Body>
 decltype(auto) visit_plan(const MagnitudePlan& plan, Body&& body) {
     switch (plan.kind) {
-        case MagnitudePlan::Kind::Scale: return body(ScaleApply{plan.fs, plan.ft});
-        case MagnitudePlan::Kind::Offset: return body(OffsetApply{plan.fs, plan.ft, plan.os, plan.ot});
-        case MagnitudePlan::Kind::Identity: break;
+        case MagnitudePlan::Kind::Scale:
+            if (plan.ft == 1.0) return body(MultiplyApply{plan.fs});
+            return body(ScaleApply{plan.fs, plan.ft});
+        case MagnitudePlan::Kind::Offset:
+            if (plan.fs == 1.0 && plan.ft == 1.0) return body(ShiftApply{plan.os, plan.ot});
+            return body(OffsetApply{plan.fs, plan.ft, plan.os, plan.ot});
+        case MagnitudePlan::Kind::Identity:
+            break;
     }
     return body(IdentityApply{});
 }

@@ -238,6 +238,12 @@ def test_text_forms_and_repr_rebuilds():
     assert_same(eval(repr(a), {"TarvelArray": TarvelArray})[0], a[0])
     assert repr(TarvelArray([1.0])) == "TarvelArray([1.])"
     assert "..." in repr(TarvelArray(np.zeros(5000), "m"))
+    assert repr(TarvelArray([[1, 2], [3, 4]], "m")) == "TarvelArray([[1., 2.],\n             [3., 4.]], 'm')"
+    f32 = TarvelArray([0.1, 2], "km", dtype=np.float32)
+    rebuilt = eval(repr(f32), {"TarvelArray": TarvelArray})
+    assert rebuilt.dtype == np.float32 and rebuilt.as_number().tolist() == f32.as_number().tolist()
+    with pytest.raises(TypeError, match="not int64"):
+        TarvelArray([1], dtype=np.int64)
 
 
 @pytest.mark.parametrize("unit", ["km", "°C", SMOOT, None], ids=str)
@@ -258,6 +264,27 @@ def test_array_protocol_gives_plain_values_only_without_dimensions():
     assert np.asarray(TarvelArray([1.0, 2.0])).tolist() == [1.0, 2.0]
     with pytest.raises(TypeError, match=r"as_number\(unit\)"):
         np.asarray(TarvelArray([1.0], "m"))
+    objects = np.asarray(TarvelArray([[1.0, 2.0]], "hr"), dtype=object)
+    assert objects.shape == (1, 2) and [str(q) for q in objects.flat] == ["1 [hr]", "2 [hr]"]
+    a = TarvelArray([1.0, 2.0], "hr")
+    assert str(a.real) == str(a) and a.imag.as_number("hr").tolist() == [0.0, 0.0]
+
+
+def test_in_place_operators_keep_the_units_and_the_object():
+    a = TarvelArray([1.0, 2.0], "km")
+    view, same = a[:], a
+    a += Tarvel.unit("m") * 500
+    a *= 2
+    assert a is same and str(a.units()) == "1 [km]" and view.as_number().tolist() == [3.0, 5.0]
+    for bad in (Tarvel.unit("s"), TarvelArray([1.0, 1.0], "m")):
+        with pytest.raises(TypeError, match="not compatible"):
+            a *= bad
+    assert a.as_number().tolist() == [3.0, 5.0]
+    assert not TarvelArray([0.0], "m") and TarvelArray([2.0], "m")
+    with pytest.raises(ValueError, match="ambiguous"):
+        bool(a)
+    with pytest.raises(TypeError, match="unhashable"):
+        hash(a)
 
 
 def test_broadcasting_and_its_error():
@@ -277,6 +304,27 @@ def test_large_and_strided_loops_match_the_small_ones(dtype):
     for i in (0, 1, 5000, len(whole) - 1):
         assert_same(float(whole[i]), float(dtype((a[::-7][i] + strided[i]).as_number())))
     assert (a * a).dtype == dtype
+
+
+@pytest.mark.parametrize(
+    "unit, call",
+    [
+        ("km", lambda a: a.as_unit("mi")),
+        ("°C", lambda a: a.as_unit("K")),
+        ("°F", lambda a: a.as_unit("°C")),
+        ("km", lambda a: a.as_unit("m")),
+        ("m2", lambda a: np.sqrt(a)),
+        ("km", lambda a: a / (Tarvel.unit("hr") * 3)),
+        ("km", lambda a: a > Tarvel.unit("mi")),
+    ],
+)
+def test_vectorised_loops_give_the_scalar_bits(unit, call):
+    rng = np.random.default_rng(7)
+    x = np.concatenate([rng.normal(0, 1e3, 997), [math.nan, -0.0, math.inf]])
+    a = TarvelArray(x, unit)
+    result = call(a)
+    for i in range(len(x)):
+        assert_same(result[i] if isinstance(result, TarvelArray) else bool(result[i]), call(a[i]))
 
 
 def test_float32_elements_are_the_float64_result_rounded_once():

@@ -40,7 +40,8 @@ def check(got, want, units):
         return
     array = isinstance(want, np.ndarray)
     assert isinstance(got, TarvelArray if array else Tarvel)
-    assert unit_text(got.units() if array else got) == unit_text(Tarvel.unit(units) if units else Tarvel.empty())
+    expected = Tarvel.unit(units) if units else Tarvel.empty()
+    assert unit_text(got.units() if array else got) == unit_text(expected)
     got_magnitudes = got.as_number()
     assert np.shape(got_magnitudes) == np.shape(want)
     assert np.array_equal(got_magnitudes, want, equal_nan=True)
@@ -89,9 +90,10 @@ ROWS = {
     "allclose": (lambda a, b: np.allclose(a, b), [KM, KM], None),
     "dot": (lambda a, b: np.dot(a, b), [KM, (Y, "N", "N")], "N.km"),
     "cross": (lambda a, b: np.cross(a[:3], b[:3]), [(X, "m", "m"), (Y, "N", "N")], "N.m"),
-    "histogram": (lambda a, e: np.histogram(a, bins=e[[5, 1, 2, 4]]), [(SORTED, "m", "m"), (X * 100, "cm", "m")],
-                  [None, "m"]),
-    "histogram-density": (lambda a: np.histogram(a, bins=3, density=True), [(SORTED, "m", "m")], ["1/m", "m"]),
+    "histogram": (lambda a, e: np.histogram(a, bins=e[[5, 1, 2, 4]]),
+                  [(SORTED, "m", "m"), (X * 100, "cm", "m")], [None, "m"]),
+    "histogram-density": (lambda a: np.histogram(a, bins=3, density=True), [(SORTED, "m", "m")],
+                          ["1/m", "m"]),
     "histogram-weights": (lambda a, w: np.histogram(a, 2, weights=w), [KM, (Y, "kg", "kg")], ["kg", "km"]),
     "histogram-range": (lambda a, r: np.histogram(a, 4, range=(r[3], r[4])), [KM, M], [None, "km"]),
     "round": (lambda a: np.round(a, 1), [(X / 7, "km", "km")], "km"),
@@ -111,7 +113,14 @@ ROWS = {
     "tile": (lambda a: np.tile(a, 2), [KM], "km"),
     "repeat": (lambda a: np.repeat(a, 2), [KM], "km"),
     "take": (lambda a: np.take(a, [4, 0, 0]), [KM], "km"),
+    "choose": (lambda a, b: np.choose(MASK.astype(int), [a, b]), [KM, M], "km"),
+    "block": (lambda a, b: np.block([[a[:2], b[:1]], [b[2:4], a[4:5]]]), [KM, M], "km"),
+    "unstack": (lambda a: np.unstack(np.reshape(a, (3, 2))), [KM], ["km", "km", "km"]),
     "array_equal": (lambda a, b: np.array_equal(a, b), [(Y, "m", "km"), (Y / 1000, "km", "km")], None),
+    "pad": (lambda a, b: np.pad(a, 2, constant_values=((b[0], b[1]),)), [KM, M], "km"),
+    "pad-nan": (lambda a: np.pad(a, (1, 0), constant_values=np.nan), [KM], "km"),
+    "where-nan": (lambda a: np.where(MASK, np.nan, a), [KM], "km"),
+    "result_type": (lambda a: np.result_type(a, np.float32), [KM], None),
     "zeros_like": (lambda a: np.zeros_like(a), [KM], "km"),
     "ones_like": (lambda a: np.ones_like(a), [KM], "km"),
     "full_like": (lambda a, b: np.full_like(a, b[1]), [KM, M], "km"),
@@ -127,17 +136,27 @@ def test_function_rows(call, inputs, units):
     check(call(*arrays), call(*plain), units)
 
 
+SAME_UNITS = [
+    (lambda p, q: np.concatenate([p, q]), True),
+    (lambda p, q: np.where(MASK[:5], p, q), True),
+    (lambda p, q: np.clip(p, q[0], None), True),
+    (lambda p, q: np.full_like(p, q[1]), True),
+    (lambda p, q: np.isclose(p, q, atol=q[2]), False),
+    (lambda p, q: np.searchsorted(np.sort(p), q), False),
+]
+
+
 @given(
-    st.sampled_from([("km", "m"), ("mi", "ft"), ("°F", "°C"), ("hr", "s"), ("N.m", "J")]),
+    st.sampled_from([("km", "m"), ("mi", "ft"), ("°F", "°C"), ("hr", "s"), ("N.m", "J"), ("", "")]),
     hnp.arrays(np.float64, 5, elements=st.floats(allow_nan=True, allow_infinity=True, width=64)),
     hnp.arrays(np.float64, 5, elements=st.floats(-1e300, 1e300)),
 )
 def test_same_units_functions_equal_numpy_on_converted_magnitudes(units, x, y):
     first, second = units
-    a, b = TarvelArray(x, first), TarvelArray(y, second)
-    converted = magnitudes_in(y, second, first)
-    for call in (lambda p, q: np.concatenate([p, q]), lambda p, q: np.where(MASK[:5], p, q)):
-        check(call(a, b), call(x, converted), first)
+    a, b = TarvelArray(x, first or None), TarvelArray(y, second or None)
+    converted = magnitudes_in(y, second, first) if first else y
+    for call, with_units in SAME_UNITS:
+        check(call(a, b), call(x, converted), first if with_units else None)
 
 
 def test_out_receives_the_result_in_its_own_units():
@@ -152,6 +171,7 @@ REFUSED = {
     "plain bounds": (lambda a: np.clip(a, 0, 1), "are not compatible"),
     "plain array joined": (lambda a: np.concatenate([a, X]), "are not compatible"),
     "plain branch": (lambda a: np.where(MASK, a, 0.0), "are not compatible"),
+    "plain infinity": (lambda a: np.pad(a, 1, constant_values=np.inf), "are not compatible"),
     "plain atol": (lambda a: np.isclose(a, a, atol=1e-3), "are not compatible"),
     "plain fill": (lambda a: np.full_like(a, 5.0), "are not compatible"),
     "other dimension": (lambda a: np.append(a, TarvelArray(X, "s")), r"\[s\] and \[km\] are not compatible"),
@@ -165,6 +185,12 @@ REFUSED = {
 def test_refusals_raise_type_error(call, message):
     with pytest.raises(TypeError, match=message):
         call(TarvelArray(X, "km"))
+
+
+def test_scalar_arguments_alone_take_the_table_too():
+    m = Tarvel.unit("m")
+    check(np.linspace(0 * m, Tarvel.unit("km"), 5), np.linspace(0.0, 1000.0, 5), "m")
+    check(np.clip(3 * m, m, 2 * m), np.float64(2.0), "m")
 
 
 def test_plain_operands_join_a_unitless_array():
