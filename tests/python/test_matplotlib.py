@@ -126,3 +126,9 @@ def test_a_rendered_figure_shows_the_data(ax):
     image = plt.imread(buffer)
     assert buffer.getbuffer().nbytes > 1000 and image.shape[0] > 100
     assert len(np.unique(image.reshape(-1, image.shape[-1]), axis=0)) > 2
+
+
+def test_error_bars_in_other_units_land_on_the_axis_scale(ax):
+    ax.errorbar(TarvelArray([1, 2], "hr"), TarvelArray([1, 2], "km"), yerr=TarvelArray([100, 200], "m"))
+    bars = ax.collections[-1].get_segments()
+    np.testing.assert_allclose([segment[:, 1] for segment in bars], [[0.9, 1.1], [1.8, 2.2]])
