@@ -20,6 +20,7 @@
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "module/tarvel_array.hpp"
+#include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
 
 namespace tarvel::py {
@@ -535,6 +536,65 @@ PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyOb
     return guarded(FAILED, [&] { return element_texts<latex_in_place>("latex", self, nargsf, kwnames); });
 }
 
+// The notebook form: the magnitudes as latex() writes each element, the units once. Rows and columns
+// up to the limit below; larger or higher-dimensional arrays answer None, and the notebook shows repr.
+constexpr Py_ssize_t LATEX_ELEMENT_LIMIT = 400;
+
+PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
+        Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self));
+        if (!normalised) return raise_error(normalised.error());
+        const MagnitudePlan plan = normalised->plan;
+        PyRef ndim_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "ndim"));
+        if (!ndim_object) return nullptr;
+        const long ndim = PyLong_AsLong(ndim_object.get());
+        if (ndim == -1 && PyErr_Occurred()) return nullptr;
+        const Py_ssize_t size = PyObject_Size(magnitudes_of(self));
+        if (size < 0 && ndim != 0) return nullptr;
+        PyErr_Clear();
+        if (ndim > 2) Py_RETURN_NONE;
+        PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
+        if (!list) return nullptr;
+        std::string out = "$";
+        auto number = [&](PyObject* element) {
+            const double value = PyFloat_AsDouble(element);
+            if (value == -1.0 && PyErr_Occurred()) return false;
+            append_number(out, plan.apply(value));
+            return true;
+        };
+        if (ndim == 0) {
+            if (!number(list.get())) return nullptr;
+        } else if (ndim == 1) {
+            if (size > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+            out += "\\left[";
+            for (Py_ssize_t i = 0; i < size; ++i) {
+                if (i > 0) out += ",\\ ";
+                if (!number(PyList_GET_ITEM(list.get(), i))) return nullptr;
+            }
+            out += "\\right]";
+        } else {
+            const Py_ssize_t rows = PyList_GET_SIZE(list.get());
+            const Py_ssize_t columns = rows > 0 ? PyList_GET_SIZE(PyList_GET_ITEM(list.get(), 0)) : 0;
+            if (rows * columns > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+            out += "\\begin{bmatrix}";
+            for (Py_ssize_t r = 0; r < rows; ++r) {
+                if (r > 0) out += " \\\\ ";
+                PyObject* row = PyList_GET_ITEM(list.get(), r);
+                for (Py_ssize_t c = 0; c < columns; ++c) {
+                    if (c > 0) out += " & ";
+                    if (!number(PyList_GET_ITEM(row, c))) return nullptr;
+                }
+            }
+            out += "\\end{bmatrix}";
+        }
+        out += '~';
+        out += as_latex(normalised->units);
+        out += '$';
+        return to_py_str(out);
+    });
+}
+
 PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED,
                    [&] { return element_texts<descriptive_in_place>("descriptive", self, nargsf, kwnames); });
@@ -764,6 +824,7 @@ PyTypeObject* create_type() {
         {"__round__", as_method(method_round), INSTANCE, "__round__($self, ndigits=None)\n--\n\n"},
         {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
         {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
+        {"_repr_latex_", as_method(method_repr_latex), INSTANCE, "_repr_latex_($self)\n--\n\n"},
         {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
         {"tolist", as_method(method_tolist), INSTANCE, "tolist($self)\n--\n\n"},
         {"__array__", as_method(method_array), INSTANCE, "__array__($self, dtype=None, copy=None)\n--\n\n"},

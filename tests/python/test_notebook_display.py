@@ -20,9 +20,15 @@ def test_plain_text_is_the_repr(array):
     assert data["text/plain"] == repr(array)
 
 
-@pytest.mark.xfail(not hasattr(TarvelArray, "_repr_latex_"), strict=True,
-                   reason="TarvelArray has no _repr_latex_ yet, so notebooks show plain text only")
 @pytest.mark.parametrize("array, latex", LATEX)
 def test_latex_shows_magnitudes_and_units_once(array, latex):
     data, _ = formatters.DisplayFormatter().format(array)
     assert data["text/latex"] == latex
+
+
+def test_arrays_beyond_a_matrix_or_the_element_limit_show_text_only():
+    import numpy as np
+
+    for array in (TarvelArray(np.zeros((2, 2, 2)), "m"), TarvelArray(np.zeros(401), "m")):
+        data, _ = formatters.DisplayFormatter().format(array)
+        assert "text/latex" not in data and data["text/plain"] == repr(array)
