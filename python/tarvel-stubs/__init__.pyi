@@ -839,6 +839,20 @@ class TarvelArray:
         TarvelArray([[1., 3.],
                      [2., 4.]], 'm')
         """
+    @property
+    def real(self) -> TarvelArray:
+        """The real parts, in the array's units: the magnitudes themselves.
+
+        >>> TarvelArray([1, 2], "m").real
+        TarvelArray([1., 2.], 'm')
+        """
+    @property
+    def imag(self) -> TarvelArray:
+        """The imaginary parts, in the array's units: zeros.
+
+        >>> TarvelArray([1, 2], "m").imag
+        TarvelArray([0., 0.], 'm')
+        """
     def units(self) -> Tarvel:
         """Magnitude 1 in exactly the array's units.
 
