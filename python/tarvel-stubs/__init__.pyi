@@ -377,10 +377,22 @@ class Tarvel:
     # NumPy hands its ufuncs (np.sqrt(q), q * ndarray) and array functions (np.clip) to the quantity: a
     # plain Tarvel for scalar operands, a TarvelArray or a plain array for array operands, as the unit rule
     # of the ufunc or function says.
-    def __array_ufunc__(self, ufunc: np.ufunc, method: str, /, *inputs: Any, **kwargs: Any) -> Any: ...
+    def __array_ufunc__(self, ufunc: np.ufunc, method: str, /, *inputs: Any, **kwargs: Any) -> Any:
+        """NumPy ufuncs on the quantity, with the units their rule gives.
+
+        >>> import numpy as np
+        >>> np.sqrt(Tarvel.unit("m2") * 9)
+        3 [m]
+        """
     def __array_function__(
         self, func: Any, types: Any, args: tuple[Any, ...], kwargs: dict[str, Any]
-    ) -> Any: ...
+    ) -> Any:
+        """NumPy array functions on the quantity, with the units their rule gives.
+
+        >>> import numpy as np
+        >>> np.clip(Tarvel.unit("m") * 5000, Tarvel.unit("m"), Tarvel.unit("km"))
+        1000 [m]
+        """
     @overload
     def __lt__(self, other: _ArrayLike, /) -> _Bools: ...  # type: ignore[overload-overlap]
     @overload
@@ -776,118 +788,517 @@ class LogTarvel:
 # Tarvel, anything else a TarvelArray.
 @final
 class TarvelArray:
+    """An N-dimensional NumPy array of magnitudes in one set of units.
+
+    >>> TarvelArray([1.0, 2.5], "km") / Tarvel.unit("hr")
+    TarvelArray([1. , 2.5], 'km/hr')
+    """
+
     __hash__: ClassVar[None]  # type: ignore[assignment]
     def __new__(
         cls, values: Any, unit: _UnitCoercible | None = None, *, dtype: npt.DTypeLike | None = None, copy: bool = True
-    ) -> TarvelArray: ...
+    ) -> TarvelArray:
+        """An array of ``values`` times ``unit``; a sequence of Tarvel is taken in the first one's units.
+
+        >>> TarvelArray([1, 2], "m"), TarvelArray([Tarvel.unit("km"), Tarvel.unit("m") * 500])
+        (TarvelArray([1., 2.], 'm'), TarvelArray([1. , 0.5], 'km'))
+        """
     @property
-    def shape(self) -> tuple[int, ...]: ...
+    def shape(self) -> tuple[int, ...]:
+        """The length of each dimension.
+
+        >>> TarvelArray([[1, 2, 3], [4, 5, 6]], "m").shape
+        (2, 3)
+        """
     @property
-    def ndim(self) -> int: ...
+    def ndim(self) -> int:
+        """The number of dimensions.
+
+        >>> TarvelArray([[1, 2, 3], [4, 5, 6]], "m").ndim
+        2
+        """
     @property
-    def size(self) -> int: ...
+    def size(self) -> int:
+        """The number of elements.
+
+        >>> TarvelArray([[1, 2, 3], [4, 5, 6]], "m").size
+        6
+        """
     @property
-    def dtype(self) -> np.dtype[np.floating[Any]]: ...
+    def dtype(self) -> np.dtype[np.floating[Any]]:
+        """The dtype of the magnitudes (float64 or float32).
+
+        >>> TarvelArray([1, 2], "m").dtype
+        dtype('float64')
+        """
     @property
-    def T(self) -> TarvelArray: ...
-    def units(self) -> Tarvel: ...
-    def as_unit(self, other: _UnitCoercible) -> TarvelArray: ...
-    def as_number(self, other: _UnitCoercible | None = None, scale: bool = False) -> _Floating: ...
-    def as_unitless(self) -> _Floating: ...
-    def as_base_units(self) -> TarvelArray: ...
-    def simplify(self) -> TarvelArray: ...
-    def round_sfig(self, n_sig_figs: SupportsIndex) -> TarvelArray: ...
-    def round(self, ndigits: SupportsIndex | None = None) -> TarvelArray: ...
-    def __round__(self, ndigits: SupportsIndex | None = None) -> TarvelArray: ...
+    def T(self) -> TarvelArray:
+        """The transposed array, in the same units.
+
+        >>> TarvelArray([[1, 2], [3, 4]], "m").T
+        TarvelArray([[1., 3.],
+                     [2., 4.]], 'm')
+        """
+    @property
+    def real(self) -> TarvelArray:
+        """The real parts, in the array's units: the magnitudes themselves.
+
+        >>> TarvelArray([1, 2], "m").real
+        TarvelArray([1., 2.], 'm')
+        """
+    @property
+    def imag(self) -> TarvelArray:
+        """The imaginary parts, in the array's units: zeros.
+
+        >>> TarvelArray([1, 2], "m").imag
+        TarvelArray([0., 0.], 'm')
+        """
+    def units(self) -> Tarvel:
+        """Magnitude 1 in exactly the array's units.
+
+        >>> TarvelArray([1, 2], "km/hr").units()
+        1 [km/hr]
+        """
+    def as_unit(self, other: _UnitCoercible) -> TarvelArray:
+        """The same array in the units of ``other``; TypeError when the dimensions differ.
+
+        >>> TarvelArray([1, 2], "km").as_unit("m")
+        TarvelArray([1000., 2000.], 'm')
+        """
+    def as_number(self, other: _UnitCoercible | None = None, scale: bool = False) -> _Floating:
+        """The magnitudes as an ndarray, in the units of ``other`` when given.
+
+        >>> TarvelArray([1, 2], "km").as_number("m")
+        array([1000., 2000.])
+        """
+    def as_unitless(self) -> _Floating:
+        """The values of a dimensionless array as an ndarray; TypeError otherwise.
+
+        >>> TarvelArray([1, 2], "km/m").as_unitless()
+        array([1000., 2000.])
+        """
+    def as_base_units(self) -> TarvelArray:
+        """The same array in base units (no offsets applied).
+
+        >>> TarvelArray([1, 2], "N").as_base_units()
+        TarvelArray([1., 2.], 'kg.m/s2')
+        """
+    def simplify(self) -> TarvelArray:
+        """The same array in a shortest product of its own units.
+
+        >>> TarvelArray([1, 2], "W.s/J").simplify()
+        TarvelArray([1., 2.], '')
+        """
+    def round_sfig(self, n_sig_figs: SupportsIndex) -> TarvelArray:
+        """Each element rounded to ``n_sig_figs`` significant figures, halves away from zero.
+
+        >>> TarvelArray([98765.4, 1.23456], "m").round_sfig(2)
+        TarvelArray([9.9e+04, 1.2e+00], 'm')
+        """
+    def round(self, ndigits: SupportsIndex | None = None) -> TarvelArray:
+        """Each element rounded to decimal places, halves away from zero.
+
+        >>> TarvelArray([2.675, -0.125], "m").round(2)
+        TarvelArray([ 2.68, -0.13], 'm')
+        """
+    def __round__(self, ndigits: SupportsIndex | None = None) -> TarvelArray:
+        """``round(a, ndigits)``: as ``a.round(ndigits)``.
+
+        >>> round(TarvelArray([2.5, -0.5], "m"))
+        TarvelArray([ 3., -1.], 'm')
+        """
     # The text of each element, as nested lists of the array's shape (like tolist()).
-    def latex(self) -> Any: ...
-    def descriptive(self) -> Any: ...
+    def latex(self) -> Any:
+        r"""The LaTeX form of each element, as nested lists of the array's shape.
+
+        >>> TarvelArray([1, 2], "m/s").latex()
+        ['1~\\mathrm{\\frac{m}{s}}', '2~\\mathrm{\\frac{m}{s}}']
+        """
+    def _repr_latex_(self) -> str | None:
+        r"""The notebook form of a vector or a matrix: the magnitudes, then the units once; None beyond.
+
+        >>> TarvelArray([1.5, 2], "m/s2")._repr_latex_()
+        '$\\left[1.5,\\ 2\\right]~\\mathrm{\\frac{m}{s^2}}$'
+        """
+    def descriptive(self) -> Any:
+        """The text form of each element with unit names spelled out, as nested lists.
+
+        >>> TarvelArray([1, 2], "m/s").descriptive()
+        ['1 [meter/second]', '2 [meter/second]']
+        """
     # The ndarray methods below take NumPy's arguments and keep the array's units (var: squared).
-    def reshape(self, *shape: _Shape, order: str = "C") -> TarvelArray: ...
-    def transpose(self, *axes: _Shape) -> TarvelArray: ...
-    def squeeze(self, axis: _Axis = None) -> TarvelArray: ...
-    def ravel(self) -> TarvelArray: ...
-    def flatten(self) -> TarvelArray: ...
-    def copy(self) -> TarvelArray: ...
-    def astype(self, dtype: npt.DTypeLike) -> TarvelArray: ...
+    def reshape(self, *shape: _Shape, order: str = "C") -> TarvelArray:
+        """The same elements in a new shape.
+
+        >>> TarvelArray([1, 2, 3, 4], "m").reshape(2, 2)
+        TarvelArray([[1., 2.],
+                     [3., 4.]], 'm')
+        """
+    def transpose(self, *axes: _Shape) -> TarvelArray:
+        """The axes permuted (reversed when none are given).
+
+        >>> TarvelArray([[1, 2], [3, 4]], "m").transpose()
+        TarvelArray([[1., 3.],
+                     [2., 4.]], 'm')
+        """
+    def squeeze(self, axis: _Axis = None) -> TarvelArray:
+        """The axes of length one removed.
+
+        >>> TarvelArray([[1, 2]], "m").squeeze()
+        TarvelArray([1., 2.], 'm')
+        """
+    def ravel(self) -> TarvelArray:
+        """The elements in one dimension (a view where NumPy can make one).
+
+        >>> TarvelArray([[1, 2], [3, 4]], "m").ravel()
+        TarvelArray([1., 2., 3., 4.], 'm')
+        """
+    def flatten(self) -> TarvelArray:
+        """A copy of the elements in one dimension.
+
+        >>> TarvelArray([[1, 2], [3, 4]], "m").flatten()
+        TarvelArray([1., 2., 3., 4.], 'm')
+        """
+    def copy(self) -> TarvelArray:
+        """An independent copy.
+
+        >>> TarvelArray([1, 2], "m").copy()
+        TarvelArray([1., 2.], 'm')
+        """
+    def astype(self, dtype: npt.DTypeLike) -> TarvelArray:
+        """A copy with magnitudes of a floating ``dtype``.
+
+        >>> TarvelArray([1, 2], "m").astype("float32")
+        TarvelArray([1., 2.], 'm', dtype='float32')
+        """
     # Nested lists of Tarvel.
-    def tolist(self) -> Any: ...
+    def tolist(self) -> Any:
+        """The elements as nested lists of Tarvel.
+
+        >>> TarvelArray([[1, 2], [3, 4]], "m").tolist()
+        [[1 [m], 2 [m]], [3 [m], 4 [m]]]
+        """
     @overload
-    def sum(self, axis: None = None, **kwargs: Any) -> Tarvel: ...
+    def sum(self, axis: None = None, **kwargs: Any) -> Tarvel:
+        """The sum of the elements (along ``axis`` when given), in the array's units.
+
+        >>> a = TarvelArray([[1, 2], [3, 4]], "m")
+        >>> a.sum(), a.sum(axis=0)
+        (10 [m], TarvelArray([4., 6.], 'm'))
+        """
     @overload
     def sum(self, axis: _Axis, **kwargs: Any) -> Tarvel | TarvelArray: ...
     @overload
-    def mean(self, axis: None = None, **kwargs: Any) -> Tarvel: ...
+    def mean(self, axis: None = None, **kwargs: Any) -> Tarvel:
+        """The mean of the elements (along ``axis`` when given), in the array's units.
+
+        >>> TarvelArray([1, 2, 6], "m").mean()
+        3 [m]
+        """
     @overload
     def mean(self, axis: _Axis, **kwargs: Any) -> Tarvel | TarvelArray: ...
     @overload
-    def std(self, axis: None = None, ddof: float = 0, **kwargs: Any) -> Tarvel: ...
+    def std(self, axis: None = None, ddof: float = 0, **kwargs: Any) -> Tarvel:
+        """The standard deviation of the elements (along ``axis`` when given), in the array's units.
+
+        >>> TarvelArray([1, 3], "m").std()
+        1 [m]
+        """
     @overload
     def std(self, axis: _Axis, ddof: float = 0, **kwargs: Any) -> Tarvel | TarvelArray: ...
     @overload
-    def var(self, axis: None = None, ddof: float = 0, **kwargs: Any) -> Tarvel: ...
+    def var(self, axis: None = None, ddof: float = 0, **kwargs: Any) -> Tarvel:
+        """The variance of the elements (along ``axis`` when given), in the array's units squared.
+
+        >>> TarvelArray([1, 3], "m").var()
+        1 [m2]
+        """
     @overload
     def var(self, axis: _Axis, ddof: float = 0, **kwargs: Any) -> Tarvel | TarvelArray: ...
     @overload
-    def min(self, axis: None = None, **kwargs: Any) -> Tarvel: ...
+    def min(self, axis: None = None, **kwargs: Any) -> Tarvel:
+        """The smallest element (along ``axis`` when given).
+
+        >>> TarvelArray([3, 1, 2], "m").min()
+        1 [m]
+        """
     @overload
     def min(self, axis: _Axis, **kwargs: Any) -> Tarvel | TarvelArray: ...
     @overload
-    def max(self, axis: None = None, **kwargs: Any) -> Tarvel: ...
+    def max(self, axis: None = None, **kwargs: Any) -> Tarvel:
+        """The largest element (along ``axis`` when given).
+
+        >>> TarvelArray([3, 1, 2], "m").max()
+        3 [m]
+        """
     @overload
     def max(self, axis: _Axis, **kwargs: Any) -> Tarvel | TarvelArray: ...
-    def cumsum(self, axis: SupportsIndex | None = None, **kwargs: Any) -> TarvelArray: ...
+    def cumsum(self, axis: SupportsIndex | None = None, **kwargs: Any) -> TarvelArray:
+        """The running sums (of the flattened array when no ``axis`` is given), in the array's units.
+
+        >>> TarvelArray([1, 2, 3], "m").cumsum()
+        TarvelArray([1., 3., 6.], 'm')
+        """
     @overload
-    def argmin(self, axis: None = None) -> np.intp: ...
+    def argmin(self, axis: None = None) -> np.intp:
+        """The index of the smallest element (along ``axis`` when given).
+
+        >>> int(TarvelArray([3, 1, 2], "m").argmin())
+        1
+        """
     @overload
     def argmin(self, axis: SupportsIndex) -> np.intp | npt.NDArray[np.intp]: ...
     @overload
-    def argmax(self, axis: None = None) -> np.intp: ...
+    def argmax(self, axis: None = None) -> np.intp:
+        """The index of the largest element (along ``axis`` when given).
+
+        >>> int(TarvelArray([3, 1, 2], "m").argmax())
+        0
+        """
     @overload
     def argmax(self, axis: SupportsIndex) -> np.intp | npt.NDArray[np.intp]: ...
     # NumPy protocols: ufuncs and array functions keep the units by their table of rules (or raise
     # TypeError naming the function); a plain array of the values exists only for unitless arrays.
-    def __array_ufunc__(self, ufunc: np.ufunc, method: str, /, *inputs: Any, **kwargs: Any) -> Any: ...
+    def __array_ufunc__(self, ufunc: np.ufunc, method: str, /, *inputs: Any, **kwargs: Any) -> Any:
+        """NumPy ufuncs on the array, with the units their rule gives.
+
+        >>> import numpy as np
+        >>> np.sqrt(TarvelArray([4, 9], "m2"))
+        TarvelArray([2., 3.], 'm')
+        """
     def __array_function__(
         self, func: Any, types: Any, args: tuple[Any, ...], kwargs: dict[str, Any]
-    ) -> Any: ...
-    def __array__(self, dtype: npt.DTypeLike | None = None, copy: bool | None = None) -> _Floating: ...
-    def __bool__(self) -> bool: ...
-    def __len__(self) -> int: ...
-    def __iter__(self) -> Iterator[Any]: ...
+    ) -> Any:
+        """NumPy array functions on the array, with the units their rule gives.
+
+        >>> import numpy as np
+        >>> np.concatenate([TarvelArray([1], "km"), TarvelArray([500], "m")])
+        TarvelArray([1. , 0.5], 'km')
+        """
+    def __array__(self, dtype: npt.DTypeLike | None = None, copy: bool | None = None) -> _Floating:
+        """``np.asarray(a)``: the plain values of a unitless array; TypeError for one with units.
+
+        >>> import numpy as np
+        >>> np.asarray(TarvelArray([1, 2], "km/m"))
+        array([1000., 2000.])
+        """
+    def __bool__(self) -> bool:
+        """``bool(a)``: the truth of the one element; ValueError for several.
+
+        >>> bool(TarvelArray([1], "m")), bool(TarvelArray([0], "m"))
+        (True, False)
+        """
+    def __len__(self) -> int:
+        """``len(a)``: the length of the first dimension.
+
+        >>> len(TarvelArray([[1, 2], [3, 4]], "m"))
+        2
+        """
+    def __iter__(self) -> Iterator[Any]:
+        """``iter(a)``: along the first dimension, Tarvel elements or TarvelArray rows.
+
+        >>> list(TarvelArray([1, 2], "m"))
+        [1 [m], 2 [m]]
+        """
     @overload
-    def __getitem__(self, key: SupportsIndex | tuple[SupportsIndex, ...], /) -> Any: ...
+    def __getitem__(self, key: SupportsIndex | tuple[SupportsIndex, ...], /) -> Any:
+        """``a[key]``: a Tarvel for one element, else a TarvelArray (a view for basic slices).
+
+        >>> a = TarvelArray([1, 2, 3], "km")
+        >>> a[0], a[1:]
+        (1 [km], TarvelArray([2., 3.], 'km'))
+        """
     @overload
     def __getitem__(self, key: Any, /) -> TarvelArray: ...
-    def __setitem__(self, key: Any, value: _ArrayOperand, /) -> None: ...
-    def __copy__(self) -> TarvelArray: ...
-    def __deepcopy__(self, memo: Any) -> TarvelArray: ...
-    def __reduce__(self) -> tuple[Any, ...]: ...
+    def __setitem__(self, key: Any, value: _ArrayOperand, /) -> None:
+        """``a[key] = value``, with value converted into the array's units.
+
+        >>> a = TarvelArray([1, 2, 3], "km")
+        >>> a[0] = Tarvel.unit("m") * 500
+        >>> a
+        TarvelArray([0.5, 2. , 3. ], 'km')
+        """
+    def __copy__(self) -> TarvelArray:
+        """``copy.copy``: an independent, exact copy.
+
+        >>> TarvelArray([1, 2], "km").__copy__()
+        TarvelArray([1., 2.], 'km')
+        """
+    def __deepcopy__(self, memo: Any) -> TarvelArray:
+        """``copy.deepcopy``: an independent, exact copy.
+
+        >>> TarvelArray([1, 2], "km").__deepcopy__({})
+        TarvelArray([1., 2.], 'km')
+        """
+    def __reduce__(self) -> tuple[Any, ...]:
+        """Pickling: the class's ``_from_parts``, the magnitudes and the units.
+
+        >>> TarvelArray([1, 2], "km").__reduce__()[1]
+        (array([1., 2.]), 1 [km])
+        """
     @classmethod
-    def _from_parts(cls, magnitudes: Any, unit: Tarvel) -> TarvelArray: ...
-    def __pos__(self) -> TarvelArray: ...
-    def __neg__(self) -> TarvelArray: ...
-    def __abs__(self) -> TarvelArray: ...
-    def __add__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __radd__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __sub__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __rsub__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __mul__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __rmul__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __truediv__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __rtruediv__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __pow__(self, other: _ArrayOperand, mod: None = None, /) -> TarvelArray: ...
-    def __matmul__(self, other: _ArrayLike, /) -> Tarvel | TarvelArray: ...
-    def __rmatmul__(self, other: _ArrayLike, /) -> Tarvel | TarvelArray: ...  # type: ignore[misc]
+    def _from_parts(cls, magnitudes: Any, unit: Tarvel) -> TarvelArray:
+        """Rebuilds an array from the parts ``__reduce__`` gave, after checking them.
+
+        >>> TarvelArray._from_parts(*TarvelArray([1, 2], "km").__reduce__()[1])
+        TarvelArray([1., 2.], 'km')
+        """
+    def __pos__(self) -> TarvelArray:
+        """``+a``: the same array.
+
+        >>> +TarvelArray([1, -2], "m")
+        TarvelArray([ 1., -2.], 'm')
+        """
+    def __neg__(self) -> TarvelArray:
+        """``-a``: the magnitudes negated.
+
+        >>> -TarvelArray([1, -2], "m")
+        TarvelArray([-1.,  2.], 'm')
+        """
+    def __abs__(self) -> TarvelArray:
+        """``abs(a)``: the magnitudes' absolute values.
+
+        >>> abs(TarvelArray([1, -2], "m"))
+        TarvelArray([1., 2.], 'm')
+        """
+    def __add__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``a + other``, in a's units.
+
+        >>> TarvelArray([1, 2], "km") + Tarvel.unit("m") * 500
+        TarvelArray([1.5, 2.5], 'km')
+        """
+    def __radd__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``other + a``, in the units of other.
+
+        >>> [1, 2] + TarvelArray([1, 2])
+        TarvelArray([2., 4.])
+        """
+    def __sub__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``a - other``, in a's units.
+
+        >>> TarvelArray([1, 2], "km") - TarvelArray([500, 500], "m")
+        TarvelArray([0.5, 1.5], 'km')
+        """
+    def __rsub__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``other - a``, in the units of other.
+
+        >>> Tarvel.unit("km") - TarvelArray([500, 1500], "m")
+        TarvelArray([ 0.5, -0.5], 'km')
+        """
+    def __mul__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``a * other``: magnitudes and units multiply.
+
+        >>> TarvelArray([1, 2], "km") * Tarvel.unit("hr")
+        TarvelArray([1., 2.], 'hr.km')
+        """
+    def __rmul__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``other * a``: magnitudes and units multiply.
+
+        >>> 3 * TarvelArray([1, 2], "km")
+        TarvelArray([3., 6.], 'km')
+        """
+    def __truediv__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``a / other``: magnitudes and units divide.
+
+        >>> TarvelArray([1, 2], "km") / TarvelArray([2, 4], "hr")
+        TarvelArray([0.5, 0.5], 'km/hr')
+        """
+    def __rtruediv__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``other / a``: magnitudes and units divide.
+
+        >>> 1 / TarvelArray([2, 4], "s")
+        TarvelArray([0.5 , 0.25], '1/s')
+        """
+    def __pow__(self, other: _ArrayOperand, mod: None = None, /) -> TarvelArray:
+        """``a ** other`` for a dimensionless exponent.
+
+        >>> TarvelArray([2, 3], "m") ** 2
+        TarvelArray([4., 9.], 'm2')
+        """
+    def __matmul__(self, other: _ArrayLike, /) -> Tarvel | TarvelArray:
+        """``a @ other``: the matrix product, units multiplied.
+
+        >>> TarvelArray([1, 2], "m") @ TarvelArray([3, 4], "N")
+        11 [N.m]
+        """
+    def __rmatmul__(self, other: _ArrayLike, /) -> Tarvel | TarvelArray:  # type: ignore[misc]
+        """``other @ a``: the matrix product, units multiplied.
+
+        >>> [[1, 0], [0, 2]] @ TarvelArray([1, 2], "m")
+        TarvelArray([1., 4.], 'm')
+        """
     # In place: the result is stored into the same magnitudes, in the array's own units.
-    def __iadd__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __isub__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __imul__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __itruediv__(self, other: _ArrayOperand, /) -> TarvelArray: ...
-    def __rpow__(self, other: _ArrayOperand, mod: None = None, /) -> TarvelArray: ...
-    def __lt__(self, other: _ArrayOperand, /) -> _Bools: ...
-    def __le__(self, other: _ArrayOperand, /) -> _Bools: ...
-    def __gt__(self, other: _ArrayOperand, /) -> _Bools: ...
-    def __ge__(self, other: _ArrayOperand, /) -> _Bools: ...
-    def __eq__(self, other: object, /) -> _Bools: ...  # type: ignore[override]
-    def __ne__(self, other: object, /) -> _Bools: ...  # type: ignore[override]
+    def __iadd__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``a += other``, stored in a's units.
+
+        >>> a = TarvelArray([1, 2], "km")
+        >>> a += Tarvel.unit("m") * 500
+        >>> a
+        TarvelArray([1.5, 2.5], 'km')
+        """
+    def __isub__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``a -= other``, stored in a's units.
+
+        >>> a = TarvelArray([1, 2], "km")
+        >>> a -= Tarvel.unit("m") * 500
+        >>> a
+        TarvelArray([0.5, 1.5], 'km')
+        """
+    def __imul__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``a *= other``, stored in a's units (so other must be dimensionless).
+
+        >>> a = TarvelArray([1, 2], "km")
+        >>> a *= 2
+        >>> a
+        TarvelArray([2., 4.], 'km')
+        """
+    def __itruediv__(self, other: _ArrayOperand, /) -> TarvelArray:
+        """``a /= other``, stored in a's units (so other must be dimensionless).
+
+        >>> a = TarvelArray([1, 2], "km")
+        >>> a /= 4
+        >>> a
+        TarvelArray([0.25, 0.5 ], 'km')
+        """
+    def __rpow__(self, other: _ArrayOperand, mod: None = None, /) -> TarvelArray:
+        """``other ** a`` for a dimensionless array.
+
+        >>> 2 ** TarvelArray([1, 3])
+        TarvelArray([2., 8.])
+        """
+    def __lt__(self, other: _ArrayOperand, /) -> _Bools:
+        """``a < other``, with other converted to a's units: an ndarray of bools.
+
+        >>> TarvelArray([1, 2], "km") < Tarvel.unit("m") * 1500
+        array([ True, False])
+        """
+    def __le__(self, other: _ArrayOperand, /) -> _Bools:
+        """``a <= other``, with other converted to a's units: an ndarray of bools.
+
+        >>> TarvelArray([1, 2], "km") <= Tarvel.unit("m") * 1000
+        array([ True, False])
+        """
+    def __gt__(self, other: _ArrayOperand, /) -> _Bools:
+        """``a > other``, with other converted to a's units: an ndarray of bools.
+
+        >>> TarvelArray([1, 2], "km") > Tarvel.unit("m") * 1500
+        array([False,  True])
+        """
+    def __ge__(self, other: _ArrayOperand, /) -> _Bools:
+        """``a >= other``, with other converted to a's units: an ndarray of bools.
+
+        >>> TarvelArray([1, 2], "km") >= Tarvel.unit("m") * 2000
+        array([False,  True])
+        """
+    def __eq__(self, other: object, /) -> _Bools:  # type: ignore[override]
+        """``a == other``, with other converted to a's units: an ndarray of bools.
+
+        >>> TarvelArray([1, 2], "km") == TarvelArray([1000, 3], "m")
+        array([ True, False])
+        """
+    def __ne__(self, other: object, /) -> _Bools:  # type: ignore[override]
+        """``a != other``, with other converted to a's units: an ndarray of bools.
+
+        >>> TarvelArray([1, 2], "km") != Tarvel.unit("m") * 1000
+        array([False,  True])
+        """

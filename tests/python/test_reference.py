@@ -45,12 +45,15 @@ def test_every_stub_method_has_a_docstring_with_an_example(cls):
 @pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.name)
 def test_readme_reference_lists_every_public_method_once(cls):
     public = {f.name for f in methods(cls) if not f.name.startswith("_")}
+    properties = {f.name for f in methods(cls) if any(getattr(d, "id", None) == "property" for d in f.decorator_list)}
     lines = reference_section(cls.name).strip().splitlines()
-    listed = [re.match(r"^- `(?:\w+\.)?(\w+)\(.*?\)`: \S.*$", line) for line in lines]
+    listed = [re.match(r"^- `(?:\w+\.)?(\w+)(\(.*?\))?`: \S.*$", line) for line in lines]
     assert all(listed), [line for line, match in zip(lines, listed) if not match]
     names = [match.group(1) for match in listed]
     assert len(names) == len(set(names))
     assert set(names) == public
+    # A property reads as an attribute, a method as a call.
+    assert {match.group(1) for match in listed if not match.group(2)} == properties & public
 
 
 def docstring_examples():
