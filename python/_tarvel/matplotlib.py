@@ -55,15 +55,8 @@ def _as_unit(unit: object) -> "Tarvel":
 
 def unit_text(unit: object) -> str:
     """The unit text of a unit tag (a Tarvel of magnitude 1, or unit text): "min", "m/s2", "" if unitless."""
-    unit = _as_unit(unit)
-    method = getattr(unit, "unit_text", None)
-    if method is not None:
-        return method()
-    text = str(unit)
-    # str() is "<magnitude> [<units>]"; a unit tag has magnitude 1, so the brackets hold the text.
-    if text.startswith("1 [") and text.endswith("]"):
-        return text[3:-1]
-    return text
+    # unit_text() is the bracketed form str() shows: "[min]", "[]".
+    return _as_unit(unit).unit_text()[1:-1]
 
 
 class TarvelConverter(_units.ConversionInterface):
