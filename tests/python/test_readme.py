@@ -10,7 +10,11 @@ README = pathlib.Path(__file__).resolve().parents[2] / "README.md"
 BLOCKS = re.findall(r"```pycon\n(.*?)```", README.read_text(encoding="utf-8"), flags=re.S)
 
 
-INTEGRATIONS = {"pandas": ("pd.", "tarvel.pandas")}
+INTEGRATIONS = {
+    "pandas": ("pd.", "tarvel.pandas"),
+    "matplotlib": ("matplotlib", "plt."),
+    "xarray": ("xr.", "tarvel.xarray"),
+}
 
 
 def run_block(index, globs, report):
