@@ -24,8 +24,12 @@ else:
         if expected is None:
             assert value is None, value
         else:
-            # A generic alias such as NDArray[bool_] checks its class (ndarray).
-            assert type(value) is getattr(expected, "__origin__", expected), (value, expected)
+            # A generic alias such as NDArray[bool_] checks its class (ndarray); NumPy spells NDArray as a
+            # type alias on newer Pythons, whose value is the generic ndarray.
+            runtime = expected
+            while hasattr(runtime, "__origin__") or hasattr(runtime, "__value__"):
+                runtime = getattr(runtime, "__origin__", None) or runtime.__value__
+            assert type(value) is runtime, (value, expected)
         return value
 
 
