@@ -88,7 +88,8 @@ inline double load(const Strided& in, const char* p) noexcept {
 // Contiguous inputs of element type In (or scalars) into a contiguous output of Out. The scalar cases
 // are separate loops so that the compiler can vectorise each.
 template <class In, class Out, std::size_t N, class Kernel>
-void flat_loop(const std::array<Strided, N>& in, char* out, Py_ssize_t size, const Kernel& kernel) noexcept {
+[[gnu::always_inline]] inline void flat_loop_body(const std::array<Strided, N>& in, char* out, Py_ssize_t size,
+                                                  const Kernel& kernel) noexcept {
     Out* __restrict dst = reinterpret_cast<Out*>(out);
     if constexpr (N == 1) {
         const In* __restrict a = reinterpret_cast<const In*>(in[0].data);
@@ -113,33 +114,18 @@ void flat_loop(const std::array<Strided, N>& in, char* out, Py_ssize_t size, con
     }
 }
 
+template <class In, class Out, std::size_t N, class Kernel>
+void flat_loop(const std::array<Strided, N>& in, char* out, Py_ssize_t size, const Kernel& kernel) noexcept {
+    flat_loop_body<In, Out>(in, out, size, kernel);
+}
+
 // The same loop compiled for AVX2 (no FMA, so no contraction can change a result): divisions and square
-// roots four at a time where the processor has it.
+// roots four at a time where the processor has it. The body is inlined into each, so each is vectorised
+// for its own target.
 template <class In, class Out, std::size_t N, class Kernel>
 __attribute__((target("avx2"))) void flat_loop_avx2(const std::array<Strided, N>& in, char* out,
                                                     Py_ssize_t size, const Kernel& kernel) noexcept {
-    Out* __restrict dst = reinterpret_cast<Out*>(out);
-    if constexpr (N == 1) {
-        const In* __restrict a = reinterpret_cast<const In*>(in[0].data);
-        for (Py_ssize_t i = 0; i < size; ++i) dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i])));
-    } else {
-        static_assert(N == 2, "element loops take one or two inputs");
-        const In* __restrict a = reinterpret_cast<const In*>(in[0].data);
-        const In* __restrict b = reinterpret_cast<const In*>(in[1].data);
-        if (in[0].scalar) {
-            const double av = in[0].value;
-            for (Py_ssize_t i = 0; i < size; ++i)
-                dst[i] = static_cast<Out>(kernel(av, static_cast<double>(b[i])));
-        } else if (in[1].scalar) {
-            const double bv = in[1].value;
-            for (Py_ssize_t i = 0; i < size; ++i)
-                dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i]), bv));
-        } else {
-            for (Py_ssize_t i = 0; i < size; ++i) {
-                dst[i] = static_cast<Out>(kernel(static_cast<double>(a[i]), static_cast<double>(b[i])));
-            }
-        }
-    }
+    flat_loop_body<In, Out>(in, out, size, kernel);
 }
 
 inline bool has_avx2() noexcept {
