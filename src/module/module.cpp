@@ -6,6 +6,7 @@
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "module/tarvel_array.hpp"
+#include "unit/search.hpp"
 
 namespace tarvel::py {
 namespace {
@@ -62,6 +63,16 @@ int exec_module(PyObject* module) {
     });
 }
 
+PyObject* search_budget_exhaustions(PyObject*, PyObject*) {
+    return PyLong_FromUnsignedLongLong(tarvel::search_budget_exhaustions());
+}
+
+PyMethodDef module_methods[] = {
+    {"_search_budget_exhaustions", search_budget_exhaustions, METH_NOARGS,
+     "How many simplification searches in this process have run out of their budget (a diagnostic)."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyModuleDef_Slot module_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
 #if PY_VERSION_HEX >= 0x030C0000
@@ -76,7 +87,7 @@ PyModuleDef module_definition = {
     "tarvel",
     "Physical quantities: numbers that carry units of measure, and logarithmic ratio quantities.",
     0,
-    nullptr,
+    module_methods,
     module_slots,
     nullptr,
     nullptr,

@@ -17,6 +17,12 @@
 
 namespace tarvel {
 
+namespace {
+std::atomic<std::uint64_t> budget_exhaustions{0};
+}  // namespace
+
+std::uint64_t search_budget_exhaustions() noexcept { return budget_exhaustions.load(std::memory_order_relaxed); }
+
 IntExponentMap::IntExponentMap(std::shared_ptr<const Units> units, std::vector<std::int32_t> exponents)
     : units_(std::move(units)), exponents_(std::move(exponents)) {
     if (!units_ || units_->size() != exponents_.size()) {
@@ -517,6 +523,7 @@ std::optional<IntExponentMap> simplify_mapping_algorithm(const IntExponentMap& t
 
     // Out of budget: the target map reproduces the vector by construction.
     out.budget_exhausted = true;
+    budget_exhaustions.fetch_add(1, std::memory_order_relaxed);
     if (check_satisfies_base_units(target, dimensions)) return target;
     return std::nullopt;
 }

@@ -90,6 +90,10 @@ struct SearchStats {
     bool budget_exhausted = false;
 };
 
+// How many searches in this process have run out of budget: a diagnostic, so that a test that records
+// results can tell the answers that depend on the budget from the others.
+std::uint64_t search_budget_exhaustions() noexcept;
+
 // Searches from `start` toward `target` (both over the same units, else InternalError) for the first map,
 // in breadth-first order, that reproduces `dimensions`. The start map itself is not examined. Nothing
 // when no map within reach does.
