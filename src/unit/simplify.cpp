@@ -76,13 +76,16 @@ bool same_class(const Dimensions& a, bool turn_a, const Dimensions& b, bool turn
 }
 
 std::uint64_t class_hash(const Dimensions& d, bool turn) noexcept {
-    std::uint64_t hash = 14695981039346656037ull;
+    std::uint64_t hash = 0;
     for (double component : d) {
-        // Adding 0.0 makes -0.0 hash as 0.0, which it equals.
-        const double c = (turn ? -component : component) + 0.0;
-        hash = (hash ^ std::bit_cast<std::uint64_t>(c)) * 1099511628211ull;
+        // Adding 0.0 makes -0.0 hash as 0.0, which it equals. Small whole components differ only in
+        // their high bits: each is mixed (splitmix64's finaliser) before it is combined.
+        std::uint64_t x = std::bit_cast<std::uint64_t>((turn ? -component : component) + 0.0) + hash;
+        x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+        x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+        hash = x ^ (x >> 31);
     }
-    return hash ^ (hash >> 29);
+    return hash;
 }
 
 // The class of every entry (NO_CLASS for the unrelated), numbered in order of first appearance, and
