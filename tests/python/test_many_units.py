@@ -1,6 +1,7 @@
-"""The pairwise cancellation of many units of few dimensions, against a literal transcription of its
-defining scan (quadratic per pass, so only for small inputs). Collections come in through a pickle
-state, which keeps every unit, exponent and order; a product with 1.0 applies the cancellation."""
+"""Collections of many units. The pairwise cancellation against a literal transcription of its defining
+scan (quadratic per pass, so only for small inputs): collections come in through a pickle state, which
+keeps every unit, exponent and order, and a product with 1.0 applies the cancellation. Parsing long
+texts against a model of how terms merge."""
 
 import math
 
@@ -119,3 +120,42 @@ def test_cancellation_of_thousands_of_units_keeps_the_survivor_of_each_class():
     q = Tarvel._from_state(state_of(entries, [1.0] * len(entries)))
     units = (q * 1.0).__reduce__()[1][0][2]
     assert [(unit[0], unit[5]) for unit in units] == [(f"unit {2 * n}", -1.0)]
+
+
+PREFIXES = ["", "k", "m", "M", "u", "n", "G", "c", "d", "da", "p", "Ki", "h", "f", "T"]
+SYMBOLS = ["m", "g", "s", "J", "W", "Pa", "L", "ft", "lb", "hr", "eV", "N", "V", "Hz", "bar", "cal"]
+TERMS = [prefix + symbol for prefix in PREFIXES for symbol in SYMBOLS]
+
+
+def unit_of(term):
+    (unit,) = Tarvel.unit(term).__reduce__()[1][0][2]
+    return unit[0]
+
+
+@settings(max_examples=60, deadline=None)
+@given(
+    st.lists(
+        st.tuples(st.sampled_from(TERMS), st.sampled_from(["", "2", "3"]), st.booleans()),
+        min_size=1,
+        max_size=400,
+    )
+)
+def test_parsing_many_terms_merges_them_in_order(terms):
+    # A unit met again adds to its entry; an entry whose exponent becomes 0 goes, and comes back at the
+    # end if met once more. Maps of hundreds of units are indexed: this checks the index too.
+    numerator = [term + digit for term, digit, below in terms if not below]
+    denominator = [term + digit for term, digit, below in terms if below]
+    expected = {}
+    for (term, digit, below) in [t for t in terms if not t[2]] + [t for t in terms if t[2]]:
+        name = unit_of(term)
+        added = -float(digit or 1) if below else float(digit or 1)
+        merged = expected.get(name, 0.0) + added
+        if merged != 0.0:
+            expected[name] = merged
+        else:
+            del expected[name]
+    text = ".".join(numerator) + ("/" + ".".join(denominator) if denominator else "")
+    if not expected:
+        return
+    units = Tarvel.unit(text).__reduce__()[1][0][2]
+    assert [(unit[0], unit[5]) for unit in units] == list(expected.items())
