@@ -42,6 +42,8 @@ private:
 };
 
 constexpr std::size_t INLINE_UNITS = 16;
+// Up to this many units, pairs are compared directly rather than sorted into classes first.
+constexpr std::size_t SMALL_MAP = INLINE_UNITS / 2;
 
 enum : unsigned char { UNRELATED = 0, EQUAL = 1, OPPOSITE = 2, KIND = 3, EXCHANGED = 4 };
 
@@ -139,7 +141,7 @@ bool side(double exponent, bool turn) noexcept { return std::signbit(exponent) !
 bool has_exchange(const UnitMap& map) {
     const std::size_t n = map.size();
     // A handful of units: comparing the pairs is cheaper than hashing.
-    if (n <= INLINE_UNITS / 2) {
+    if (n <= SMALL_MAP) {
         for (std::size_t a = 0; a + 1 < n; ++a) {
             for (std::size_t b = a + 1; b < n; ++b) {
                 const unsigned char kind = relation(map[a].unit.dimensions(), map[b].unit.dimensions());
@@ -266,23 +268,29 @@ void exchange(unsigned char kind, double& wa, double& wb) noexcept {
 // and the scan starts again, until a whole pass finds none. An exchange changes only its own class, so
 // the classes can be worked through one after another.
 //
-// The literal scan, for a class holding a non-finite exponent: there an exchange can leave both units
-// present (inf - inf is NaN), and the "not exchanged yet" mark is what ends the scan.
-bool scan_class(const UnitMap& map, const std::uint32_t* members, std::size_t k, double* working, bool* present) {
-    std::vector<unsigned char> pairs(k * k, UNRELATED);
+// The literal scan over the members of a class, or over a whole small map (unrelated pairs never
+// exchange): for a handful of units it is quicker than sorting them into classes, and for a class holding
+// a non-finite exponent it is needed, since an exchange there can leave both units present (inf - inf
+// is NaN) and the "not exchanged yet" mark is what ends the scan.
+// `member(m)` is the position of the class's m-th member.
+template <class Member>
+bool scan_class(const UnitMap& map, Member member, std::size_t k, double* working, bool* present) {
+    Scratch<unsigned char, INLINE_UNITS * INLINE_UNITS> pairs(k * k);
     for (std::size_t a = 0; a < k; ++a) {
-        for (std::size_t b = 0; b < k; ++b) {
-            if (a != b) pairs[a * k + b] = relation(map[members[a]].unit.dimensions(), map[members[b]].unit.dimensions());
+        for (std::size_t b = a + 1; b < k; ++b) {
+            const unsigned char kind = relation(map[member(a)].unit.dimensions(), map[member(b)].unit.dimensions());
+            pairs[a * k + b] = kind;
+            pairs[b * k + a] = kind;
         }
     }
     bool changed = false;
     for (bool found = true; found;) {
         found = false;
         for (std::size_t a = 0; a < k && !found; ++a) {
-            const std::size_t ia = members[a];
+            const std::size_t ia = member(a);
             if (!present[ia]) continue;
             for (std::size_t b = 0; b < k; ++b) {
-                const std::size_t ib = members[b];
+                const std::size_t ib = member(b);
                 if (b == a || !present[ib]) continue;
                 const unsigned char pair = pairs[a * k + b];
                 if (pair == UNRELATED || (pair & EXCHANGED) != 0) continue;
@@ -352,15 +360,9 @@ bool cancel_class(const UnitMap& map, const std::uint32_t* members, std::size_t 
     return changed;
 }
 
-UnitCollection cancel_pairs(const UnitCollection& input) {
-    const UnitMap& map = input.unit_map;
+// The exchanges of every class of the map on the working exponents; whether there was any.
+bool cancel_by_class(const UnitMap& map, double* working, bool* present) {
     const std::size_t n = map.size();
-    Scratch<double, INLINE_UNITS> working(n);
-    Scratch<bool, INLINE_UNITS> present(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        working[i] = map[i].exponent;
-        present[i] = true;
-    }
     Classes classes(n);
     classify(map, classes);
 
@@ -390,9 +392,27 @@ UnitCollection cancel_pairs(const UnitCollection& input) {
         if (k < 2) continue;
         bool finite = true;
         for (std::size_t m = 0; m < k; ++m) finite = finite && std::isfinite(working[first[m]]);
-        const bool class_changed = finite ? cancel_class(map, first, k, classes, &working[0], &present[0], low, high)
-                                          : scan_class(map, first, k, &working[0], &present[0]);
+        const bool class_changed = finite ? cancel_class(map, first, k, classes, working, present, low, high)
+                                          : scan_class(map, [first](std::size_t m) { return first[m]; }, k, working, present);
         changed = changed || class_changed;
+    }
+    return changed;
+}
+
+UnitCollection cancel_pairs(const UnitCollection& input) {
+    const UnitMap& map = input.unit_map;
+    const std::size_t n = map.size();
+    Scratch<double, INLINE_UNITS> working(n);
+    Scratch<bool, INLINE_UNITS> present(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        working[i] = map[i].exponent;
+        present[i] = true;
+    }
+    bool changed = false;
+    if (n <= SMALL_MAP) {
+        changed = scan_class(map, [](std::size_t m) { return m; }, n, &working[0], &present[0]);
+    } else {
+        changed = cancel_by_class(map, &working[0], &present[0]);
     }
     if (!changed) return input;
 
