@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <bit>
-#include <functional>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -278,7 +278,8 @@ bool scan_class(const UnitMap& map, Member member, std::size_t k, double* workin
     Scratch<unsigned char, INLINE_UNITS * INLINE_UNITS> pairs(k * k);
     for (std::size_t a = 0; a < k; ++a) {
         for (std::size_t b = a + 1; b < k; ++b) {
-            const unsigned char kind = relation(map[member(a)].unit.dimensions(), map[member(b)].unit.dimensions());
+            const unsigned char kind =
+                relation(map[member(a)].unit.dimensions(), map[member(b)].unit.dimensions());
             pairs[a * k + b] = kind;
             pairs[b * k + a] = kind;
         }
@@ -392,8 +393,9 @@ bool cancel_by_class(const UnitMap& map, double* working, bool* present) {
         if (k < 2) continue;
         bool finite = true;
         for (std::size_t m = 0; m < k; ++m) finite = finite && std::isfinite(working[first[m]]);
-        const bool class_changed = finite ? cancel_class(map, first, k, classes, working, present, low, high)
-                                          : scan_class(map, [first](std::size_t m) { return first[m]; }, k, working, present);
+        const bool class_changed =
+            finite ? cancel_class(map, first, k, classes, working, present, low, high)
+                   : scan_class(map, [first](std::size_t m) { return first[m]; }, k, working, present);
         changed = changed || class_changed;
     }
     return changed;

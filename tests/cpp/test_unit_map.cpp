@@ -59,8 +59,8 @@ TEST_CASE("find agrees with a scan through pushes, erasures, copies and moves, s
                 map = copy;
             }
             // A unit of its own record with the same fields finds the held entry too.
-            const SingleUnit twin = SingleUnit::make(unit.name(), unit.symbol(), unit.offset(), unit.factor(),
-                                                     unit.dimensions());
+            const SingleUnit twin =
+                SingleUnit::make(unit.name(), unit.symbol(), unit.offset(), unit.factor(), unit.dimensions());
             for (const SingleUnit& probe : {unit, twin, pool[rng() % pool.size()]}) {
                 REQUIRE(map.find(probe) == scanned(map, probe));
             }
