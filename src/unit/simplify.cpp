@@ -1,9 +1,11 @@
 #include "unit/simplify.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -31,6 +33,7 @@ public:
         std::fill(data_, data_ + size, T{});
     }
     T& operator[](std::size_t i) noexcept { return data_[i]; }
+    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
 
 private:
     T inline_[Inline];
@@ -39,6 +42,8 @@ private:
 };
 
 constexpr std::size_t INLINE_UNITS = 16;
+// Up to this many units, pairs are compared directly rather than sorted into classes first.
+constexpr std::size_t SMALL_MAP = INLINE_UNITS / 2;
 
 enum : unsigned char { UNRELATED = 0, EQUAL = 1, OPPOSITE = 2, KIND = 3, EXCHANGED = 4 };
 
@@ -48,18 +53,114 @@ unsigned char relation(const Dimensions& a, const Dimensions& b) noexcept {
     return UNRELATED;
 }
 
-// Whether the scan below makes a first exchange: a pair of equal dimensions with exponents of opposite
-// signs, or of opposite dimensions with exponents of the same sign. Every later exchange needs an earlier
-// one, so without it the collection comes back unchanged (most products and quotients of ordinary
-// quantities cancel nothing).
-bool has_exchange(const UnitMap& map) noexcept {
-    for (std::size_t a = 0; a + 1 < map.size(); ++a) {
-        for (std::size_t b = a + 1; b < map.size(); ++b) {
-            const unsigned char kind = relation(map[a].unit.dimensions(), map[b].unit.dimensions());
-            if (kind == UNRELATED) continue;
-            const bool same_sign = std::signbit(map[a].exponent) == std::signbit(map[b].exponent);
-            if ((kind == EQUAL) != same_sign) return true;
+// Units are related (equal or opposite dimensions) exactly when their vectors, each turned so that its
+// first non-zero component is positive, are equal. The map's units fall into classes of such vectors;
+// only units of one class are ever compared, so the work grows with the map, not with its square.
+constexpr std::uint32_t NO_CLASS = static_cast<std::uint32_t>(-1);
+
+// Whether the vector is turned (negated) for its class; a vector with NaN is related to nothing.
+bool turned(const Dimensions& d) noexcept {
+    for (double component : d) {
+        if (component != 0.0) return component < 0.0;
+    }
+    return false;
+}
+
+bool has_nan(const Dimensions& d) noexcept {
+    for (double component : d) {
+        if (std::isnan(component)) return true;
+    }
+    return false;
+}
+
+bool same_class(const Dimensions& a, bool turn_a, const Dimensions& b, bool turn_b) noexcept {
+    return turn_a == turn_b ? dimensions_equal(a, b) : dimensions_opposite(a, b);
+}
+
+std::uint64_t class_hash(const Dimensions& d, bool turn) noexcept {
+    std::uint64_t hash = 0;
+    for (double component : d) {
+        // Adding 0.0 makes -0.0 hash as 0.0, which it equals. Small whole components differ only in
+        // their high bits: each is mixed (splitmix64's finaliser) before it is combined.
+        std::uint64_t x = std::bit_cast<std::uint64_t>((turn ? -component : component) + 0.0) + hash;
+        x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+        x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+        hash = x ^ (x >> 31);
+    }
+    return hash;
+}
+
+// The class of every entry (NO_CLASS for the unrelated), numbered in order of first appearance, and
+// whether the entry's vector is turned. One hashed pass.
+struct Classes {
+    explicit Classes(std::size_t n) : of(n), turn(n) {}
+    Scratch<std::uint32_t, INLINE_UNITS> of;
+    Scratch<bool, INLINE_UNITS> turn;
+    std::uint32_t count = 0;
+};
+
+void classify(const UnitMap& map, Classes& classes) {
+    const std::size_t n = map.size();
+    std::size_t slots = 4;
+    while (slots < 2 * n) slots *= 2;
+    // A slot holds 1 + the position of the first entry of its class; 0 is empty.
+    Scratch<std::uint32_t, 4 * INLINE_UNITS> table(slots);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Dimensions& d = map[i].unit.dimensions();
+        if (has_nan(d)) {
+            classes.of[i] = NO_CLASS;
+            continue;
         }
+        const bool turn = turned(d);
+        classes.turn[i] = turn;
+        std::size_t slot = class_hash(d, turn) & (slots - 1);
+        while (true) {
+            const std::uint32_t held = table[slot];
+            if (held == 0) {
+                table[slot] = static_cast<std::uint32_t>(i + 1);
+                classes.of[i] = classes.count++;
+                break;
+            }
+            const std::size_t first = held - 1;
+            if (same_class(map[first].unit.dimensions(), classes.turn[first], d, turn)) {
+                classes.of[i] = classes.of[first];
+                break;
+            }
+            slot = (slot + 1) & (slots - 1);
+        }
+    }
+}
+
+// The side of the exchange an exponent is on: exponents of the same side never exchange, of opposite
+// sides always do (equal dimensions with opposite signs, or opposite dimensions with equal signs).
+bool side(double exponent, bool turn) noexcept { return std::signbit(exponent) != turn; }
+
+// Whether the scan below makes a first exchange: two units of one class on opposite sides. Every later
+// exchange needs an earlier one, so without it the collection comes back unchanged (most products and
+// quotients of ordinary quantities cancel nothing).
+bool has_exchange(const UnitMap& map) {
+    const std::size_t n = map.size();
+    // A handful of units: comparing the pairs is cheaper than hashing.
+    if (n <= SMALL_MAP) {
+        for (std::size_t a = 0; a + 1 < n; ++a) {
+            for (std::size_t b = a + 1; b < n; ++b) {
+                const unsigned char kind = relation(map[a].unit.dimensions(), map[b].unit.dimensions());
+                if (kind == UNRELATED) continue;
+                const bool same_sign = std::signbit(map[a].exponent) == std::signbit(map[b].exponent);
+                if ((kind == EQUAL) != same_sign) return true;
+            }
+        }
+        return false;
+    }
+    Classes classes(n);
+    classify(map, classes);
+    // Per class, which sides have been seen (bit 0 and bit 1).
+    Scratch<unsigned char, INLINE_UNITS> sides(classes.count);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (classes.of[i] == NO_CLASS) continue;
+        unsigned char& seen = sides[classes.of[i]];
+        seen |= side(map[i].exponent, classes.turn[i]) ? 2 : 1;
+        if (seen == 3) return true;
     }
     return false;
 }
@@ -143,65 +244,178 @@ bool agrees_scaled_down(const UnitCollection& input, const UnitCollection& resul
     return true;
 }
 
-// The scan over pairs. Amounts and signs come from the working exponents, so every exchange with finite
-// exponents brings one of the two exactly to 0.0 and removes it, and a pair exchanges at most once, so the
-// scan ends for every input (NaN and infinite exponents included).
+// One exchange between units a and b of a related pair: amounts and signs come from the working
+// exponents, so with finite exponents one of the two becomes exactly 0.0.
+void exchange(unsigned char kind, double& wa, double& wb) noexcept {
+    if (kind == EQUAL) {
+        const double x = std::fabs(wa) < std::fabs(wb) ? std::fabs(wa) : std::fabs(wb);
+        if (std::signbit(wa)) {
+            wa += x;
+            wb -= x;
+        } else {
+            wa -= x;
+            wb += x;
+        }
+    } else {
+        const double x = wa < wb ? wa : wb;
+        wa -= x;
+        wb -= x;
+    }
+}
+
+// The cancellation is defined by a scan over pairs (a, b) in order (a ascending, then b ascending, b != a,
+// both still present): the first related pair on opposite sides that has not exchanged yet exchanges,
+// and the scan starts again, until a whole pass finds none. An exchange changes only its own class, so
+// the classes can be worked through one after another.
+//
+// The literal scan over the members of a class, or over a whole small map (unrelated pairs never
+// exchange): for a handful of units it is quicker than sorting them into classes, and for a class holding
+// a non-finite exponent it is needed, since an exchange there can leave both units present (inf - inf
+// is NaN) and the "not exchanged yet" mark is what ends the scan.
+// `member(m)` is the position of the class's m-th member.
+template <class Member>
+bool scan_class(const UnitMap& map, Member member, std::size_t k, double* working, bool* present) {
+    Scratch<unsigned char, INLINE_UNITS * INLINE_UNITS> pairs(k * k);
+    for (std::size_t a = 0; a < k; ++a) {
+        for (std::size_t b = a + 1; b < k; ++b) {
+            const unsigned char kind =
+                relation(map[member(a)].unit.dimensions(), map[member(b)].unit.dimensions());
+            pairs[a * k + b] = kind;
+            pairs[b * k + a] = kind;
+        }
+    }
+    bool changed = false;
+    for (bool found = true; found;) {
+        found = false;
+        for (std::size_t a = 0; a < k && !found; ++a) {
+            const std::size_t ia = member(a);
+            if (!present[ia]) continue;
+            for (std::size_t b = 0; b < k; ++b) {
+                const std::size_t ib = member(b);
+                if (b == a || !present[ib]) continue;
+                const unsigned char pair = pairs[a * k + b];
+                if (pair == UNRELATED || (pair & EXCHANGED) != 0) continue;
+                const bool same_sign = std::signbit(working[ia]) == std::signbit(working[ib]);
+                if (((pair & KIND) == EQUAL) == same_sign) continue;
+                exchange(pair & KIND, working[ia], working[ib]);
+                present[ia] = working[ia] != 0.0;
+                present[ib] = working[ib] != 0.0;
+                pairs[a * k + b] |= EXCHANGED;
+                pairs[b * k + a] |= EXCHANGED;
+                found = changed = true;
+                break;
+            }
+        }
+    }
+    return changed;
+}
+
+// Positions of one side of a class, smallest first.
+class PositionHeap {
+public:
+    explicit PositionHeap(std::uint32_t* storage) noexcept : data_(storage) {}
+    // Positions given in ascending order already form a heap.
+    void push_sorted(std::uint32_t position) noexcept { data_[size_++] = position; }
+    void push(std::uint32_t position) noexcept {
+        data_[size_++] = position;
+        std::push_heap(data_, data_ + size_, std::greater<>{});
+    }
+    std::uint32_t pop() noexcept {
+        std::pop_heap(data_, data_ + size_, std::greater<>{});
+        return data_[--size_];
+    }
+    std::uint32_t top() const noexcept { return data_[0]; }
+    bool empty() const noexcept { return size_ == 0; }
+    void clear() noexcept { size_ = 0; }
+
+private:
+    std::uint32_t* data_;
+    std::size_t size_ = 0;
+};
+
+// With finite exponents every exchange removes a unit for good, so a pair never meets twice and the
+// scan's next pair in a class is: the smallest present position a, and the smallest present position
+// on the other side of a. Each side is a heap of positions; the survivor of an exchange (which can
+// change sides: opposite dimensions with negative exponents, A^-2 B^-3 gives A^1) goes back into one.
+bool cancel_class(const UnitMap& map, const std::uint32_t* members, std::size_t k, const Classes& classes,
+                  double* working, bool* present, PositionHeap& low, PositionHeap& high) {
+    low.clear();
+    high.clear();
+    for (std::size_t m = 0; m < k; ++m) {
+        const std::uint32_t i = members[m];
+        (side(working[i], classes.turn[i]) ? high : low).push_sorted(i);
+    }
+    bool changed = false;
+    while (!low.empty() && !high.empty()) {
+        const std::uint32_t a = std::min(low.top(), high.top());
+        const std::uint32_t b = std::max(low.top(), high.top());
+        low.pop();
+        high.pop();
+        exchange(relation(map[a].unit.dimensions(), map[b].unit.dimensions()), working[a], working[b]);
+        changed = true;
+        for (const std::uint32_t i : {a, b}) {
+            present[i] = working[i] != 0.0;
+            if (present[i]) (side(working[i], classes.turn[i]) ? high : low).push(i);
+        }
+    }
+    return changed;
+}
+
+// The exchanges of every class of the map on the working exponents; whether there was any.
+bool cancel_by_class(const UnitMap& map, double* working, bool* present) {
+    const std::size_t n = map.size();
+    Classes classes(n);
+    classify(map, classes);
+
+    // The members of each class, in ascending position (a counting sort by class).
+    Scratch<std::uint32_t, INLINE_UNITS> start(classes.count + 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (classes.of[i] != NO_CLASS) ++start[classes.of[i] + 1];
+    }
+    for (std::size_t c = 0; c < classes.count; ++c) start[c + 1] += start[c];
+    Scratch<std::uint32_t, INLINE_UNITS> members(n);
+    {
+        Scratch<std::uint32_t, INLINE_UNITS> filled(classes.count);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t c = classes.of[i];
+            if (c != NO_CLASS) members[start[c] + filled[c]++] = static_cast<std::uint32_t>(i);
+        }
+    }
+
+    Scratch<std::uint32_t, INLINE_UNITS> low_storage(n);
+    Scratch<std::uint32_t, INLINE_UNITS> high_storage(n);
+    PositionHeap low(&low_storage[0]);
+    PositionHeap high(&high_storage[0]);
+    bool changed = false;
+    for (std::size_t c = 0; c < classes.count; ++c) {
+        const std::uint32_t* first = &members[start[c]];
+        const std::size_t k = start[c + 1] - start[c];
+        if (k < 2) continue;
+        bool finite = true;
+        for (std::size_t m = 0; m < k; ++m) finite = finite && std::isfinite(working[first[m]]);
+        const bool class_changed =
+            finite ? cancel_class(map, first, k, classes, working, present, low, high)
+                   : scan_class(map, [first](std::size_t m) { return first[m]; }, k, working, present);
+        changed = changed || class_changed;
+    }
+    return changed;
+}
+
 UnitCollection cancel_pairs(const UnitCollection& input) {
     const UnitMap& map = input.unit_map;
     const std::size_t n = map.size();
     Scratch<double, INLINE_UNITS> working(n);
     Scratch<bool, INLINE_UNITS> present(n);
-    Scratch<unsigned char, INLINE_UNITS * INLINE_UNITS> pairs(n * n);
-    for (std::size_t a = 0; a < n; ++a) {
-        working[a] = map[a].exponent;
-        present[a] = true;
-        for (std::size_t b = a + 1; b < n; ++b) {
-            const unsigned char kind = relation(map[a].unit.dimensions(), map[b].unit.dimensions());
-            pairs[a * n + b] = kind;
-            pairs[b * n + a] = kind;
-        }
+    for (std::size_t i = 0; i < n; ++i) {
+        working[i] = map[i].exponent;
+        present[i] = true;
     }
-
-    // Applies the first exchange of the scan order; false when a whole pass finds none.
-    auto exchange_once = [&]() -> bool {
-        for (std::size_t a = 0; a < n; ++a) {
-            if (!present[a]) continue;
-            for (std::size_t b = 0; b < n; ++b) {
-                if (b == a || !present[b]) continue;
-                const unsigned char pair = pairs[a * n + b];
-                if (pair == UNRELATED || (pair & EXCHANGED) != 0) continue;
-                double wa = working[a];
-                double wb = working[b];
-                if ((pair & KIND) == EQUAL) {
-                    if (std::signbit(wa) == std::signbit(wb)) continue;
-                    const double x = std::fabs(wa) < std::fabs(wb) ? std::fabs(wa) : std::fabs(wb);
-                    if (std::signbit(wa)) {
-                        wa += x;
-                        wb -= x;
-                    } else {
-                        wa -= x;
-                        wb += x;
-                    }
-                } else {
-                    if (std::signbit(wa) != std::signbit(wb)) continue;
-                    const double x = wa < wb ? wa : wb;
-                    wa -= x;
-                    wb -= x;
-                }
-                working[a] = wa;
-                working[b] = wb;
-                present[a] = wa != 0.0;
-                present[b] = wb != 0.0;
-                pairs[a * n + b] |= EXCHANGED;
-                pairs[b * n + a] |= EXCHANGED;
-                return true;
-            }
-        }
-        return false;
-    };
-
     bool changed = false;
-    while (exchange_once()) changed = true;
+    if (n <= SMALL_MAP) {
+        changed = scan_class(map, [](std::size_t m) { return m; }, n, &working[0], &present[0]);
+    } else {
+        changed = cancel_by_class(map, &working[0], &present[0]);
+    }
     if (!changed) return input;
 
     UnitMap kept;

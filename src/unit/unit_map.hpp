@@ -1,8 +1,14 @@
 #pragma once
 // A small flat map from unit to exponent, kept in insertion order (so every result is the same in every
 // run). Up to INLINE_CAPACITY entries live inside the object: building, copying and combining the
-// collections of ordinary quantities never touches the heap.
+// collections of ordinary quantities never touches the heap. A large map also keeps a hashed index of
+// its entries behind them in the same heap block, so that find() does not scan thousands of units; the
+// object's size is the same either way.
+//
+// Entries can be changed through operator[] and the iterators, but only their exponents: the index
+// holds their units.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -53,14 +59,17 @@ public:
     UnitEntry& operator[](std::size_t i) noexcept { return data()[i]; }
     const UnitEntry& operator[](std::size_t i) const noexcept { return data()[i]; }
 
-    // Position of the entry whose unit equals `unit`, or npos.
+    // Position of the entry whose unit equals `unit`, or npos. The same record decides first; otherwise
+    // the fields, which only units of equal names (equal hashes) can share.
     std::size_t find(const SingleUnit& unit) const noexcept {
         const UnitEntry* entries = data();
+        if (indexed()) return find_indexed(unit);
         for (std::size_t i = 0; i < size_; ++i) {
             if (entries[i].unit.record() == unit.record()) return i;
         }
+        const std::size_t hash = unit.hash();
         for (std::size_t i = 0; i < size_; ++i) {
-            if (entries[i].unit == unit) return i;
+            if (entries[i].unit.hash() == hash && entries[i].unit == unit) return i;
         }
         return npos;
     }
@@ -70,6 +79,7 @@ public:
         if (size_ == capacity_) grow(capacity_ * 2);
         new (data() + size_) UnitEntry{std::move(unit), exponent};
         ++size_;
+        if (indexed()) index_entry(size_ - 1);
     }
 
     // Removes the entry at `index`, keeping the order of the others.
@@ -78,6 +88,8 @@ public:
         for (std::size_t i = index; i + 1 < size_; ++i) entries[i] = std::move(entries[i + 1]);
         entries[size_ - 1].~UnitEntry();
         --size_;
+        // The positions behind it moved: as costly as the move itself.
+        if (indexed()) rebuild_index();
     }
 
     void reserve(std::size_t capacity) {
@@ -90,8 +102,58 @@ private:
         return heap_ ? heap_ : std::launder(reinterpret_cast<const UnitEntry*>(inline_));
     }
 
+    // From this capacity on, a heap block carries the index: below it a scan of the record pointers is
+    // as quick as a probe.
+    static constexpr std::size_t INDEX_MIN_CAPACITY = 32;
+
+    bool indexed() const noexcept { return capacity_ >= INDEX_MIN_CAPACITY; }
+
+    // Open addressing with linear probing over at least twice the capacity; a slot holds 1 + a position,
+    // 0 when empty. Entries are never removed from it one by one (erase_at rebuilds it).
+    static std::size_t index_slots(std::size_t capacity) noexcept {
+        std::size_t slots = 2 * INDEX_MIN_CAPACITY;
+        while (slots < 2 * capacity) slots *= 2;
+        return slots;
+    }
+    static std::size_t block_bytes(std::size_t capacity) noexcept {
+        std::size_t bytes = capacity * sizeof(UnitEntry);
+        if (capacity >= INDEX_MIN_CAPACITY) bytes += index_slots(capacity) * sizeof(std::uint32_t);
+        return bytes;
+    }
+    std::uint32_t* slots() const noexcept { return reinterpret_cast<std::uint32_t*>(heap_ + capacity_); }
+
+    void index_entry(std::size_t position) noexcept {
+        std::uint32_t* table = slots();
+        const std::size_t mask = index_slots(capacity_) - 1;
+        std::size_t slot = data()[position].unit.hash() & mask;
+        while (table[slot] != 0) slot = (slot + 1) & mask;
+        table[slot] = static_cast<std::uint32_t>(position + 1);
+    }
+
+    void rebuild_index() noexcept {
+        std::uint32_t* table = slots();
+        std::fill(table, table + index_slots(capacity_), std::uint32_t{0});
+        for (std::size_t i = 0; i < size_; ++i) index_entry(i);
+    }
+
+    // Every unit of a given name hash lies in the run of occupied slots that starts at the hash's slot.
+    std::size_t find_indexed(const SingleUnit& unit) const noexcept {
+        const std::uint32_t* table = slots();
+        const UnitEntry* entries = data();
+        const std::size_t mask = index_slots(capacity_) - 1;
+        const std::size_t hash = unit.hash();
+        std::size_t equal = npos;
+        for (std::size_t slot = hash & mask; table[slot] != 0; slot = (slot + 1) & mask) {
+            const std::size_t position = table[slot] - 1;
+            const SingleUnit& held = entries[position].unit;
+            if (held.record() == unit.record()) return position;
+            if (equal == npos && held.hash() == hash && held == unit) equal = position;
+        }
+        return equal;
+    }
+
     void grow(std::size_t capacity) {
-        auto* fresh = static_cast<UnitEntry*>(::operator new(capacity * sizeof(UnitEntry)));
+        auto* fresh = static_cast<UnitEntry*>(::operator new(block_bytes(capacity)));
         UnitEntry* old = data();
         for (std::size_t i = 0; i < size_; ++i) {
             new (fresh + i) UnitEntry(std::move(old[i]));
@@ -100,6 +162,7 @@ private:
         if (heap_) ::operator delete(heap_);
         heap_ = fresh;
         capacity_ = static_cast<std::uint32_t>(capacity);
+        if (indexed()) rebuild_index();
     }
 
     void copy_from(const UnitMap& other) {
@@ -110,6 +173,7 @@ private:
             new (target + i) UnitEntry(source[i]);
             ++size_;
         }
+        if (indexed()) rebuild_index();
     }
 
     // Requires an empty map with inline storage.

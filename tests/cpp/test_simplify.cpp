@@ -192,6 +192,18 @@ TEST_CASE("simple_simplify ends with non-finite exponents") {
         UnitCollection input{std::move(map), tarvel::NO_DIMENSIONS, 1.0};
         CHECK_THROWS_AS(tarvel::simple_simplify(input), tarvel::InternalError);
     }
+    SUBCASE("the same among enough other units that the map is worked through class by class") {
+        UnitMap map;
+        const char* others[] = {"kg", "s", "A", "K", "mol", "cd", "N", "J", "W", "Pa"};
+        for (const char* symbol : others) map.push_back(unit(symbol), 2);
+        map.push_back(unit("m"), inf);
+        map.push_back(unit("ft"), -inf);
+        map.push_back(unit("in"), 1);
+        map.push_back(unit("mi"), -inf);
+        map.push_back(unit("yd"), std::nan(""));
+        UnitCollection input{std::move(map), tarvel::NO_DIMENSIONS, 1.0};
+        CHECK_THROWS_AS(tarvel::simple_simplify(input), tarvel::InternalError);
+    }
 }
 
 TEST_CASE("simplify returns a shortest product of the collection's own units") {
