@@ -256,6 +256,16 @@ def counts(objects):
     return [sys.getrefcount(o) for o in objects]
 
 
+@pytest.fixture(autouse=True, scope="module")
+def frozen_heap():
+    # The collections these tests take would otherwise scan every object the suite has made so far
+    # (pandas, matplotlib, hypothesis...): the objects alive now are moved out of the collector's view.
+    gc.collect()
+    gc.freeze()
+    yield
+    gc.unfreeze()
+
+
 @pytest.fixture(autouse=True)
 def quiet_unraisable(monkeypatch):
     # A str() that raises is reported through the unraisable hook; pytest's own hook keeps the object.
