@@ -182,7 +182,8 @@ constexpr double WHOLE_TARGET_LIMIT = 1099511627776.0;  // 2^40
 constexpr std::size_t WHOLE_UNIT_COUNT_LIMIT = 1024;
 
 bool is_whole(double value, double limit) noexcept {
-    return std::fabs(value) <= limit && value == std::trunc(value);
+    // Within the limit the conversion is exact for whole values (and defined for all); NaN fails the test.
+    return std::fabs(value) <= limit && static_cast<double>(static_cast<std::int64_t>(value)) == value;
 }
 
 struct Space {
@@ -622,7 +623,7 @@ public:
             for (std::size_t k = 0; k < length_; ++k) {
                 v[k] = v[k] * lead - rows_[b][k] * factor;
                 if (wide_abs(v[k]) > WIDE_LIMIT) return false;
-                divisor = wide_gcd(divisor, v[k]);
+                if (count_ > 1) divisor = wide_gcd(divisor, v[k]);
             }
             if (divisor > 1) {
                 for (std::size_t k = 0; k < length_; ++k) v[k] /= divisor;
@@ -643,8 +644,8 @@ public:
 private:
     std::size_t length_;
     std::size_t count_ = 0;
-    std::array<std::array<Wide, DIMENSION_COUNT>, DIMENSION_COUNT> rows_{};
-    std::array<std::size_t, DIMENSION_COUNT> pivot_{};
+    std::array<std::array<Wide, DIMENSION_COUNT>, DIMENSION_COUNT> rows_;  // the first count_ are set
+    std::array<std::size_t, DIMENSION_COUNT> pivot_;
 };
 
 using Square = std::array<std::array<Wide, DIMENSION_COUNT>, DIMENSION_COUNT>;
@@ -809,8 +810,11 @@ bool prepare(GroupedSearch& search, const Space& space) {
     // Pivots: the groups of the largest ranges that are independent, so that the enumerated ones are small.
     std::pmr::vector<std::uint32_t> order(count, search.groups.get_allocator());
     for (std::size_t g = 0; g < count; ++g) order[g] = static_cast<std::uint32_t>(g);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return search.groups[a].range > search.groups[b].range; });
+    for (std::size_t i = 1; i < count; ++i) {  // stable, by decreasing range
+        for (std::size_t j = i; j > 0 && search.groups[order[j - 1]].range < search.groups[order[j]].range; --j) {
+            std::swap(order[j - 1], order[j]);
+        }
+    }
     Echelon columns(DIMENSION_COUNT);
     std::pmr::vector<bool> is_pivot(count, false, search.groups.get_allocator());
     for (std::uint32_t g : order) {
@@ -837,7 +841,7 @@ bool prepare(GroupedSearch& search, const Space& space) {
         if (!rows.add(row.data(), independent)) return false;
         if (independent) component[before] = k;
     }
-    Square a{};
+    Square a;  // only its leading r-square is used
     double hadamard = 1.0;
     for (std::size_t g = 0; g < r; ++g) {
         double norm = 0.0;
@@ -851,10 +855,10 @@ bool prepare(GroupedSearch& search, const Space& space) {
     Wide det = r == 0 ? Wide{1} : determinant(a, r);
     if (det == 0) return false;  // cannot happen with independent rows; refuse rather than divide by it
     // The adjugate: totals = adjugate * (right-hand side) / det.
-    Square adjugate{};
+    Square adjugate;  // only its leading r-square is used
     for (std::size_t i = 0; i < r; ++i) {
         for (std::size_t j = 0; j < r; ++j) {
-            Square minor{};
+            Square minor;  // only its leading (r - 1)-square is written and read
             for (std::size_t x = 0, mx = 0; x < r; ++x) {
                 if (x == j) continue;
                 for (std::size_t y = 0, my = 0; y < r; ++y) {
@@ -917,13 +921,32 @@ bool prepare(GroupedSearch& search, const Space& space) {
     return true;
 }
 
-Grouped grouped_search(const Space& space, std::uint64_t budget, SearchStats& out, Pause& pause, Arena& arena,
-                       std::int32_t* answer) {
+// `counted`: the statistics are wanted. Without them a search whose every map fits in the budget needs
+// no counting at all.
+Grouped grouped_search(const Space& space, std::uint64_t budget, bool counted, SearchStats& out, Pause& pause,
+                       Arena& arena, std::int32_t* answer) {
     const std::size_t width = space.movable.size();
     GroupedSearch search(arena);
     search.space = &space;
     search.pause = &pause;
     if (!prepare(search, space)) return Grouped::Unsuitable;
+
+    if (!counted) {
+        Wide maps = 1;  // every map within reach, the start map included
+        for (std::uint32_t range : space.range) {
+            maps *= Wide{range} + 1;
+            if (maps - 1 > Wide{budget}) break;
+        }
+        if (maps - 1 <= Wide{budget}) {
+            std::uint64_t deepest = 0;
+            for (std::uint32_t range : space.range) deepest += range;
+            search.bound = deepest;
+            for (std::uint64_t sum = 0; sum <= search.bound; ++sum) search.visit(0, sum);
+            if (!search.found) return Grouped::None;
+            decode(space, search.best.data(), answer);
+            return Grouped::Found;
+        }
+    }
 
     // Level sizes of the level-by-level search, up to the first level that fills the budget.
     const Counter counter{budget == std::numeric_limits<std::uint64_t>::max() ? budget : budget + 1};
@@ -989,10 +1012,76 @@ Grouped grouped_search(const Space& space, std::uint64_t budget, SearchStats& ou
     return Grouped::Found;
 }
 
+
+// The commonest search, settled without setting anything up: every unit that may step changes the
+// remainder alike (m.ft, s.min/Hz), and all its maps fit in the budget. The grouped search with a single
+// group and no counting, on the caller's arrays.
+enum class Quick { Found, None, Unsuitable };
+
+Quick one_group_search(const Dimensions* const* units, const std::int32_t* target, const std::int32_t* start,
+                       std::size_t n, const Dimensions& dimensions, std::uint64_t budget, std::int32_t* answer) {
+    constexpr std::size_t MOST = 16;
+    if (n > MOST) return Quick::Unsuitable;
+    for (double component : dimensions) {
+        if (!is_whole(component, WHOLE_TARGET_LIMIT)) return Quick::Unsuitable;
+    }
+    WholeDimensions rest{};
+    for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) rest[k] = static_cast<std::int64_t>(dimensions[k]);
+    WholeDimensions change{};
+    std::array<std::int32_t, MOST> direction{};
+    std::int64_t steps = 0;  // the group's range
+    Wide maps = 1;
+    bool first = true;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Dimensions& unit = *units[i];
+        for (double component : unit) {
+            if (!is_whole(component, WHOLE_UNIT_LIMIT)) return Quick::Unsuitable;
+        }
+        for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) rest[k] -= static_cast<std::int64_t>(unit[k]) * start[i];
+        const std::int64_t from = start[i];
+        const std::int64_t to = target[i];
+        if (from < to && to > 0) direction[i] = 1;
+        if (from > to && to < 0) direction[i] = -1;
+        if (direction[i] == 0) continue;
+        WholeDimensions own{};
+        for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) own[k] = static_cast<std::int64_t>(unit[k]) * direction[i];
+        if (!first && own != change) return Quick::Unsuitable;
+        change = own;
+        first = false;
+        const std::int64_t range = to > from ? to - from : from - to;
+        steps += range;
+        maps *= Wide{range} + 1;
+        if (maps - 1 > Wide{budget}) return Quick::Unsuitable;
+    }
+    if (first) return Quick::None;
+    // The group's total t solves t * change = rest.
+    std::int64_t t = 1;  // a change of zero: one step is the shortest
+    std::size_t k = 0;
+    while (k < DIMENSION_COUNT && change[k] == 0) ++k;
+    if (k < DIMENSION_COUNT) {
+        if (rest[k] % change[k] != 0) return Quick::None;
+        t = rest[k] / change[k];
+    }
+    if (t < 1 || t > steps) return Quick::None;
+    for (std::size_t j = 0; j < DIMENSION_COUNT; ++j) {
+        if (rest[j] != t * change[j]) return Quick::None;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        answer[i] = start[i];
+        if (direction[i] == 0) continue;
+        const std::int64_t range = target[i] > start[i] ? std::int64_t{target[i]} - start[i]
+                                                        : std::int64_t{start[i]} - target[i];
+        const std::int64_t taken = std::min(range, t);
+        t -= taken;
+        answer[i] = static_cast<std::int32_t>(start[i] + direction[i] * taken);
+    }
+    return Quick::Found;
+}
+
 // Shared by both entry points: the arena, the space, the budget, and the choice of search.
 bool run_search(const Dimensions* const* units, const std::int32_t* target, const std::int32_t* start,
                 std::size_t n, const Dimensions& dimensions, const SearchOptions& options, SearchStats& out,
-                std::int32_t* answer, bool reference) {
+                std::int32_t* answer, bool reference, bool counted) {
     out = SearchStats{};
     std::array<std::byte, ARENA_BYTES> arena_bytes;
     Arena arena(arena_bytes.data(), arena_bytes.size());
@@ -1005,7 +1094,7 @@ bool run_search(const Dimensions* const* units, const std::int32_t* target, cons
 
     Pause pause;
     if (space.whole && !reference) {
-        switch (grouped_search(space, budget, out, pause, arena, answer)) {
+        switch (grouped_search(space, budget, counted, out, pause, arena, answer)) {
             case Grouped::Found: return true;
             case Grouped::None: return false;
             case Grouped::OutOfBudget: return out_of_budget(space, target, out, answer);
@@ -1029,7 +1118,7 @@ std::optional<IntExponentMap> search_maps(const IntExponentMap& target, const In
     for (std::size_t i = 0; i < n; ++i) units[i] = &start.unit(i).dimensions();
     std::vector<std::int32_t> answer(n);
     if (!run_search(units.data(), target.exponents().data(), start.exponents().data(), n, dimensions, options,
-                    out, answer.data(), reference)) {
+                    out, answer.data(), reference, true)) {
         return std::nullopt;
     }
     return start.with_exponents(std::move(answer));
@@ -1040,8 +1129,18 @@ std::optional<IntExponentMap> search_maps(const IntExponentMap& target, const In
 bool search_exponents(const Dimensions* const* units, const std::int32_t* target, const std::int32_t* start,
                       std::size_t n, const Dimensions& dimensions, std::int32_t* answer,
                       const SearchOptions& options, SearchStats* stats) {
+    if (!stats) {
+        std::uint64_t budget = options.map_budget;
+        if (n > UNITS_PER_MAP_IN_BUDGET) budget = budget / n * UNITS_PER_MAP_IN_BUDGET;
+        switch (one_group_search(units, target, start, n, dimensions, budget, answer)) {
+            case Quick::Found: return true;
+            case Quick::None: return false;
+            case Quick::Unsuitable: break;
+        }
+    }
     SearchStats local;
-    return run_search(units, target, start, n, dimensions, options, stats ? *stats : local, answer, false);
+    return run_search(units, target, start, n, dimensions, options, stats ? *stats : local, answer, false,
+                      stats != nullptr);
 }
 
 std::optional<IntExponentMap> simplify_mapping_algorithm(const IntExponentMap& target, const IntExponentMap& start,

@@ -136,7 +136,8 @@ std::optional<IntExponentMap> reference_mapping_search(const IntExponentMap& tar
                                                        SearchStats* stats = nullptr);
 
 // simplify_mapping_algorithm on plain arrays of n units: units[i] is unit i's dimension vector. Writes the
-// answer's exponents to `answer` and returns true; false when there is none.
+// answer's exponents to `answer` and returns true; false when there is none. Without `stats` a small
+// search skips the counting that only the statistics need.
 bool search_exponents(const Dimensions* const* units, const std::int32_t* target, const std::int32_t* start,
                       std::size_t n, const Dimensions& dimensions, std::int32_t* answer,
                       const SearchOptions& options = {}, SearchStats* stats = nullptr);

@@ -382,6 +382,14 @@ TEST_CASE("the grouped search reproduces the level-by-level search, statistics a
         CHECK(got.maps_examined == want.maps_examined);
         CHECK(got.levels == want.levels);
         CHECK(got.budget_exhausted == want.budget_exhausted);
+        // Without statistics small searches take shortcuts (no counting, a single group solved directly).
+        std::vector<const Dimensions*> dimensions;
+        for (const SingleUnit& u : *units) dimensions.push_back(&u.dimensions());
+        std::vector<std::int32_t> answer(symbols.size());
+        const bool quick = tarvel::search_exponents(dimensions.data(), target.data(), start.data(),
+                                                    symbols.size(), goal, answer.data(), options);
+        REQUIRE(quick == expected.has_value());
+        if (quick) CHECK(answer == expected->exponents());
         found_some += found && !want.budget_exhausted;
         exhausted_some += want.budget_exhausted;
     }
