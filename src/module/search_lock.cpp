@@ -17,7 +17,7 @@ bool same_bits(double a, double b) noexcept { return std::bit_cast<std::uint64_t
 }  // namespace
 
 const SearchPauseHooks& interpreter_pause_hooks() noexcept {
-    static const SearchPauseHooks hooks{save_thread, restore_thread, 2048};
+    static const SearchPauseHooks hooks{save_thread, restore_thread, 256};
     return hooks;
 }
 

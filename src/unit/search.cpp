@@ -703,7 +703,7 @@ struct Group {
 struct GroupedSearch {
     explicit GroupedSearch(Arena& arena)
         : group_of(&arena), groups(&arena), free(&arena), pivots(&arena), carried(&arena), step(&arena),
-          low(&arena), high(&arena), room(&arena), totals(&arena), candidate(&arena), best(&arena),
+          low(&arena), high(&arena), least(&arena), totals(&arena), candidate(&arena), best(&arena),
           left(&arena) {}
 
     const Space* space = nullptr;
@@ -717,7 +717,7 @@ struct GroupedSearch {
     std::pmr::vector<std::int64_t> step;       // free x pivot: what one step of a free group takes from it
     std::pmr::vector<std::int64_t> low;        // (free + 1) x pivot: the least the later free groups add
     std::pmr::vector<std::int64_t> high;       // (free + 1) x pivot: the most they add
-    std::pmr::vector<std::uint64_t> room;      // free + 1: the later free groups' total range
+    std::pmr::vector<Wide> least;              // free + 1: the least the later free groups add to the level
     std::pmr::vector<std::uint64_t> totals;    // per group
     std::pmr::vector<std::uint32_t> candidate; // per movable unit
     std::pmr::vector<std::uint32_t> best;      // per movable unit, valid when best_level is set
@@ -726,29 +726,43 @@ struct GroupedSearch {
     std::uint64_t best_level = 0;
     bool found = false;
 
-    // Fills the free totals of free groups i.. with `remaining` steps.
-    void visit(std::size_t i, std::uint64_t remaining) noexcept {
+    // Fills the free totals of free groups i.., those before having taken `taken` steps. Prunes with the
+    // pivots' ranges and with a lower bound on the level (scaled by `scale`).
+    void visit(std::size_t i, std::uint64_t taken) noexcept {
         pause->note(1);
         const std::size_t r = pivots.size();
+        Wide level = static_cast<Wide>(scale) * taken + least[i];
         for (std::size_t g = 0; g < r; ++g) {
             const std::int64_t most = scale * static_cast<std::int64_t>(groups[pivots[g]].range);
             if (carried[g] + high[i * r + g] < 0 || carried[g] + low[i * r + g] > most) return;
+            level += carried[g];
         }
+        if (level > static_cast<Wide>(scale) * bound) return;
         if (i == free.size()) {
-            if (remaining == 0) leaf();
+            leaf();
             return;
         }
-        if (remaining > room[i]) return;
         const std::uint32_t group = free[i];
-        const std::uint64_t top = std::min(groups[group].range, remaining);
-        for (std::uint64_t t = 0;; ++t) {
+        std::uint64_t t = 0;
+        for (;; ++t) {
             totals[group] = t;
-            visit(i + 1, remaining - t);
-            if (t == top) break;
+            visit(i + 1, taken + t);
+            // The bound shrinks as answers are found.
+            if (t == groups[group].range || taken + t + 1 > bound) break;
             for (std::size_t g = 0; g < r; ++g) carried[g] -= step[i * r + g];
         }
-        for (std::size_t g = 0; g < r; ++g) carried[g] += static_cast<std::int64_t>(top) * step[i * r + g];
+        for (std::size_t g = 0; g < r; ++g) carried[g] += static_cast<std::int64_t>(t) * step[i * r + g];
         totals[group] = 0;
+    }
+
+    // Every free vector up to the bound, in passes of doubling bounds up to `deepest`: an answer of a low
+    // level ends the search early.
+    void run(std::uint64_t deepest) noexcept {
+        for (std::uint64_t limit = std::min<std::uint64_t>(deepest, 2);; limit = std::min(deepest, limit * 2)) {
+            bound = limit;
+            visit(0, 0);
+            if (found || limit == deepest) return;
+        }
     }
 
     void leaf() noexcept {
@@ -890,7 +904,7 @@ bool prepare(GroupedSearch& search, const Space& space) {
     search.step.resize(f * r);
     search.low.assign((f + 1) * r, 0);
     search.high.assign((f + 1) * r, 0);
-    search.room.assign(f + 1, 0);
+    search.least.assign(f + 1, 0);
     for (std::size_t g = 0; g < r; ++g) {
         const Wide start = apply(g, space.start_rest);
         Wide reach = wide_abs(start) + static_cast<Wide>(search.scale) * search.groups[search.pivots[g]].range;
@@ -910,9 +924,12 @@ bool prepare(GroupedSearch& search, const Space& space) {
         if (reach > CARRY_LIMIT) return false;
         search.carried[g] = static_cast<std::int64_t>(start);
     }
+    // A step of free group i changes the scaled level by scale minus what it takes from the pivots.
     for (std::size_t i = f; i-- > 0;) {
-        const std::uint64_t range = search.groups[search.free[i]].range;
-        search.room[i] = search.room[i + 1] > CARRY_LIMIT ? search.room[i + 1] : search.room[i + 1] + range;
+        Wide change = search.scale;
+        for (std::size_t g = 0; g < r; ++g) change -= search.step[i * r + g];
+        const Wide all = change * static_cast<Wide>(search.groups[search.free[i]].range);
+        search.least[i] = search.least[i + 1] + std::min<Wide>(0, all);
     }
     search.totals.assign(count, 0);
     search.left.assign(count, 0);
@@ -940,8 +957,7 @@ Grouped grouped_search(const Space& space, std::uint64_t budget, bool counted, S
         if (maps - 1 <= Wide{budget}) {
             std::uint64_t deepest = 0;
             for (std::uint32_t range : space.range) deepest += range;
-            search.bound = deepest;
-            for (std::uint64_t sum = 0; sum <= search.bound; ++sum) search.visit(0, sum);
+            search.run(deepest);
             if (!search.found) return Grouped::None;
             decode(space, search.best.data(), answer);
             return Grouped::Found;
@@ -968,8 +984,7 @@ Grouped grouped_search(const Space& space, std::uint64_t budget, bool counted, S
     std::uint64_t last_level = 0;
     while (last_level + 1 < sizes.size() && before[last_level + 1] < budget) ++last_level;
 
-    search.bound = last_level;
-    for (std::uint64_t sum = 0; sum <= search.bound; ++sum) search.visit(0, sum);
+    search.run(last_level);
 
     auto exhausted = [&] {
         std::uint32_t levels = 0;
@@ -1034,17 +1049,20 @@ Quick one_group_search(const Dimensions* const* units, const std::int32_t* targe
     bool first = true;
     for (std::size_t i = 0; i < n; ++i) {
         const Dimensions& unit = *units[i];
-        for (double component : unit) {
-            if (!is_whole(component, WHOLE_UNIT_LIMIT)) return Quick::Unsuitable;
+        WholeDimensions own;
+        for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
+            if (!is_whole(unit[k], WHOLE_UNIT_LIMIT)) return Quick::Unsuitable;
+            own[k] = static_cast<std::int64_t>(unit[k]);
+            if (start[i] != 0) rest[k] -= own[k] * start[i];
         }
-        for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) rest[k] -= static_cast<std::int64_t>(unit[k]) * start[i];
         const std::int64_t from = start[i];
         const std::int64_t to = target[i];
         if (from < to && to > 0) direction[i] = 1;
         if (from > to && to < 0) direction[i] = -1;
         if (direction[i] == 0) continue;
-        WholeDimensions own{};
-        for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) own[k] = static_cast<std::int64_t>(unit[k]) * direction[i];
+        if (direction[i] < 0) {
+            for (std::int64_t& component : own) component = -component;
+        }
         if (!first && own != change) return Quick::Unsuitable;
         change = own;
         first = false;
