@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "module/access.hpp"
+#include "module/search_lock.hpp"
 #include "module/args.hpp"
 #include "module/array_internal.hpp"
 #include "module/tarvel_array.hpp"
@@ -244,18 +245,54 @@ PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t na
 PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("simplify", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(simplified(q)); });
+        std::optional<Quantity> snapshot;
+        {
+            SharedAccess access(as_tarvel(self)->access);
+            if (!access) return raise_already_mutably_borrowed();
+            const Quantity& q = as_tarvel(self)->quantity;
+            if (!may_search_long(q)) return tarvel_or_raise(simplified(q));
+            snapshot = q;
+        }
+        // A long search runs on the snapshot, with the lock released and the instance free.
+        const SearchPauseScope scope(interpreter_pause_hooks());
+        Result<Quantity> result = simplified(*snapshot);
+        return tarvel_or_raise(std::move(result));
     });
 }
 
 PyObject* method_simplify_inplace(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("simplify_inplace", nargsf, kwnames)) return nullptr;
-        return with_exclusive(self, [](Quantity& q) -> PyObject* {
-            Result<void> result = simplify_in_place(q);
-            if (!result) return raise_error(result.error());
-            Py_RETURN_NONE;
-        });
+        TarvelObject* object = as_tarvel(self);
+        std::optional<Quantity> before;
+        {
+            ExclusiveAccess access(object->access);
+            if (!access) return raise_already_borrowed();
+            if (!may_search_long(object->quantity)) {
+                Result<void> result = simplify_in_place(object->quantity);
+                if (!result) return raise_error(result.error());
+                Py_RETURN_NONE;
+            }
+            before = object->quantity;
+        }
+        // A long search runs on a copy, with the lock released and the instance free; the result is
+        // stored with access taken again.
+        Quantity work = *before;
+        Result<void> result = [&] {
+            const SearchPauseScope scope(interpreter_pause_hooks());
+            return simplify_in_place(work);
+        }();
+        if (!result) return raise_error(result.error());
+        ExclusiveAccess access(object->access);
+        if (!access) return raise_already_borrowed();
+        if (same_quantity(object->quantity, *before)) {
+            object->quantity = std::move(work);
+        } else {
+            // Another thread changed the quantity meanwhile: what it holds now is simplified.
+            Result<void> again = simplify_in_place(object->quantity);
+            if (!again) return raise_error(again.error());
+        }
+        Py_RETURN_NONE;
     });
 }
 
@@ -343,8 +380,28 @@ PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyOb
 }
 
 PyObject* slot_str(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_exclusive(self, [](Quantity& q) { return str_or_raise(display_in_place(q)); });
+    return guarded(FAILED, [&]() -> PyObject* {
+        TarvelObject* object = as_tarvel(self);
+        std::optional<Quantity> before;
+        {
+            ExclusiveAccess access(object->access);
+            if (!access) return raise_already_borrowed();
+            if (!may_search_long(object->quantity)) return str_or_raise(display_in_place(object->quantity));
+            before = object->quantity;
+        }
+        // A long search runs on a copy, with the lock released and the instance free. The copy's quick
+        // simplification is kept, as display_in_place keeps it, unless another thread changed the
+        // quantity meanwhile.
+        Quantity work = *before;
+        Result<std::string> text = [&] {
+            const SearchPauseScope scope(interpreter_pause_hooks());
+            return display_in_place(work);
+        }();
+        if (text) {
+            ExclusiveAccess access(object->access);
+            if (access && same_quantity(object->quantity, *before)) object->quantity = std::move(work);
+        }
+        return str_or_raise(text);
     });
 }
 

@@ -90,6 +90,30 @@ struct SearchStats {
     bool budget_exhausted = false;
 };
 
+// Hooks a host installs so that other threads can run while a long search works. Inside a
+// SearchPauseScope, a search on the same thread calls release() once it has done `after` units of work
+// (a map examined, roughly), then works on its own data only, and calls reacquire() with release()'s
+// value before it returns. Searches outside any scope never call them.
+struct SearchPauseHooks {
+    void* (*release)() = nullptr;
+    void (*reacquire)(void*) = nullptr;
+    std::uint64_t after = 2048;
+};
+
+class SearchPauseScope {
+public:
+    explicit SearchPauseScope(const SearchPauseHooks& hooks) noexcept;
+    SearchPauseScope(const SearchPauseScope&) = delete;
+    SearchPauseScope& operator=(const SearchPauseScope&) = delete;
+    ~SearchPauseScope();
+
+private:
+    const SearchPauseHooks* previous_;
+};
+
+// How many searches in this process have called a release hook (a diagnostic).
+std::uint64_t search_pauses() noexcept;
+
 // How many searches in this process have run out of budget: a diagnostic, so that a test that records
 // results can tell the answers that depend on the budget from the others.
 std::uint64_t search_budget_exhaustions() noexcept;
@@ -102,6 +126,21 @@ std::optional<IntExponentMap> simplify_mapping_algorithm(const IntExponentMap& t
                                                          const Dimensions& dimensions,
                                                          const SearchOptions& options = {},
                                                          SearchStats* stats = nullptr);
+
+// The level-by-level search that steps one unit at a time, which simplify_mapping_algorithm reproduces
+// (answer and statistics, the threads used aside) with fewer steps: kept to compare against.
+std::optional<IntExponentMap> reference_mapping_search(const IntExponentMap& target,
+                                                       const IntExponentMap& start,
+                                                       const Dimensions& dimensions,
+                                                       const SearchOptions& options = {},
+                                                       SearchStats* stats = nullptr);
+
+// simplify_mapping_algorithm on plain arrays of n units: units[i] is unit i's dimension vector. Writes the
+// answer's exponents to `answer` and returns true; false when there is none. Without `stats` a small
+// search skips the counting that only the statistics need.
+bool search_exponents(const Dimensions* const* units, const std::int32_t* target, const std::int32_t* start,
+                      std::size_t n, const Dimensions& dimensions, std::int32_t* answer,
+                      const SearchOptions& options = {}, SearchStats* stats = nullptr);
 
 // simplify (unit/simplify.hpp) with explicit search options; `stats` (when given) describes the search,
 // with no maps and no levels when none was needed.

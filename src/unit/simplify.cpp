@@ -446,10 +446,14 @@ bool is_whole_int32(double exponent) noexcept {
            static_cast<double>(static_cast<std::int32_t>(exponent)) == exponent;
 }
 
-// The collection of a map from the search; nothing when the map's vector is not exactly s's (only
+// The collection of s's units with these exponents; nothing when its vector is not exactly s's (only
 // possible with units of fractional dimensions, whose products can round differently), since s then stays.
-std::optional<UnitCollection> collection_of(const IntExponentMap& map, const UnitCollection& s) {
-    UnitCollection result = UnitCollection::from_single_unit_hashmap(map.to_unit_map());
+std::optional<UnitCollection> collection_of(const UnitMap& map, const std::int32_t* exponents,
+                                            const UnitCollection& s) {
+    UnitMap chosen;
+    chosen.reserve(map.size());
+    for (std::size_t i = 0; i < map.size(); ++i) chosen.push_back(map[i].unit, static_cast<double>(exponents[i]));
+    UnitCollection result = UnitCollection::from_single_unit_hashmap(std::move(chosen));
     if (!dimensions_equal(result.dimensions, s.dimensions)) return std::nullopt;
     return result;
 }
@@ -494,18 +498,30 @@ std::optional<UnitCollection> search_shorter(const UnitCollection& s, const Sear
     }
     if (carriers == n) return std::nullopt;
 
-    const IntExponentMap target = IntExponentMap::from_unit_map(map);
-    std::vector<std::int32_t> exponents(n, 0);
+    // The search works on plain arrays: nothing here allocates for ordinary collections.
+    Scratch<const Dimensions*, INLINE_UNITS> units(n);
+    Scratch<std::int32_t, INLINE_UNITS> target(n);
+    Scratch<std::int32_t, INLINE_UNITS> start(n);
+    Scratch<std::int32_t, INLINE_UNITS> answer(n);
     for (std::size_t i = 0; i < n; ++i) {
-        if (carrier[i]) exponents[i] = target.exponent(i);
+        units[i] = &map[i].unit.dimensions();
+        target[i] = to_int_exponent(map[i].exponent);
+        start[i] = carrier[i] ? target[i] : 0;
     }
-    const IntExponentMap start = target.with_exponents(std::move(exponents));
-    if (check_satisfies_base_units(start, s.dimensions)) return collection_of(start, s);
+    // The start map, checked as check_satisfies_base_units does: in map order, every entry.
+    Dimensions rest = s.dimensions;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double e = static_cast<double>(start[i]);
+        for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) rest[k] -= (*units[i])[k] * e;
+    }
+    bool start_satisfies = true;
+    for (double component : rest) start_satisfies = start_satisfies && component == 0.0;
+    if (start_satisfies) return collection_of(map, &start[0], s);
 
-    const std::optional<IntExponentMap> found =
-        simplify_mapping_algorithm(target, start, s.dimensions, options, stats);
-    if (!found) return std::nullopt;
-    return collection_of(*found, s);
+    if (!search_exponents(&units[0], &target[0], &start[0], n, s.dimensions, &answer[0], options, stats)) {
+        return std::nullopt;
+    }
+    return collection_of(map, &answer[0], s);
 }
 
 }  // namespace

@@ -267,6 +267,8 @@ struct LargeSearch {
 
 }  // namespace
 
+// The level-by-level search shares large levels out among worker threads; the grouped search must agree
+// with it whichever way it ran.
 TEST_CASE("the search gives the same answer on the calling thread and on worker threads") {
     const LargeSearch search;
     SearchOptions serial;
@@ -281,8 +283,8 @@ TEST_CASE("the search gives the same answer on the calling thread and on worker 
     for (unsigned threads : {2u, 3u, 4u}) {
         for (int run = 0; run < 10; ++run) {
             SearchStats stats;
-            const auto found = tarvel::simplify_mapping_algorithm(search.target, search.start, search.goal,
-                                                                  pooled(threads), &stats);
+            const auto found = tarvel::reference_mapping_search(search.target, search.start, search.goal,
+                                                                pooled(threads), &stats);
             REQUIRE(found);
             CHECK(*found == *expected);
             CHECK(stats.maps_examined == serial_stats.maps_examined);
@@ -295,7 +297,7 @@ TEST_CASE("the search gives the same answer on the calling thread and on worker 
         refused.refuse_threads = true;
         SearchStats stats;
         const auto found =
-            tarvel::simplify_mapping_algorithm(search.target, search.start, search.goal, refused, &stats);
+            tarvel::reference_mapping_search(search.target, search.start, search.goal, refused, &stats);
         REQUIRE(found);
         CHECK(*found == *expected);
         CHECK(stats.threads_used == 1);
@@ -334,4 +336,115 @@ TEST_CASE("the search is bounded: out of budget it answers with the target map")
         options.map_budget = 10;
         CHECK_FALSE(tarvel::simplify_mapping_algorithm(target, start, tarvel::NO_DIMENSIONS, options));
     }
+}
+
+TEST_CASE("the grouped search reproduces the level-by-level search, statistics and budget included") {
+    // Several units of each dimension (and opposite ones: s and Hz step alike toward opposite signs), so
+    // that groups of interchangeable units are common; larger exponents than above, and small budgets
+    // that cut the level-by-level search at every point of a level.
+    const std::vector<std::string> pool{"m", "ft", "in", "km", "s", "min", "ms", "Hz", "J", "eV", "cal",
+                                        "N", "lbf", "W", "kg", "lb", "Pa", "psi", "C", "A", "V", "hf"};
+    std::mt19937 random(1717);
+    std::uniform_int_distribution<std::size_t> size(2, 9);
+    std::uniform_int_distribution<int> exponent(-5, 5);
+    std::uniform_int_distribution<int> choice(0, 5);
+    const std::uint64_t budgets[] = {1, 2, 7, 60, 999, tarvel::DEFAULT_SEARCH_MAP_BUDGET};
+    SearchOptions serial;
+    serial.threads = 1;
+    int found_some = 0;
+    int exhausted_some = 0;
+    for (int trial = 0; trial < 1500; ++trial) {
+        std::vector<std::string> symbols;
+        for (std::size_t i = 0, n = size(random); i < n; ++i) {
+            symbols.push_back(pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(random)]);
+        }
+        const auto units = units_of(symbols);
+        Exponents target;
+        Exponents start;
+        Exponents goal_map;
+        for (std::size_t i = 0; i < symbols.size(); ++i) {
+            target.push_back(exponent(random));
+            start.push_back(choice(random) == 0 ? target.back() : choice(random) == 0 ? exponent(random) : 0);
+            goal_map.push_back(choice(random) < 2 ? exponent(random) : target.back());
+        }
+        const Dimensions goal = dimensions_of(*units, goal_map);
+        SearchOptions options = serial;
+        options.map_budget = budgets[static_cast<std::size_t>(trial) % std::size(budgets)];
+        const IntExponentMap target_map(units, target);
+        const IntExponentMap start_map = target_map.with_exponents(start);
+        SearchStats want;
+        SearchStats got;
+        const auto expected = tarvel::reference_mapping_search(target_map, start_map, goal, options, &want);
+        const auto found = tarvel::simplify_mapping_algorithm(target_map, start_map, goal, options, &got);
+        CAPTURE(trial);
+        REQUIRE(found.has_value() == expected.has_value());
+        if (found) CHECK(found->exponents() == expected->exponents());
+        CHECK(got.maps_examined == want.maps_examined);
+        CHECK(got.levels == want.levels);
+        CHECK(got.budget_exhausted == want.budget_exhausted);
+        // Without statistics small searches take shortcuts (no counting, a single group solved directly).
+        std::vector<const Dimensions*> dimensions;
+        for (const SingleUnit& u : *units) dimensions.push_back(&u.dimensions());
+        std::vector<std::int32_t> answer(symbols.size());
+        const bool quick = tarvel::search_exponents(dimensions.data(), target.data(), start.data(),
+                                                    symbols.size(), goal, answer.data(), options);
+        REQUIRE(quick == expected.has_value());
+        if (quick) CHECK(answer == expected->exponents());
+        found_some += found && !want.budget_exhausted;
+        exhausted_some += want.budget_exhausted;
+    }
+    // Both outcomes are well represented, or the comparison above says little.
+    CHECK(found_some > 150);
+    CHECK(exhausted_some > 100);
+}
+
+TEST_CASE("search_exponents answers on plain arrays as the map search does") {
+    const LargeSearch search;
+    std::vector<const Dimensions*> dimensions;
+    for (const SingleUnit& u : *search.units) dimensions.push_back(&u.dimensions());
+    std::vector<std::int32_t> answer(dimensions.size(), 99);
+    SearchStats stats;
+    REQUIRE(tarvel::search_exponents(dimensions.data(), search.target.exponents().data(),
+                                     search.start.exponents().data(), dimensions.size(), search.goal,
+                                     answer.data(), {}, &stats));
+    const auto expected = tarvel::reference_mapping_search(search.target, search.start, search.goal);
+    REQUIRE(expected);
+    CHECK(answer == expected->exponents());
+}
+
+TEST_CASE("a search inside a pause scope releases once past its threshold and reacquires before returning") {
+    static int released = 0;
+    static int reacquired = 0;
+    static int token = 0;
+    released = reacquired = 0;
+    tarvel::SearchPauseHooks hooks;
+    hooks.release = [] () -> void* { ++released; return &token; };
+    hooks.reacquire = [](void* value) {
+        CHECK(value == &token);
+        CHECK(released == reacquired + 1);
+        ++reacquired;
+    };
+    hooks.after = 64;
+    const LargeSearch search;
+    const auto expected = tarvel::simplify_mapping_algorithm(search.target, search.start, search.goal);
+    {
+        const tarvel::SearchPauseScope scope(hooks);
+        // A small search stays under the threshold.
+        const IntExponentMap small(units_of({"m", "ft"}), {1, 1});
+        CHECK(tarvel::simplify_mapping_algorithm(small, small.with_exponents({0, 0}),
+                                                 dimensions_of(*small.shared_units(), {1, 1})));
+        CHECK(released == 0);
+        for (bool reference : {false, true}) {
+            const auto found =
+                reference ? tarvel::reference_mapping_search(search.target, search.start, search.goal)
+                          : tarvel::simplify_mapping_algorithm(search.target, search.start, search.goal);
+            REQUIRE(found);
+            CHECK(*found == *expected);
+        }
+        CHECK(released == 2);
+        CHECK(reacquired == 2);
+    }
+    // Outside the scope the hooks are never called.
+    CHECK(tarvel::simplify_mapping_algorithm(search.target, search.start, search.goal));
+    CHECK(released == 2);
 }

@@ -166,3 +166,84 @@ def test_operations_on_one_quantity_from_several_threads_never_refuse_each_other
     assert seen[2] == {repr((str(single), repr(single), single.latex(), str(single_db)))}
     assert seen[0] == {repr((str(single * Fraction(1, 3)), str(single_db * Fraction(1, 2))))}
     assert str(q) == "3000 []"
+
+
+def _search_heavy_quantities():
+    # Searches well past the point where the interpreter lock is released (a unit free to take a million
+    # steps: the search counts the maps its budget covers), and products of many units of distinct
+    # dimensions.
+    rng = random.Random(17)
+    symbols = ["m", "s", "kg", "A", "K", "N", "J", "W", "Pa", "Hz", "C", "V", "F", "ohm", "S", "Wb", "T",
+               "H", "Gy", "L", "ha", "lbf", "psi", "cal"]
+    out = [Tarvel.unit("N.m.A") ** 1000000, Tarvel.unit("N.J.W.Pa.kg.m.s.Gy.L.ha") ** 3]
+    while len(out) < 40:
+        q = Tarvel.unit("m") / Tarvel.unit("m")
+        for symbol in rng.sample(symbols, 10):
+            q = q * Tarvel.unit(symbol) ** (rng.choice((-1, 1)) * rng.randint(1, 9))
+        out.append(q)
+    return out
+
+
+def test_another_thread_runs_while_searches_hold_no_lock():
+    # With a switch interval longer than the printing loop, the counting thread can only run when the printing loop
+    # releases the lock, which it does inside long searches alone.
+    quantities = _search_heavy_quantities()
+    expected = [str(q) for q in quantities]
+    started = threading.Event()
+    stop = threading.Event()
+    counts = [0]
+
+    def count():
+        started.set()
+        while not stop.is_set():
+            counts[0] += 1
+
+    previous = sys.getswitchinterval()
+    worker = threading.Thread(target=count)
+    try:
+        worker.start()
+        started.wait()
+        sys.setswitchinterval(0.25)
+        before = counts[0]
+        assert [str(q) for q in quantities] == expected
+        progressed = counts[0] - before
+    finally:
+        sys.setswitchinterval(previous)
+        stop.set()
+        worker.join()
+    assert progressed > 0
+
+
+@pytest.mark.parametrize("operation", ["str", "simplify", "simplify_inplace", "float", "latex"])
+def test_a_search_on_one_thread_never_refuses_another_on_the_same_quantity(operation):
+    quantities = _search_heavy_quantities()[:12]
+    expected = [str(q) for q in quantities]
+    errors = []
+    stop = threading.Event()
+    use = {
+        "str": str,
+        "simplify": lambda q: q.simplify(),
+        "simplify_inplace": lambda q: q.simplify_inplace(),
+        "float": float,
+        "latex": lambda q: q.latex(),
+    }[operation]
+
+    def other():
+        try:
+            while not stop.is_set():
+                for q in quantities:
+                    use(q)
+        except Exception as error:  # a refusal or anything else ends the run as a failure
+            errors.append(error)
+
+    worker = threading.Thread(target=other)
+    worker.start()
+    try:
+        for _ in range(30):
+            shown = [str(q) for q in quantities]
+            if operation != "simplify_inplace":
+                assert shown == expected
+    finally:
+        stop.set()
+        worker.join()
+    assert not errors
