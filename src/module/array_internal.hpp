@@ -42,6 +42,20 @@ PyObject* wrap_magnitudes(PyObject* magnitudes, const UnitCollection& units);
 // nullptr with TypeError for other dtypes. `copy`: always a fresh array.
 PyObject* float_array(PyObject* object, bool copy);
 
+// Magnitudes that are a foreign array NumPy dispatches to (not an ndarray): formulas on them run as
+// NumPy ufunc calls, so they stay as lazy as the array is.
+bool is_duck_array(PyObject* object) noexcept;
+// The plan's formula applied to a float or an array through ufuncs (new reference).
+PyObject* duck_apply(const MagnitudePlan& plan, PyObject* x);
+PyObject* duck_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o);
+PyObject* duck_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp op);
+PyObject* duck_unary(ArrayUnary op, const ArrayOperand& s);
+// numpy.<name>(x) on float64 magnitudes.
+PyObject* duck_function(const char* name, PyObject* x);
+inline bool operand_is_duck(const ArrayOperand& operand) noexcept {
+    return operand.magnitudes && is_duck_array(operand.magnitudes.get());
+}
+
 // __array_ufunc__ of both classes.
 PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs);
 

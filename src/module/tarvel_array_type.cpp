@@ -42,6 +42,8 @@ ArrayOperand operand_of(PyObject* self) {
     return ArrayOperand{PyRef::borrow(magnitudes_of(self)), units_of(self)};
 }
 
+bool is_lazy(PyObject* self) noexcept { return is_duck_array(magnitudes_of(self)); }
+
 // Runs a one-input kernel over the instance's magnitudes (the plain ndarray result, new reference).
 template <class Kernel>
 PyObject* map_magnitudes(PyObject* self, Kernel kernel) {
@@ -56,6 +58,7 @@ PyObject* converted(PyObject* self, const MagnitudePlan& plan, const UnitCollect
         if (!numpy) return nullptr;
         return wrap_magnitudes(PyObject_CallMethod(magnitudes_of(self), "copy", nullptr), units);
     }
+    if (is_lazy(self)) return wrap_magnitudes(duck_apply(plan, magnitudes_of(self)), units);
     PyObject* magnitudes = visit_plan(plan, [&](auto apply) {
         return map_magnitudes(self, [apply](double a) noexcept { return apply(a); });
     });
@@ -186,7 +189,7 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             if (!quantity_sequence(values, magnitudes, units)) return nullptr;
             fresh = true;
         } else {
-            if (!copy && !is_ndarray(values)) return raise_error(TarvelError::copy_required());
+            if (!copy && !is_ndarray(values) && !is_duck_array(values)) return raise_error(TarvelError::copy_required());
             magnitudes = PyRef::steal(float_array(values, false));
             if (!magnitudes) return nullptr;
             fresh = magnitudes.get() != values;
@@ -207,7 +210,12 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             if (plan.kind != MagnitudePlan::Kind::Identity || scale != 1.0) {
                 if (!copy) return raise_error(TarvelError::copy_required());
                 const std::array<LoopInput, 1> inputs{LoopInput{magnitudes.get(), 0.0}};
-                PyObject* product = visit_plan(plan, [&](auto apply) {
+                const MagnitudePlan by_scale{MagnitudePlan::Kind::Scale, scale, 1.0, 0.0, 0.0};
+                PyObject* product = nullptr;
+                if (is_duck_array(magnitudes.get())) {
+                    PyRef scaled = PyRef::steal(duck_apply(by_scale, magnitudes.get()));
+                    product = scaled ? duck_apply(plan, scaled.get()) : nullptr;
+                } else product = visit_plan(plan, [&](auto apply) {
                     return run_elementwise(inputs, LoopOutput::Float64,
                                            [apply, scale](double a) noexcept { return apply(a * scale); });
                 });
@@ -226,8 +234,20 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
 
 // --- Text ----------------------------------------------------------------------------------------------
 
+// A lazy array shows its own repr, which describes it without computing it.
+PyObject* lazy_repr(PyObject* self) {
+    const UnitCollection& units = units_of(self);
+    if (units.unit_map.size() == 0 && units.factor == 1.0) {
+        return PyUnicode_FromFormat("TarvelArray(%R)", magnitudes_of(self));
+    }
+    PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
+    if (!text) return nullptr;
+    return PyUnicode_FromFormat("TarvelArray(%R, %R)", magnitudes_of(self), text.get());
+}
+
 PyObject* slot_repr(PyObject* self) {
     return guarded(FAILED, [&]() -> PyObject* {
+        if (is_lazy(self)) return lazy_repr(self);
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
         // Rows after the first line up under the first, as in NumPy's own repr.
@@ -447,6 +467,12 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         Result<MagnitudePlan> plan = conversion_plan_or_error(units_of(self), target.units);
         if (!plan) return raise_error(plan.error());
         const double divisor = target.value;
+        if (is_lazy(self)) {
+            PyRef converted = PyRef::steal(duck_apply(*plan, magnitudes_of(self)));
+            if (!converted || !scale) return converted.release();
+            const MagnitudePlan by_divisor{MagnitudePlan::Kind::Scale, 1.0, divisor, 0.0, 0.0};
+            return duck_apply(by_divisor, converted.get());
+        }
         return visit_plan(*plan, [&](auto apply) {
             if (scale)
                 return map_magnitudes(self,
@@ -462,6 +488,7 @@ PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf
         Result<MagnitudePlan> plan = dimensionless_plan(units_of(self));
         if (!plan) return raise_error(plan.error());
         const MagnitudePlan p = *plan;
+        if (is_lazy(self)) return duck_apply(p, magnitudes_of(self));
         return map_magnitudes(self, [p](double a) noexcept { return p.apply(a); });
     });
 }
@@ -697,7 +724,9 @@ PyObject* method_from_parts(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         if (!is_tarvel(arguments[1])) return raise_wrong_type(arguments[1], "Tarvel", "unit");
         if (!numpy_api()) return nullptr;
-        if (!is_ndarray(arguments[0])) return raise_wrong_type(arguments[0], "numpy.ndarray", "magnitudes");
+        if (!is_ndarray(arguments[0]) && !is_duck_array(arguments[0])) {
+            return raise_wrong_type(arguments[0], "numpy.ndarray", "magnitudes");
+        }
         PyRef magnitudes = PyRef::steal(float_array(arguments[0], false));
         if (!magnitudes) return nullptr;
         return new_tarvel_array(magnitudes.get(), as_tarvel(arguments[1])->quantity.units);
