@@ -733,6 +733,48 @@ PyObject* method_from_parts(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
     });
 }
 
+// The collection protocol of the chunked-array scheduler, and compute()/persist(): written in Python in
+// tarvel.dask (the payload's graph with the units put back on each result), which this forwards to. The
+// module, and the scheduler's library, load only when one of these is called.
+template <const char* Name>
+PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyRef module = PyRef::steal(PyImport_ImportModule("tarvel.dask"));
+        PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), Name)) : PyRef();
+        if (!function) return nullptr;
+        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
+        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 1)]);
+        stack[0] = self;
+        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
+        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 1), kwnames);
+    });
+}
+
+constexpr char DASK_GRAPH[] = "__dask_graph__";
+constexpr char DASK_KEYS[] = "__dask_keys__";
+constexpr char DASK_LAYERS[] = "__dask_layers__";
+constexpr char DASK_TOKENIZE[] = "__dask_tokenize__";
+constexpr char DASK_POSTCOMPUTE[] = "__dask_postcompute__";
+constexpr char DASK_POSTPERSIST[] = "__dask_postpersist__";
+constexpr char DASK_OPTIMIZE[] = "__dask_optimize__";
+constexpr char DASK_SCHEDULER[] = "__dask_scheduler__";
+constexpr char COMPUTE[] = "compute";
+
+// Attributes the scheduler compares between collections (the scheduler function): the payload's own,
+// and AttributeError for magnitudes in memory.
+template <const char* Name>
+PyObject* dask_attribute(PyObject* self, void*) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!is_lazy(self)) {
+            PyErr_Format(PyExc_AttributeError, "a TarvelArray in memory has no attribute '%s'", Name);
+            return nullptr;
+        }
+        return PyObject_GetAttrString(magnitudes_of(self), Name);
+    });
+}
+constexpr char PERSIST[] = "persist";
+
 PyObject* method_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs) {
     return quantity_array_ufunc(self, args, kwargs);
 }
@@ -865,6 +907,16 @@ PyTypeObject* create_type() {
         {"__deepcopy__", as_method(method_copy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
         {"__reduce__", as_method(method_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
         {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
+        {COMPUTE, as_method(dask_method<COMPUTE>), INSTANCE,
+         "compute($self, /, **kwargs)\n--\n\nA lazy array computed: the same units over NumPy magnitudes."},
+        {PERSIST, as_method(dask_method<PERSIST>), INSTANCE,
+         "persist($self, /, **kwargs)\n--\n\nA lazy array with its chunks computed and kept."},
+        {DASK_GRAPH, as_method(dask_method<DASK_GRAPH>), INSTANCE, nullptr},
+        {DASK_KEYS, as_method(dask_method<DASK_KEYS>), INSTANCE, nullptr},
+        {DASK_LAYERS, as_method(dask_method<DASK_LAYERS>), INSTANCE, nullptr},
+        {DASK_TOKENIZE, as_method(dask_method<DASK_TOKENIZE>), INSTANCE, nullptr},
+        {DASK_POSTCOMPUTE, as_method(dask_method<DASK_POSTCOMPUTE>), INSTANCE, nullptr},
+        {DASK_POSTPERSIST, as_method(dask_method<DASK_POSTPERSIST>), INSTANCE, nullptr},
     };
     static PyMethodDef methods[std::size(own) + DELEGATED_COUNT + 1] = {};
     std::size_t next = 0;
@@ -880,6 +932,8 @@ PyTypeObject* create_type() {
         {"T", get_transpose, nullptr, nullptr, nullptr},
         {REAL, get_wrapped<REAL>, nullptr, nullptr, nullptr},
         {IMAG, get_wrapped<IMAG>, nullptr, nullptr, nullptr},
+        {DASK_OPTIMIZE, dask_attribute<DASK_OPTIMIZE>, nullptr, nullptr, nullptr},
+        {DASK_SCHEDULER, dask_attribute<DASK_SCHEDULER>, nullptr, nullptr, nullptr},
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyType_Slot slots[] = {
