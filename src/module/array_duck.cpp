@@ -121,7 +121,12 @@ bool is_duck_array(PyObject* object) noexcept {
     }
     const NumpyApi* numpy = numpy_api_if_loaded();
     if (!numpy || PyObject_TypeCheck(object, numpy->ndarray)) return false;
-    PyTypeObject* type = Py_TYPE(object);
+    return is_duck_array_type(Py_TYPE(object));
+}
+
+bool is_duck_array_type(PyTypeObject* type) noexcept {
+    const NumpyApi* numpy = numpy_api_if_loaded();
+    if (!numpy || PyType_IsSubtype(type, numpy->ndarray) || type == tarvel_array_type()) return false;
     return type_has(type, "__array_ufunc__") && type_has(type, "__array_function__") &&
            type_has(type, "dtype") && type_has(type, "shape");
 }

@@ -45,6 +45,7 @@ PyObject* float_array(PyObject* object, bool copy);
 // Magnitudes that are a foreign array NumPy dispatches to (not an ndarray): formulas on them run as
 // NumPy ufunc calls, so they stay as lazy as the array is.
 bool is_duck_array(PyObject* object) noexcept;
+bool is_duck_array_type(PyTypeObject* type) noexcept;
 // The plan's formula applied to a float or an array through ufuncs (new reference).
 PyObject* duck_apply(const MagnitudePlan& plan, PyObject* x);
 PyObject* duck_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o);
