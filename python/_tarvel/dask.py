@@ -62,10 +62,13 @@ def from_tarvel_array(array: "TarvelArray", chunks: Any = "auto") -> "TarvelArra
     return TarvelArray._from_parts(_da.from_array(magnitudes, chunks=chunks), unit)
 
 
+def _np() -> Any:
+    return importlib.import_module("numpy")
+
+
 def _wrap(value: Any, unit: Any) -> Any:
     # A computed block in the units: an array becomes a TarvelArray, a 0-d result a Tarvel.
-    np = importlib.import_module("numpy")
-    result = TarvelArray._from_parts(np.asarray(value), unit)
+    result = TarvelArray._from_parts(_np().asarray(value), unit)
     return result[()] if result.ndim == 0 else result
 
 
@@ -76,6 +79,15 @@ def _finalize(results: Any, inner: Callable[..., Any], inner_args: tuple[Any, ..
 def _rebuild(dsk: Any, inner: Callable[..., Any], inner_args: tuple[Any, ...], unit: Any,
              rename: Any = None) -> "TarvelArray":
     return TarvelArray._from_parts(inner(dsk, *inner_args, rename=rename), unit)
+
+
+def _cbrt_block(block: Any) -> Any:
+    return _np().cbrt(TarvelArray(block, copy=False)).as_number()
+
+
+def _cbrt(magnitudes: Any) -> Any:
+    # The cube root by the element loop on each block, so its bits are the scalar's.
+    return magnitudes.map_blocks(_cbrt_block, dtype=magnitudes.dtype)
 
 
 # The collection protocol, forwarded to by TarvelArray's methods of the same names. An in-memory array

@@ -4,6 +4,7 @@
 // expression is built; the steps are those of the scalar formula, in its order, so the bits agree.
 
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 #include "module/array_internal.hpp"
@@ -48,6 +49,20 @@ PyObject* as_double(PyObject* magnitudes) {
     return PyObject_CallMethod(magnitudes, "astype", "s", "float64");
 }
 
+bool is_float32(PyObject* magnitudes) {
+    if (PyFloat_CheckExact(magnitudes)) return false;
+    PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes, "dtype"));
+    PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
+    if (!code) {
+        PyErr_Clear();
+        return false;
+    }
+    return PyUnicode_CompareWithASCIIString(code.get(), "f") == 0;
+}
+
+PyObject* plan_steps(const MagnitudePlan& plan, PyObject* x);
+PyObject* stored(PyObject* result, bool f32);
+
 // A binary formula step on two values, either of which may be a float.
 PyObject* step(const char* name, PyObject* a, PyObject* b) {
     if (PyFloat_CheckExact(a) && PyFloat_CheckExact(b)) {
@@ -76,13 +91,13 @@ PyObject* addition(ArrayBinary op, PyObject* a, PyObject* b, const ArrayOperand&
     if (!addend) return raise_error(addend.error());
     Result<UnitsAndPlan> normalised = normalisation_plan(s.units);
     if (!normalised) return raise_error(normalised.error());
-    PyRef other = PyRef::steal(duck_apply(*addend, b));
+    PyRef other = PyRef::steal(plan_steps(*addend, b));
     if (!other) return nullptr;
     PyRef sum = PyRef::steal(op == ArrayBinary::Add          ? step("add", a, other.get())
                              : op == ArrayBinary::Subtract ? step("subtract", a, other.get())
                                                            : step("subtract", other.get(), a));
     if (!sum) return nullptr;
-    return wrap_or_raise(duck_apply(normalised->plan, sum.get()), normalised->units);
+    return wrap_or_raise(plan_steps(normalised->plan, sum.get()), normalised->units);
 }
 
 PyObject* product(const char* name, PyObject* a, PyObject* b, Result<UnitCollection> units) {
@@ -90,7 +105,7 @@ PyObject* product(const char* name, PyObject* a, PyObject* b, Result<UnitCollect
     if (!normalised) return raise_error(normalised.error());
     PyRef raw = PyRef::steal(step(name, a, b));
     if (!raw) return nullptr;
-    return wrap_or_raise(duck_apply(normalised->plan, raw.get()), normalised->units);
+    return wrap_or_raise(plan_steps(normalised->plan, raw.get()), normalised->units);
 }
 
 // base ** exponent. With units on the base, the exponent has to be one number known now: reading a
@@ -98,7 +113,7 @@ PyObject* product(const char* name, PyObject* a, PyObject* b, Result<UnitCollect
 PyObject* power(const ArrayOperand& base, PyObject* b, const ArrayOperand& exponent, PyObject* e) {
     Result<MagnitudePlan> ratio = dimensionless_plan(exponent.units);
     if (!ratio) return raise_error(ratio.error());
-    PyRef p = PyRef::steal(duck_apply(*ratio, e));
+    PyRef p = PyRef::steal(plan_steps(*ratio, e));
     if (!p) return nullptr;
     double uniform = 1.0;
     if (base.units.unit_map.size() != 0 || has_units(base.units)) {
@@ -131,11 +146,13 @@ bool is_duck_array_type(PyTypeObject* type) noexcept {
            type_has(type, "dtype") && type_has(type, "shape");
 }
 
-PyObject* duck_apply(const MagnitudePlan& plan, PyObject* x) {
+namespace {
+
+// The plan's steps on double magnitudes (no rounding to float32 yet).
+PyObject* plan_steps(const MagnitudePlan& plan, PyObject* x) {
     if (PyFloat_CheckExact(x)) return PyFloat_FromDouble(plan.apply(PyFloat_AS_DOUBLE(x)));
     if (plan.kind == MagnitudePlan::Kind::Identity) return Py_NewRef(x);
-    PyRef value = PyRef::steal(as_double(x));
-    if (!value) return nullptr;
+    PyRef value = PyRef::borrow(x);
     // The steps the fixed-kind forms keep: v * 1 and a division by 1 change no value.
     if (plan.fs != 1.0) {
         value = PyRef::steal(with_float("multiply", value.get(), plan.fs));
@@ -151,7 +168,39 @@ PyObject* duck_apply(const MagnitudePlan& plan, PyObject* x) {
     return value.release();
 }
 
+// As the element loops store a result: float32 when every array input is float32, rounded once from
+// the double result. Steals `result`.
+PyObject* stored(PyObject* result, bool f32) {
+    if (!result || !f32 || PyFloat_CheckExact(result)) return result;
+    PyRef owned = PyRef::steal(result);
+    return PyObject_CallMethod(result, "astype", "s", "float32");
+}
+
+}  // namespace
+
+PyObject* duck_apply(const MagnitudePlan& plan, PyObject* x, double pre_scale, double post_divisor) {
+    if (plan.kind == MagnitudePlan::Kind::Identity && pre_scale == 1.0 && post_divisor == 1.0) {
+        return Py_NewRef(x);
+    }
+    const bool f32 = is_float32(x);
+    PyRef value = PyRef::steal(as_double(x));
+    if (value && pre_scale != 1.0) value = PyRef::steal(with_float("multiply", value.get(), pre_scale));
+    if (value) value = PyRef::steal(plan_steps(plan, value.get()));
+    if (value && post_divisor != 1.0) value = PyRef::steal(with_float("divide", value.get(), post_divisor));
+    return value ? stored(value.release(), f32) : nullptr;
+}
+
 PyObject* duck_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o) {
+    const bool f32 = (PyFloat_CheckExact(s.magnitudes.get()) || is_float32(s.magnitudes.get())) &&
+                     (PyFloat_CheckExact(o.magnitudes.get()) || is_float32(o.magnitudes.get()));
+    PyObject* result = duck_binary_steps(op, s, o);
+    if (!result || !f32 || !is_tarvel_array(result)) return result;
+    auto* array = reinterpret_cast<TarvelArrayObject*>(result);
+    PyRef owned = PyRef::steal(result);
+    return wrap_or_raise(stored(Py_NewRef(array->magnitudes), true), array->units);
+}
+
+PyObject* duck_binary_steps(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o) {
     PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
     PyRef b = a ? PyRef::steal(as_double(o.magnitudes.get())) : PyRef();
     if (!b) return nullptr;
@@ -178,7 +227,7 @@ PyObject* duck_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp o
     Result<MagnitudePlan> plan = conversion_plan_or_error(o.units, s.units);
     if (!plan) return raise_error(plan.error());
     PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
-    PyRef b = a ? PyRef::steal(duck_apply(*plan, o.magnitudes.get())) : PyRef();
+    PyRef b = a ? PyRef::steal(plan_steps(*plan, o.magnitudes.get())) : PyRef();
     if (!b) return nullptr;
     static constexpr const char* NAMES[] = {"less", "less_equal", "equal", "not_equal", "greater",
                                             "greater_equal"};
@@ -186,14 +235,15 @@ PyObject* duck_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp o
 }
 
 PyObject* duck_unary(ArrayUnary op, const ArrayOperand& s) {
+    const bool f32 = is_float32(s.magnitudes.get());
     PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
     if (!a) return nullptr;
-    if (op == ArrayUnary::Absolute) return wrap_or_raise(ufunc_call("absolute", a.get()), s.units);
+    if (op == ArrayUnary::Absolute) return wrap_or_raise(stored(ufunc_call("absolute", a.get()), f32), s.units);
     Result<UnitsAndPlan> normalised = normalisation_plan(s.units);
     if (!normalised) return raise_error(normalised.error());
     PyRef value = op == ArrayUnary::Negate ? PyRef::steal(ufunc_call("negative", a.get())) : std::move(a);
     if (!value) return nullptr;
-    return wrap_or_raise(duck_apply(normalised->plan, value.get()), normalised->units);
+    return wrap_or_raise(stored(plan_steps(normalised->plan, value.get()), f32), normalised->units);
 }
 
 bool refuse_lazy(PyObject* magnitudes) {
@@ -205,9 +255,29 @@ bool refuse_lazy(PyObject* magnitudes) {
     return true;
 }
 
-PyObject* duck_function(const char* name, PyObject* x) {
+namespace {
+
+PyObject* function_steps(const char* name, PyObject* value) {
+    // NumPy's cube root is not the C library's to the last bit: a chunked array runs the element loop on
+    // each block instead (tarvel.dask maps it), any other lazy array is refused.
+    if (std::string_view(name) == "cbrt") {
+        if (!PyObject_HasAttrString(value, "map_blocks")) {
+            refuse_lazy(value);
+            return nullptr;
+        }
+        PyRef module = PyRef::steal(PyImport_ImportModule("tarvel.dask"));
+        return module ? PyObject_CallMethod(module.get(), "_cbrt", "O", value) : nullptr;
+    }
+    return ufunc_call(name, value);
+}
+
+}  // namespace
+
+PyObject* duck_algebra(const char* name, const MagnitudePlan& plan, PyObject* x) {
     PyRef value = PyRef::steal(as_double(x));
-    return value ? ufunc_call(name, value.get()) : nullptr;
+    PyRef raw = value ? PyRef::steal(function_steps(name, value.get())) : PyRef();
+    if (!raw) return nullptr;
+    return stored(plan_steps(plan, raw.get()), is_float32(x));
 }
 
 }  // namespace tarvel::py

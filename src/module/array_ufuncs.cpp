@@ -305,8 +305,8 @@ PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
     }
     if (operand_is_duck(s)) {
         static constexpr const char* NAMES[] = {"sqrt", "cbrt", "square", "reciprocal"};
-        PyRef raw = PyRef::steal(duck_function(NAMES[static_cast<int>(which)], s.magnitudes.get()));
-        return raw ? wrap_magnitudes(duck_apply(normalised->plan, raw.get()), result_units) : nullptr;
+        return wrap_magnitudes(duck_algebra(NAMES[static_cast<int>(which)], normalised->plan, s.magnitudes.get()),
+                               result_units);
     }
     const std::array<LoopInput, 1> inputs{LoopInput{s.magnitudes.get(), 0.0}};
     // One loop per function and plan kind, so that each is a plain loop the compiler can vectorise.

@@ -210,11 +210,9 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             if (plan.kind != MagnitudePlan::Kind::Identity || scale != 1.0) {
                 if (!copy) return raise_error(TarvelError::copy_required());
                 const std::array<LoopInput, 1> inputs{LoopInput{magnitudes.get(), 0.0}};
-                const MagnitudePlan by_scale{MagnitudePlan::Kind::Scale, scale, 1.0, 0.0, 0.0};
                 PyObject* product = nullptr;
                 if (is_duck_array(magnitudes.get())) {
-                    PyRef scaled = PyRef::steal(duck_apply(by_scale, magnitudes.get()));
-                    product = scaled ? duck_apply(plan, scaled.get()) : nullptr;
+                    product = duck_apply(plan, magnitudes.get(), scale);
                 } else product = visit_plan(plan, [&](auto apply) {
                     return run_elementwise(inputs, LoopOutput::Float64,
                                            [apply, scale](double a) noexcept { return apply(a * scale); });
@@ -468,10 +466,7 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         if (!plan) return raise_error(plan.error());
         const double divisor = target.value;
         if (is_lazy(self)) {
-            PyRef converted = PyRef::steal(duck_apply(*plan, magnitudes_of(self)));
-            if (!converted || !scale) return converted.release();
-            const MagnitudePlan by_divisor{MagnitudePlan::Kind::Scale, 1.0, divisor, 0.0, 0.0};
-            return duck_apply(by_divisor, converted.get());
+            return duck_apply(*plan, magnitudes_of(self), 1.0, scale ? divisor : 1.0);
         }
         return visit_plan(*plan, [&](auto apply) {
             if (scale)
