@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "module/args.hpp"
@@ -734,6 +735,12 @@ PyObject* method_from_parts(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
 template <const char* Name>
 PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
+        // In memory there is no graph, and computing is the array itself: no need to load the library.
+        if (!is_lazy(self)) {
+            const std::string_view name(Name);
+            if (name == "__dask_graph__") Py_RETURN_NONE;
+            if (name == "compute" || name == "persist") return Py_NewRef(self);
+        }
         PyRef module = PyRef::steal(PyImport_ImportModule("tarvel.dask"));
         PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), Name)) : PyRef();
         if (!function) return nullptr;
