@@ -227,7 +227,8 @@ PyObject* duck_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp o
     Result<MagnitudePlan> plan = conversion_plan_or_error(o.units, s.units);
     if (!plan) return raise_error(plan.error());
     PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
-    PyRef b = a ? PyRef::steal(plan_steps(*plan, o.magnitudes.get())) : PyRef();
+    PyRef wide = a ? PyRef::steal(as_double(o.magnitudes.get())) : PyRef();
+    PyRef b = wide ? PyRef::steal(plan_steps(*plan, wide.get())) : PyRef();
     if (!b) return nullptr;
     static constexpr const char* NAMES[] = {"less", "less_equal", "equal", "not_equal", "greater",
                                             "greater_equal"};
