@@ -1,7 +1,7 @@
 """Physical quantities: numbers that carry units of measure, arrays of them, and logarithmic ratio
 quantities."""
 
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator
 from typing import Any, ClassVar, SupportsFloat, SupportsIndex, TypeAlias, final, overload
 
 import numpy as np
@@ -1143,6 +1143,32 @@ class TarvelArray:
         >>> TarvelArray._from_parts(*TarvelArray([1, 2], "km").__reduce__()[1])
         TarvelArray([1., 2.], 'km')
         """
+    def compute(self, **kwargs: Any) -> TarvelArray | Tarvel:
+        """Over a dask array: the computed array in the same units (a Tarvel for a 0-d result), with
+        dask.compute's keyword arguments. An array in memory is returned as it is.
+
+        >>> a = TarvelArray([1, 2], "km")
+        >>> a.compute() is a
+        True
+        """
+    def persist(self, **kwargs: Any) -> TarvelArray:
+        """Over a dask array: the same lazy array with its chunks computed and kept (dask.persist).
+        An array in memory is returned as it is.
+
+        >>> a = TarvelArray([1, 2], "km")
+        >>> a.persist() is a
+        True
+        """
+    # The dask collection protocol, implemented in tarvel.dask for an array over a dask array; an array
+    # in memory has no graph (__dask_graph__() is None), so dask treats it as a plain value.
+    __dask_graph__: Callable[[], Any]
+    __dask_keys__: Callable[[], Any]
+    __dask_layers__: Callable[[], Any]
+    __dask_tokenize__: Callable[[], Any]
+    __dask_postcompute__: Callable[[], tuple[Any, tuple[Any, ...]]]
+    __dask_postpersist__: Callable[[], tuple[Any, tuple[Any, ...]]]
+    __dask_optimize__: Any
+    __dask_scheduler__: Any
     def __pos__(self) -> TarvelArray:
         """``+a``: the same array.
 

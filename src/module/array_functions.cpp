@@ -22,6 +22,7 @@
 #include "module/boundary.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
+#include "module/array_internal.hpp"
 #include "module/tarvel_array.hpp"
 #include "unit/simplify.hpp"
 
@@ -282,7 +283,32 @@ struct CompiledRule {
     std::optional<std::size_t> variadic;   // the parameter taking the remaining positional arguments
     std::optional<std::size_t> density;    // histogram's flag
     PyRef implementation;                  // NumPy's function without the dispatch step
+    PyRef dispatching;                     // the public function, for lazy magnitudes
 };
+
+// True when an argument (or an element of a list or tuple argument) is a lazy array: NumPy's own
+// implementation would read it into memory, the public function hands it to the array's library.
+bool has_lazy_argument(PyObject* args, PyObject* kwargs) {
+    auto lazy = [](PyObject* value) {
+        if (is_duck_array(value)) return true;
+        if (!PyList_CheckExact(value) && !PyTuple_CheckExact(value)) return false;
+        const Py_ssize_t n = PySequence_Fast_GET_SIZE(value);
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            if (is_duck_array(PySequence_Fast_ITEMS(value)[i])) return true;
+        }
+        return false;
+    };
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(args); ++i) {
+        if (lazy(PyTuple_GET_ITEM(args, i))) return true;
+    }
+    PyObject* key = nullptr;
+    PyObject* value = nullptr;
+    Py_ssize_t cursor = 0;
+    while (kwargs && PyDict_Next(kwargs, &cursor, &key, &value)) {
+        if (lazy(value)) return true;
+    }
+    return false;
+}
 
 Role role_of_letter(char letter) {
     switch (letter) {
@@ -371,6 +397,7 @@ const NumpyObjects* numpy_objects() {
         }
         CompiledRule compiled;
         if (!compile_signature(rule, compiled)) return nullptr;
+        compiled.dispatching = PyRef::borrow(function.get());
         compiled.implementation = PyRef::steal(PyObject_GetAttrString(function.get(), "_implementation"));
         if (!compiled.implementation) {
             PyErr_Clear();  // older NumPy: the public function, which dispatches on plain arrays at once
@@ -410,8 +437,10 @@ struct Binding {
     bool absent(PyObject* value) const noexcept { return value == Py_None || value == numpy.no_value.get(); }
 };
 
+// An ndarray, or a lazy array NumPy dispatched the call to (its result stays lazy).
 bool is_ndarray(PyObject* value, const Binding& binding) {
-    return PyObject_TypeCheck(value, reinterpret_cast<PyTypeObject*>(binding.numpy.ndarray.get()));
+    return PyObject_TypeCheck(value, reinterpret_cast<PyTypeObject*>(binding.numpy.ndarray.get())) ||
+           is_duck_array(value);
 }
 
 // A plain NaN scalar is the missing value in any units (the fill of where, pad, full_like, interp's
@@ -733,6 +762,7 @@ bool all_types_known(PyObject* types, const NumpyObjects& numpy) {
         PyObject* type = items[i];
         if (type == reinterpret_cast<PyObject*>(tarvel_array_type())) continue;
         if (type == reinterpret_cast<PyObject*>(tarvel_type())) continue;
+        if (PyType_Check(type) && is_duck_array_type(reinterpret_cast<PyTypeObject*>(type))) continue;
         if (PyType_Check(type) && PyType_IsSubtype(reinterpret_cast<PyTypeObject*>(type),
                                                    reinterpret_cast<PyTypeObject*>(numpy.ndarray.get()))) {
             continue;
@@ -836,7 +866,9 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
         }
     }
 
-    PyRef result = PyRef::steal(PyObject_Call(rule.implementation.get(), new_args.get(), new_kwargs.get()));
+    PyObject* function = has_lazy_argument(new_args.get(), new_kwargs.get()) ? rule.dispatching.get()
+                                                                               : rule.implementation.get();
+    PyRef result = PyRef::steal(PyObject_Call(function, new_args.get(), new_kwargs.get()));
     if (!result) return nullptr;
     PyRef attached = result_with_units(result.get(), binding);
     if (!attached || !binding.out) return attached.release();

@@ -42,6 +42,23 @@ PyObject* wrap_magnitudes(PyObject* magnitudes, const UnitCollection& units);
 // nullptr with TypeError for other dtypes. `copy`: always a fresh array.
 PyObject* float_array(PyObject* object, bool copy);
 
+// Magnitudes that are a foreign array NumPy dispatches to (not an ndarray): formulas on them run as
+// NumPy ufunc calls, so they stay as lazy as the array is.
+bool is_duck_array(PyObject* object) noexcept;
+bool is_duck_array_type(PyTypeObject* type) noexcept;
+// The plan's formula applied to a float or an array through ufuncs (new reference): plan(x * pre_scale)
+// / post_divisor, stored as float32 when x is float32, as the element loops store it.
+PyObject* duck_apply(const MagnitudePlan& plan, PyObject* x, double pre_scale = 1.0, double post_divisor = 1.0);
+PyObject* duck_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o);
+PyObject* duck_binary_steps(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o);
+PyObject* duck_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp op);
+PyObject* duck_unary(ArrayUnary op, const ArrayOperand& s);
+// plan(numpy.<name>(x)) computed in double, stored as the element loops store it.
+PyObject* duck_algebra(const char* name, const MagnitudePlan& plan, PyObject* x);
+inline bool operand_is_duck(const ArrayOperand& operand) noexcept {
+    return operand.magnitudes && is_duck_array(operand.magnitudes.get());
+}
+
 // __array_ufunc__ of both classes.
 PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs);
 

@@ -26,6 +26,9 @@ struct LoopInput {
 
 enum class LoopOutput { Float64, Float32, Bool };
 
+// True, with TypeError set, for lazy magnitudes, whose buffers the loops cannot read.
+bool refuse_lazy(PyObject* magnitudes);
+
 namespace loops {
 
 constexpr int MAX_DIMS = 64;
@@ -155,6 +158,7 @@ PyObject* run_elementwise(const std::array<LoopInput, N>& inputs, LoopOutput out
     int ndim = 0;
     for (std::size_t k = 0; k < N; ++k) {
         if (!inputs[k].array) continue;
+        if (refuse_lazy(inputs[k].array)) return nullptr;
         if (!buffers[k].acquire(inputs[k].array, PyBUF_STRIDED_RO | PyBUF_FORMAT)) return nullptr;
         const Py_buffer& view = buffers[k].view();
         if (!float_format(view.format)) {

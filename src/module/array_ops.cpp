@@ -166,6 +166,16 @@ PyObject* visit_compare(CompareOp op, Body&& body) {
 }
 
 bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
+    if (is_duck_array(object)) {
+        PyRef magnitudes = PyRef::steal(float_array(object, false));
+        if (!magnitudes) {
+            if (for_slot) PyErr_Clear();
+            return false;
+        }
+        out.magnitudes = std::move(magnitudes);
+        out.units = UnitCollection::empty();
+        return true;
+    }
     if (is_tarvel_array(object)) {
         auto* array = reinterpret_cast<TarvelArrayObject*>(object);
         out.magnitudes = PyRef::borrow(array->magnitudes);
@@ -209,7 +219,10 @@ bool extract_array_operand_for_slot(PyObject* object, ArrayOperand& out) {
 PyObject* float_array(PyObject* object, bool copy) {
     const NumpyApi* numpy = numpy_api();
     if (!numpy) return nullptr;
-    PyRef array = PyRef::steal(PyObject_CallOneArg(copy ? numpy->array : numpy->asarray, object));
+    // A lazy array keeps its kind: its dtype is checked (and cast) without computing it.
+    const bool lazy = is_duck_array(object);
+    PyRef array = lazy ? PyRef::borrow(object)
+                       : PyRef::steal(PyObject_CallOneArg(copy ? numpy->array : numpy->asarray, object));
     if (!array) return nullptr;
     PyRef dtype = PyRef::steal(PyObject_GetAttrString(array.get(), "dtype"));
     if (!dtype) return nullptr;
@@ -221,7 +234,10 @@ PyObject* float_array(PyObject* object, bool copy) {
     if (code == "d" || code == "f") {
         PyRef native = PyRef::steal(PyObject_GetAttrString(dtype.get(), "isnative"));
         if (!native) return nullptr;
-        if (native.get() == Py_True) return array.release();
+        if (native.get() == Py_True) {
+            if (lazy && copy) return PyObject_CallMethod(array.get(), "copy", nullptr);
+            return array.release();
+        }
         return PyObject_CallMethod(array.get(), "astype", "s", code == "d" ? "=f8" : "=f4");
     }
     if (code.size() == 1 && std::string_view("?bBhHiIlLqQpPnN").find(code[0]) != std::string_view::npos) {
@@ -238,6 +254,7 @@ PyObject* magnitudes_in(const ArrayOperand& operand, const UnitCollection& targe
     if (!plan) return raise_error(plan.error());
     if (plan->kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
     if (!operand_is_array(operand)) return PyFloat_FromDouble(plan->apply(scalar_of(operand)));
+    if (operand_is_duck(operand)) return duck_apply(*plan, operand.magnitudes.get());
     const std::array<LoopInput, 1> inputs{loop_input(operand)};
     return visit_plan(*plan, [&](auto apply) {
         return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
@@ -247,7 +264,7 @@ PyObject* magnitudes_in(const ArrayOperand& operand, const UnitCollection& targe
 PyObject* wrap_magnitudes(PyObject* magnitudes, const UnitCollection& units) {
     if (!magnitudes) return nullptr;
     PyRef owned = PyRef::steal(magnitudes);
-    if (is_ndarray(magnitudes)) return new_tarvel_array(magnitudes, units);
+    if (is_ndarray(magnitudes) || is_duck_array(magnitudes)) return new_tarvel_array(magnitudes, units);
     const double value = PyFloat_AsDouble(magnitudes);
     if (value == -1.0 && PyErr_Occurred()) return nullptr;
     return new_tarvel(Quantity{units, value});
@@ -257,6 +274,7 @@ PyObject* array_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand
     if (!operand_is_array(s) && !operand_is_array(o)) {
         return tarvel_or_raise(scalar_binary(op, quantity_of(s), quantity_of(o)));
     }
+    if (operand_is_duck(s) || operand_is_duck(o)) return duck_binary(op, s, o);
     switch (op) {
         case ArrayBinary::Add:
             return addition_loop(s, o, [](double a, double b) noexcept { return a + b; });
@@ -287,6 +305,7 @@ PyObject* array_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp 
         if (!result) return raise_error(result.error());
         return PyBool_FromLong(*result ? 1 : 0);
     }
+    if (operand_is_duck(s) || operand_is_duck(o)) return duck_compare(s, o, op);
     Result<MagnitudePlan> plan = conversion_plan_or_error(o.units, s.units);
     if (!plan) return raise_error(plan.error());
     const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
@@ -311,6 +330,7 @@ PyObject* array_unary(ArrayUnary op, const ArrayOperand& s) {
                 return new_tarvel(absolute(q));
         }
     }
+    if (operand_is_duck(s)) return duck_unary(op, s);
     const std::array<LoopInput, 1> inputs{loop_input(s)};
     if (op == ArrayUnary::Absolute) {
         PyObject* magnitudes =
@@ -338,7 +358,8 @@ bool is_zero_dimensional(PyObject* ndarray) noexcept {
 }
 
 bool is_array_like(PyObject* object) noexcept {
-    return is_tarvel_array(object) || (is_ndarray(object) && !is_zero_dimensional(object));
+    return is_tarvel_array(object) || (is_ndarray(object) && !is_zero_dimensional(object)) ||
+           is_duck_array(object);
 }
 
 PyObject* array_binary_slot(ArrayBinary forward, ArrayBinary reflected, PyObject* left, PyObject* right) {

@@ -219,6 +219,7 @@ PyObject* through_plan(const ArrayOperand& operand, const MagnitudePlan& plan) {
     if (plan.kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
     if (!operand_is_array(operand))
         return PyFloat_FromDouble(plan.apply(PyFloat_AS_DOUBLE(operand.magnitudes.get())));
+    if (operand_is_duck(operand)) return duck_apply(plan, operand.magnitudes.get());
     const std::array<LoopInput, 1> inputs{LoopInput{operand.magnitudes.get(), 0.0}};
     return visit_plan(plan, [&](auto apply) {
         return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
@@ -301,6 +302,11 @@ PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
                          : which == Algebra::Square ? a * a
                                                     : 1.0 / a;
         return new_tarvel(Quantity{result_units, normalised->plan.apply(v)});
+    }
+    if (operand_is_duck(s)) {
+        static constexpr const char* NAMES[] = {"sqrt", "cbrt", "square", "reciprocal"};
+        return wrap_magnitudes(duck_algebra(NAMES[static_cast<int>(which)], normalised->plan, s.magnitudes.get()),
+                               result_units);
     }
     const std::array<LoopInput, 1> inputs{LoopInput{s.magnitudes.get(), 0.0}};
     // One loop per function and plan kind, so that each is a plain loop the compiler can vectorise.
@@ -434,7 +440,7 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
             PyObject* product = call_numpy(ufunc, method, magnitudes, rest);
             if (!product) return nullptr;
             ArrayOperand plain{PyRef::steal(product), UnitCollection::empty()};
-            if (!is_ndarray(product)) {
+            if (!is_ndarray(product) && !is_duck_array(product)) {
                 const double value = PyFloat_AsDouble(product);
                 if (value == -1.0 && PyErr_Occurred()) return nullptr;
                 return new_tarvel(Quantity{normalised->units, normalised->plan.apply(value)});

@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "module/args.hpp"
@@ -42,6 +43,8 @@ ArrayOperand operand_of(PyObject* self) {
     return ArrayOperand{PyRef::borrow(magnitudes_of(self)), units_of(self)};
 }
 
+bool is_lazy(PyObject* self) noexcept { return is_duck_array(magnitudes_of(self)); }
+
 // Runs a one-input kernel over the instance's magnitudes (the plain ndarray result, new reference).
 template <class Kernel>
 PyObject* map_magnitudes(PyObject* self, Kernel kernel) {
@@ -56,6 +59,7 @@ PyObject* converted(PyObject* self, const MagnitudePlan& plan, const UnitCollect
         if (!numpy) return nullptr;
         return wrap_magnitudes(PyObject_CallMethod(magnitudes_of(self), "copy", nullptr), units);
     }
+    if (is_lazy(self)) return wrap_magnitudes(duck_apply(plan, magnitudes_of(self)), units);
     PyObject* magnitudes = visit_plan(plan, [&](auto apply) {
         return map_magnitudes(self, [apply](double a) noexcept { return apply(a); });
     });
@@ -186,7 +190,7 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             if (!quantity_sequence(values, magnitudes, units)) return nullptr;
             fresh = true;
         } else {
-            if (!copy && !is_ndarray(values)) return raise_error(TarvelError::copy_required());
+            if (!copy && !is_ndarray(values) && !is_duck_array(values)) return raise_error(TarvelError::copy_required());
             magnitudes = PyRef::steal(float_array(values, false));
             if (!magnitudes) return nullptr;
             fresh = magnitudes.get() != values;
@@ -207,7 +211,10 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             if (plan.kind != MagnitudePlan::Kind::Identity || scale != 1.0) {
                 if (!copy) return raise_error(TarvelError::copy_required());
                 const std::array<LoopInput, 1> inputs{LoopInput{magnitudes.get(), 0.0}};
-                PyObject* product = visit_plan(plan, [&](auto apply) {
+                PyObject* product = nullptr;
+                if (is_duck_array(magnitudes.get())) {
+                    product = duck_apply(plan, magnitudes.get(), scale);
+                } else product = visit_plan(plan, [&](auto apply) {
                     return run_elementwise(inputs, LoopOutput::Float64,
                                            [apply, scale](double a) noexcept { return apply(a * scale); });
                 });
@@ -226,8 +233,20 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
 
 // --- Text ----------------------------------------------------------------------------------------------
 
+// A lazy array shows its own repr, which describes it without computing it.
+PyObject* lazy_repr(PyObject* self) {
+    const UnitCollection& units = units_of(self);
+    if (units.unit_map.size() == 0 && units.factor == 1.0) {
+        return PyUnicode_FromFormat("TarvelArray(%R)", magnitudes_of(self));
+    }
+    PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
+    if (!text) return nullptr;
+    return PyUnicode_FromFormat("TarvelArray(%R, %R)", magnitudes_of(self), text.get());
+}
+
 PyObject* slot_repr(PyObject* self) {
     return guarded(FAILED, [&]() -> PyObject* {
+        if (is_lazy(self)) return lazy_repr(self);
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
         // Rows after the first line up under the first, as in NumPy's own repr.
@@ -447,6 +466,9 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         Result<MagnitudePlan> plan = conversion_plan_or_error(units_of(self), target.units);
         if (!plan) return raise_error(plan.error());
         const double divisor = target.value;
+        if (is_lazy(self)) {
+            return duck_apply(*plan, magnitudes_of(self), 1.0, scale ? divisor : 1.0);
+        }
         return visit_plan(*plan, [&](auto apply) {
             if (scale)
                 return map_magnitudes(self,
@@ -462,6 +484,7 @@ PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf
         Result<MagnitudePlan> plan = dimensionless_plan(units_of(self));
         if (!plan) return raise_error(plan.error());
         const MagnitudePlan p = *plan;
+        if (is_lazy(self)) return duck_apply(p, magnitudes_of(self));
         return map_magnitudes(self, [p](double a) noexcept { return p.apply(a); });
     });
 }
@@ -697,12 +720,62 @@ PyObject* method_from_parts(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         if (!is_tarvel(arguments[1])) return raise_wrong_type(arguments[1], "Tarvel", "unit");
         if (!numpy_api()) return nullptr;
-        if (!is_ndarray(arguments[0])) return raise_wrong_type(arguments[0], "numpy.ndarray", "magnitudes");
+        if (!is_ndarray(arguments[0]) && !is_duck_array(arguments[0])) {
+            return raise_wrong_type(arguments[0], "numpy.ndarray", "magnitudes");
+        }
         PyRef magnitudes = PyRef::steal(float_array(arguments[0], false));
         if (!magnitudes) return nullptr;
         return new_tarvel_array(magnitudes.get(), as_tarvel(arguments[1])->quantity.units);
     });
 }
+
+// The collection protocol of the chunked-array scheduler, and compute()/persist(): written in Python in
+// tarvel.dask (the payload's graph with the units put back on each result), which this forwards to. The
+// module, and the scheduler's library, load only when one of these is called.
+template <const char* Name>
+PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        // In memory there is no graph, and computing is the array itself: no need to load the library.
+        if (!is_lazy(self)) {
+            const std::string_view name(Name);
+            if (name == "__dask_graph__") Py_RETURN_NONE;
+            if (name == "compute" || name == "persist") return Py_NewRef(self);
+        }
+        PyRef module = PyRef::steal(PyImport_ImportModule("tarvel.dask"));
+        PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), Name)) : PyRef();
+        if (!function) return nullptr;
+        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
+        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 1)]);
+        stack[0] = self;
+        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
+        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 1), kwnames);
+    });
+}
+
+constexpr char DASK_GRAPH[] = "__dask_graph__";
+constexpr char DASK_KEYS[] = "__dask_keys__";
+constexpr char DASK_LAYERS[] = "__dask_layers__";
+constexpr char DASK_TOKENIZE[] = "__dask_tokenize__";
+constexpr char DASK_POSTCOMPUTE[] = "__dask_postcompute__";
+constexpr char DASK_POSTPERSIST[] = "__dask_postpersist__";
+constexpr char DASK_OPTIMIZE[] = "__dask_optimize__";
+constexpr char DASK_SCHEDULER[] = "__dask_scheduler__";
+constexpr char COMPUTE[] = "compute";
+
+// Attributes the scheduler compares between collections (the scheduler function): the payload's own,
+// and AttributeError for magnitudes in memory.
+template <const char* Name>
+PyObject* dask_attribute(PyObject* self, void*) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!is_lazy(self)) {
+            PyErr_Format(PyExc_AttributeError, "a TarvelArray in memory has no attribute '%s'", Name);
+            return nullptr;
+        }
+        return PyObject_GetAttrString(magnitudes_of(self), Name);
+    });
+}
+constexpr char PERSIST[] = "persist";
 
 PyObject* method_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs) {
     return quantity_array_ufunc(self, args, kwargs);
@@ -836,6 +909,16 @@ PyTypeObject* create_type() {
         {"__deepcopy__", as_method(method_copy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
         {"__reduce__", as_method(method_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
         {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
+        {COMPUTE, as_method(dask_method<COMPUTE>), INSTANCE,
+         "compute($self, /, **kwargs)\n--\n\nA lazy array computed: the same units over NumPy magnitudes."},
+        {PERSIST, as_method(dask_method<PERSIST>), INSTANCE,
+         "persist($self, /, **kwargs)\n--\n\nA lazy array with its chunks computed and kept."},
+        {DASK_GRAPH, as_method(dask_method<DASK_GRAPH>), INSTANCE, nullptr},
+        {DASK_KEYS, as_method(dask_method<DASK_KEYS>), INSTANCE, nullptr},
+        {DASK_LAYERS, as_method(dask_method<DASK_LAYERS>), INSTANCE, nullptr},
+        {DASK_TOKENIZE, as_method(dask_method<DASK_TOKENIZE>), INSTANCE, nullptr},
+        {DASK_POSTCOMPUTE, as_method(dask_method<DASK_POSTCOMPUTE>), INSTANCE, nullptr},
+        {DASK_POSTPERSIST, as_method(dask_method<DASK_POSTPERSIST>), INSTANCE, nullptr},
     };
     static PyMethodDef methods[std::size(own) + DELEGATED_COUNT + 1] = {};
     std::size_t next = 0;
@@ -851,6 +934,8 @@ PyTypeObject* create_type() {
         {"T", get_transpose, nullptr, nullptr, nullptr},
         {REAL, get_wrapped<REAL>, nullptr, nullptr, nullptr},
         {IMAG, get_wrapped<IMAG>, nullptr, nullptr, nullptr},
+        {DASK_OPTIMIZE, dask_attribute<DASK_OPTIMIZE>, nullptr, nullptr, nullptr},
+        {DASK_SCHEDULER, dask_attribute<DASK_SCHEDULER>, nullptr, nullptr, nullptr},
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyType_Slot slots[] = {

@@ -14,6 +14,7 @@ INTEGRATIONS = {
     "pandas": ("pd.", "tarvel.pandas"),
     "matplotlib": ("matplotlib", "plt."),
     "xarray": ("xr.", "tarvel.xarray"),
+    "dask": ("import dask", "tarvel.dask"),
 }
 
 

@@ -1,0 +1,9 @@
+from typing import Any
+
+from . import TarvelArray
+
+__all__ = ["lazy", "from_tarvel_array", "is_lazy"]
+
+def is_lazy(array: TarvelArray) -> bool: ...
+def lazy(values: Any, unit: Any = None) -> TarvelArray: ...
+def from_tarvel_array(array: TarvelArray, chunks: Any = "auto") -> TarvelArray: ...

@@ -1,0 +1,284 @@
+// Arrays whose magnitudes are a foreign array NumPy dispatches to (a chunked, lazy array, say): the
+// element loops cannot read their buffers, so each formula runs as the same steps through NumPy's ufuncs,
+// which hand the work to the array's own __array_ufunc__. The units and plans are computed here, when the
+// expression is built; the steps are those of the scalar formula, in its order, so the bits agree.
+
+#include <cmath>
+#include <string_view>
+#include <utility>
+
+#include "module/array_internal.hpp"
+#include "module/boundary.hpp"
+#include "module/numpy_api.hpp"
+#include "module/objects.hpp"
+
+namespace tarvel::py {
+
+namespace {
+
+bool type_has(PyTypeObject* type, const char* name) {
+    PyRef attribute = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), name));
+    if (!attribute) PyErr_Clear();
+    return static_cast<bool>(attribute);
+}
+
+// numpy.<name>(a) or numpy.<name>(a, b): a new reference.
+PyObject* ufunc_call(const char* name, PyObject* a, PyObject* b = nullptr) {
+    PyObject* numpy = numpy_module();
+    if (!numpy) return nullptr;
+    PyRef ufunc = PyRef::steal(PyObject_GetAttrString(numpy, name));
+    if (!ufunc) return nullptr;
+    return b ? PyObject_CallFunctionObjArgs(ufunc.get(), a, b, nullptr)
+             : PyObject_CallFunctionObjArgs(ufunc.get(), a, nullptr);
+}
+
+PyObject* with_float(const char* name, PyObject* a, double value, bool value_first = false) {
+    PyRef number = PyRef::steal(PyFloat_FromDouble(value));
+    if (!number) return nullptr;
+    return value_first ? ufunc_call(name, number.get(), a) : ufunc_call(name, a, number.get());
+}
+
+// Magnitudes as the element loops read them: float32 widened to float64 first, so every step runs in
+// double as the scalar formula does.
+PyObject* as_double(PyObject* magnitudes) {
+    if (PyFloat_CheckExact(magnitudes)) return Py_NewRef(magnitudes);
+    PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes, "dtype"));
+    PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
+    if (!code) return nullptr;
+    if (PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) return Py_NewRef(magnitudes);
+    return PyObject_CallMethod(magnitudes, "astype", "s", "float64");
+}
+
+bool is_float32(PyObject* magnitudes) {
+    if (PyFloat_CheckExact(magnitudes)) return false;
+    PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes, "dtype"));
+    PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
+    if (!code) {
+        PyErr_Clear();
+        return false;
+    }
+    return PyUnicode_CompareWithASCIIString(code.get(), "f") == 0;
+}
+
+PyObject* plan_steps(const MagnitudePlan& plan, PyObject* x);
+PyObject* stored(PyObject* result, bool f32);
+
+// A binary formula step on two values, either of which may be a float.
+PyObject* step(const char* name, PyObject* a, PyObject* b) {
+    if (PyFloat_CheckExact(a) && PyFloat_CheckExact(b)) {
+        const double x = PyFloat_AS_DOUBLE(a);
+        const double y = PyFloat_AS_DOUBLE(b);
+        const std::string_view op(name);
+        const double r = op == "add"        ? x + y
+                         : op == "subtract" ? x - y
+                         : op == "multiply" ? x * y
+                         : op == "divide"   ? x / y
+                                            : std::pow(x, y);
+        return PyFloat_FromDouble(r);
+    }
+    return ufunc_call(name, a, b);
+}
+
+PyObject* wrap_or_raise(PyObject* magnitudes, const UnitCollection& units) {
+    if (!magnitudes) return nullptr;
+    PyObject* result = new_tarvel_array(magnitudes, units);
+    Py_DECREF(magnitudes);
+    return result;
+}
+
+PyObject* addition(ArrayBinary op, PyObject* a, PyObject* b, const ArrayOperand& s, const ArrayOperand& o) {
+    Result<MagnitudePlan> addend = addition_plan(s.units, o.units);
+    if (!addend) return raise_error(addend.error());
+    Result<UnitsAndPlan> normalised = normalisation_plan(s.units);
+    if (!normalised) return raise_error(normalised.error());
+    PyRef other = PyRef::steal(plan_steps(*addend, b));
+    if (!other) return nullptr;
+    PyRef sum = PyRef::steal(op == ArrayBinary::Add          ? step("add", a, other.get())
+                             : op == ArrayBinary::Subtract ? step("subtract", a, other.get())
+                                                           : step("subtract", other.get(), a));
+    if (!sum) return nullptr;
+    return wrap_or_raise(plan_steps(normalised->plan, sum.get()), normalised->units);
+}
+
+PyObject* product(const char* name, PyObject* a, PyObject* b, Result<UnitCollection> units) {
+    Result<UnitsAndPlan> normalised = normalisation_plan(std::move(units));
+    if (!normalised) return raise_error(normalised.error());
+    PyRef raw = PyRef::steal(step(name, a, b));
+    if (!raw) return nullptr;
+    return wrap_or_raise(plan_steps(normalised->plan, raw.get()), normalised->units);
+}
+
+// base ** exponent. With units on the base, the exponent has to be one number known now: reading a
+// lazy exponent would mean computing it.
+PyObject* power(const ArrayOperand& base, PyObject* b, const ArrayOperand& exponent, PyObject* e) {
+    Result<MagnitudePlan> ratio = dimensionless_plan(exponent.units);
+    if (!ratio) return raise_error(ratio.error());
+    PyRef p = PyRef::steal(plan_steps(*ratio, e));
+    if (!p) return nullptr;
+    double uniform = 1.0;
+    if (base.units.unit_map.size() != 0 || has_units(base.units)) {
+        if (!PyFloat_CheckExact(p.get())) {
+            return raise_error(TarvelError::non_uniform_power(as_string(base.units)));
+        }
+        uniform = PyFloat_AS_DOUBLE(p.get());
+    }
+    Result<UnitCollection> units = power_units(base.units, uniform);
+    if (!units) return raise_error(units.error());
+    return product("power", b, p.get(), std::move(*units));
+}
+
+}  // namespace
+
+bool is_duck_array(PyObject* object) noexcept {
+    if (!object || PyFloat_CheckExact(object) || PyLong_CheckExact(object) || is_tarvel_array(object) ||
+        is_tarvel(object)) {
+        return false;
+    }
+    const NumpyApi* numpy = numpy_api_if_loaded();
+    if (!numpy || PyObject_TypeCheck(object, numpy->ndarray)) return false;
+    return is_duck_array_type(Py_TYPE(object));
+}
+
+bool is_duck_array_type(PyTypeObject* type) noexcept {
+    const NumpyApi* numpy = numpy_api_if_loaded();
+    if (!numpy || PyType_IsSubtype(type, numpy->ndarray) || type == tarvel_array_type()) return false;
+    return type_has(type, "__array_ufunc__") && type_has(type, "__array_function__") &&
+           type_has(type, "dtype") && type_has(type, "shape");
+}
+
+namespace {
+
+// The plan's steps on double magnitudes (no rounding to float32 yet).
+PyObject* plan_steps(const MagnitudePlan& plan, PyObject* x) {
+    if (PyFloat_CheckExact(x)) return PyFloat_FromDouble(plan.apply(PyFloat_AS_DOUBLE(x)));
+    if (plan.kind == MagnitudePlan::Kind::Identity) return Py_NewRef(x);
+    PyRef value = PyRef::borrow(x);
+    // The steps the fixed-kind forms keep: v * 1 and a division by 1 change no value.
+    if (plan.fs != 1.0) {
+        value = PyRef::steal(with_float("multiply", value.get(), plan.fs));
+        if (!value) return nullptr;
+    }
+    if (plan.kind == MagnitudePlan::Kind::Offset) {
+        value = PyRef::steal(with_float("subtract", value.get(), plan.os));
+        if (!value) return nullptr;
+        value = PyRef::steal(with_float("add", value.get(), plan.ot, true));
+        if (!value) return nullptr;
+    }
+    if (plan.ft != 1.0) value = PyRef::steal(with_float("divide", value.get(), plan.ft));
+    return value.release();
+}
+
+// As the element loops store a result: float32 when every array input is float32, rounded once from
+// the double result. Steals `result`.
+PyObject* stored(PyObject* result, bool f32) {
+    if (!result || !f32 || PyFloat_CheckExact(result)) return result;
+    PyRef owned = PyRef::steal(result);
+    return PyObject_CallMethod(result, "astype", "s", "float32");
+}
+
+}  // namespace
+
+PyObject* duck_apply(const MagnitudePlan& plan, PyObject* x, double pre_scale, double post_divisor) {
+    if (plan.kind == MagnitudePlan::Kind::Identity && pre_scale == 1.0 && post_divisor == 1.0) {
+        return Py_NewRef(x);
+    }
+    const bool f32 = is_float32(x);
+    PyRef value = PyRef::steal(as_double(x));
+    if (value && pre_scale != 1.0) value = PyRef::steal(with_float("multiply", value.get(), pre_scale));
+    if (value) value = PyRef::steal(plan_steps(plan, value.get()));
+    if (value && post_divisor != 1.0) value = PyRef::steal(with_float("divide", value.get(), post_divisor));
+    return value ? stored(value.release(), f32) : nullptr;
+}
+
+PyObject* duck_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o) {
+    const bool f32 = (PyFloat_CheckExact(s.magnitudes.get()) || is_float32(s.magnitudes.get())) &&
+                     (PyFloat_CheckExact(o.magnitudes.get()) || is_float32(o.magnitudes.get()));
+    PyObject* result = duck_binary_steps(op, s, o);
+    if (!result || !f32 || !is_tarvel_array(result)) return result;
+    auto* array = reinterpret_cast<TarvelArrayObject*>(result);
+    PyRef owned = PyRef::steal(result);
+    return wrap_or_raise(stored(Py_NewRef(array->magnitudes), true), array->units);
+}
+
+PyObject* duck_binary_steps(ArrayBinary op, const ArrayOperand& s, const ArrayOperand& o) {
+    PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
+    PyRef b = a ? PyRef::steal(as_double(o.magnitudes.get())) : PyRef();
+    if (!b) return nullptr;
+    switch (op) {
+        case ArrayBinary::Add:
+        case ArrayBinary::Subtract:
+        case ArrayBinary::SubtractFrom:
+            return addition(op, a.get(), b.get(), s, o);
+        case ArrayBinary::Multiply:
+            return product("multiply", a.get(), b.get(), checked_mul(s.units, o.units));
+        case ArrayBinary::Divide:
+            return product("divide", a.get(), b.get(), checked_div(s.units, o.units));
+        case ArrayBinary::DivideInto:
+            return product("divide", b.get(), a.get(), checked_div(o.units, s.units));
+        case ArrayBinary::Power:
+            return power(s, a.get(), o, b.get());
+        case ArrayBinary::PowerOf:
+            return power(o, b.get(), s, a.get());
+    }
+    throw InternalError("unknown binary operation");
+}
+
+PyObject* duck_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp op) {
+    Result<MagnitudePlan> plan = conversion_plan_or_error(o.units, s.units);
+    if (!plan) return raise_error(plan.error());
+    PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
+    PyRef wide = a ? PyRef::steal(as_double(o.magnitudes.get())) : PyRef();
+    PyRef b = wide ? PyRef::steal(plan_steps(*plan, wide.get())) : PyRef();
+    if (!b) return nullptr;
+    static constexpr const char* NAMES[] = {"less", "less_equal", "equal", "not_equal", "greater",
+                                            "greater_equal"};
+    return ufunc_call(NAMES[static_cast<int>(op)], a.get(), b.get());
+}
+
+PyObject* duck_unary(ArrayUnary op, const ArrayOperand& s) {
+    const bool f32 = is_float32(s.magnitudes.get());
+    PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
+    if (!a) return nullptr;
+    if (op == ArrayUnary::Absolute) return wrap_or_raise(stored(ufunc_call("absolute", a.get()), f32), s.units);
+    Result<UnitsAndPlan> normalised = normalisation_plan(s.units);
+    if (!normalised) return raise_error(normalised.error());
+    PyRef value = op == ArrayUnary::Negate ? PyRef::steal(ufunc_call("negative", a.get())) : std::move(a);
+    if (!value) return nullptr;
+    return wrap_or_raise(stored(plan_steps(normalised->plan, value.get()), f32), normalised->units);
+}
+
+bool refuse_lazy(PyObject* magnitudes) {
+    if (!is_duck_array(magnitudes)) return false;
+    PyErr_Format(PyExc_TypeError,
+                 "this operation needs the magnitudes in memory, and these are a lazy %s: call .compute() "
+                 "first",
+                 Py_TYPE(magnitudes)->tp_name);
+    return true;
+}
+
+namespace {
+
+PyObject* function_steps(const char* name, PyObject* value) {
+    // NumPy's cube root is not the C library's to the last bit: a chunked array runs the element loop on
+    // each block instead (tarvel.dask maps it), any other lazy array is refused.
+    if (std::string_view(name) == "cbrt") {
+        if (!PyObject_HasAttrString(value, "map_blocks")) {
+            refuse_lazy(value);
+            return nullptr;
+        }
+        PyRef module = PyRef::steal(PyImport_ImportModule("tarvel.dask"));
+        return module ? PyObject_CallMethod(module.get(), "_cbrt", "O", value) : nullptr;
+    }
+    return ufunc_call(name, value);
+}
+
+}  // namespace
+
+PyObject* duck_algebra(const char* name, const MagnitudePlan& plan, PyObject* x) {
+    PyRef value = PyRef::steal(as_double(x));
+    PyRef raw = value ? PyRef::steal(function_steps(name, value.get())) : PyRef();
+    if (!raw) return nullptr;
+    return stored(plan_steps(plan, raw.get()), is_float32(x));
+}
+
+}  // namespace tarvel::py
