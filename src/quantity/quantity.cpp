@@ -31,10 +31,10 @@ TarvelError incompatible(const UnitCollection& first, const UnitCollection& seco
 
 // q's magnitude as a plain number; the empty target never brings offsets into play.
 Result<double> dimensionless_value(const Quantity& q) {
-    if (!dimensions_equal(q.units.dimensions, NO_DIMENSIONS)) {
+    if (!dimensions_equal(q.units->dimensions, NO_DIMENSIONS)) {
         return fail(incompatible(q.units, UnitCollection::empty()));
     }
-    return q.value * q.units.factor;
+    return q.value * q.units->factor;
 }
 
 
@@ -138,11 +138,11 @@ Quantity unitless_quantity(double value) { return Quantity{UnitCollection::empty
 
 Quantity custom_quantity(std::string name, std::string abbr, const Quantity& definition) {
     SingleUnit unit = SingleUnit::make(std::move(name), std::move(abbr), 0.0,
-                                       definition.units.factor * definition.value,
-                                       definition.units.dimensions);
+                                       definition.units->factor * definition.value,
+                                       definition.units->dimensions);
     UnitCollection units;
     units.factor = unit.factor();
-    units.dimensions = definition.units.dimensions;
+    units.dimensions = definition.units->dimensions;
     units.unit_map.push_back(std::move(unit), 1.0);
     return Quantity{std::move(units), 1.0};
 }
@@ -242,21 +242,21 @@ double addend_in(const Quantity& s, const Quantity& o) noexcept {
 }  // namespace
 
 Result<Quantity> add(const Quantity& s, const Quantity& o) {
-    if (!dimensions_equal(s.units.dimensions, o.units.dimensions)) {
+    if (!dimensions_equal(s.units->dimensions, o.units->dimensions)) {
         return fail(incompatible(s.units, o.units));
     }
     return normalise_parts(s.units, s.value + addend_in(s, o));
 }
 
 Result<Quantity> subtract(const Quantity& s, const Quantity& o) {
-    if (!dimensions_equal(s.units.dimensions, o.units.dimensions)) {
+    if (!dimensions_equal(s.units->dimensions, o.units->dimensions)) {
         return fail(incompatible(s.units, o.units));
     }
     return normalise_parts(s.units, s.value - addend_in(s, o));
 }
 
 Result<Quantity> subtract_from(const Quantity& s, const Quantity& o) {
-    if (!dimensions_equal(s.units.dimensions, o.units.dimensions)) {
+    if (!dimensions_equal(s.units->dimensions, o.units->dimensions)) {
         return fail(incompatible(s.units, o.units));
     }
     return normalise_parts(s.units, addend_in(s, o) - s.value);
@@ -422,7 +422,7 @@ Result<std::string> display(const Quantity& q) {
 // normalise() and display() as one step, with q's collection kept in place when nothing cancels.
 Result<std::string> display_in_place(Quantity& q) {
     std::optional<UnitCollection> cancelled = try_simple_simplify(q.units);
-    const UnitCollection& simple_units = cancelled ? *cancelled : q.units;
+    const UnitCollection& simple_units = cancelled ? *cancelled : q.units.get();
     const std::optional<double> simple_value = convert_magnitude(q.units, q.value, simple_units);
     if (!simple_value) return fail(incompatible(q.units, simple_units));
     // A collection that cancels nothing needs only the search step of the full simplification.

@@ -10,12 +10,14 @@
 
 #include "error/tarvel_error.hpp"
 #include "quantity/magnitude_plan.hpp"
+#include "unit/shared_units.hpp"
 #include "unit/unit_collection.hpp"
 
 namespace tarvel {
 
+// The units are shared: copies of a quantity (and results in the same units) hold the same collection.
 struct Quantity {
-    UnitCollection units;
+    SharedUnits units;
     double value = 1.0;
 };
 
