@@ -10,6 +10,7 @@
 #include "constant/constants.hpp"
 #include "quantity/decimal_rounding.hpp"
 #include "quantity/magnitude_plan.hpp"
+#include "quantity/operation_memo.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
 
@@ -121,7 +122,7 @@ Result<Quantity> raise(const Quantity& base, double p) {
 // --- Construction -------------------------------------------------------------------------------
 
 Result<Quantity> quantity_from_unit_text(std::string_view text) {
-    std::optional<UnitCollection> units = UnitCollection::from_unit_name(text);
+    std::optional<SharedUnits> units = shared_units_from_text(text);
     if (!units) return fail(TarvelError::unit_not_found(std::string(text)));
     return Quantity{std::move(*units), 1.0};
 }
@@ -129,7 +130,7 @@ Result<Quantity> quantity_from_unit_text(std::string_view text) {
 Result<Quantity> quantity_from_constant(std::string_view name) {
     const Constant* constant = search_for_constant_name(name);
     if (constant == nullptr) return fail(TarvelError::constant_not_found(std::string(name)));
-    std::optional<UnitCollection> units = UnitCollection::from_unit_name(constant->unit);
+    std::optional<SharedUnits> units = shared_units_from_text(constant->unit);
     if (!units) return fail(TarvelError::unit_not_found(std::string(constant->unit)));
     return Quantity{std::move(*units), constant->value};
 }
@@ -232,52 +233,42 @@ double power_of_ten(std::int32_t exponent) {
 
 // --- Arithmetic -----------------------------------------------------------------------------------
 
-namespace {
-
-// o's magnitude in s's units for addition: factors only, offsets ignored.
-double addend_in(const Quantity& s, const Quantity& o) noexcept {
-    return addend_plan(o.units, s.units).apply(o.value);
-}
-
-}  // namespace
-
+// The binary operations between quantities take their unit work from the memo: the same two
+// collections give the same units and plans every time, so only the magnitudes are computed here.
 Result<Quantity> add(const Quantity& s, const Quantity& o) {
-    if (!dimensions_equal(s.units->dimensions, o.units->dimensions)) {
-        return fail(incompatible(s.units, o.units));
-    }
-    return normalise_parts(s.units, s.value + addend_in(s, o));
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Additive);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(s.value + (*work)->addend.apply(o.value))};
 }
 
 Result<Quantity> subtract(const Quantity& s, const Quantity& o) {
-    if (!dimensions_equal(s.units->dimensions, o.units->dimensions)) {
-        return fail(incompatible(s.units, o.units));
-    }
-    return normalise_parts(s.units, s.value - addend_in(s, o));
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Additive);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(s.value - (*work)->addend.apply(o.value))};
 }
 
 Result<Quantity> subtract_from(const Quantity& s, const Quantity& o) {
-    if (!dimensions_equal(s.units->dimensions, o.units->dimensions)) {
-        return fail(incompatible(s.units, o.units));
-    }
-    return normalise_parts(s.units, addend_in(s, o) - s.value);
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Additive);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply((*work)->addend.apply(o.value) - s.value)};
 }
 
 Result<Quantity> multiply(const Quantity& s, const Quantity& o) {
-    Result<UnitCollection> units = checked_mul(s.units, o.units);
-    if (!units) return fail(std::move(units.error()));
-    return normalise_parts(std::move(*units), s.value * o.value);
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Multiply);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(s.value * o.value)};
 }
 
 Result<Quantity> divide(const Quantity& s, const Quantity& o) {
-    Result<UnitCollection> units = checked_div(s.units, o.units);
-    if (!units) return fail(std::move(units.error()));
-    return normalise_parts(std::move(*units), s.value / o.value);
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Divide);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(s.value / o.value)};
 }
 
 Result<Quantity> divide_into(const Quantity& s, const Quantity& o) {
-    Result<UnitCollection> units = checked_div(o.units, s.units);
-    if (!units) return fail(std::move(units.error()));
-    return normalise_parts(std::move(*units), o.value / s.value);
+    Result<const OperationUnits*> work = operation_units(o.units, s.units, MemoOperation::Divide);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(o.value / s.value)};
 }
 
 Result<Quantity> power(const Quantity& s, const Quantity& exponent) {
