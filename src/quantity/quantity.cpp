@@ -135,7 +135,7 @@ Result<Quantity> quantity_from_constant(std::string_view name) {
     return Quantity{std::move(*units), constant->value};
 }
 
-Quantity unitless_quantity(double value) { return Quantity{UnitCollection::empty(), value}; }
+Quantity unitless_quantity(double value) { return Quantity{SharedUnits(), value}; }
 
 Quantity custom_quantity(std::string name, std::string abbr, const Quantity& definition) {
     SingleUnit unit = SingleUnit::make(std::move(name), std::move(abbr), 0.0,
@@ -151,6 +151,12 @@ Quantity custom_quantity(std::string name, std::string abbr, const Quantity& def
 // --- Conversion and rounding ----------------------------------------------------------------------
 
 Result<Quantity> as_unit_internal(const Quantity& q, const UnitCollection& target) {
+    const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
+    if (!converted) return fail(incompatible(q.units, target));
+    return Quantity{target, *converted};
+}
+
+Result<Quantity> as_unit_internal(const Quantity& q, const SharedUnits& target) {
     const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
     if (!converted) return fail(incompatible(q.units, target));
     return Quantity{target, *converted};

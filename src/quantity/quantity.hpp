@@ -31,6 +31,8 @@ Quantity custom_quantity(std::string name, std::string abbr, const Quantity& def
 // --- Conversion and rounding ----------------------------------------------------------------------
 // q re-expressed in `target`; IncompatibleUnits (q's text first) when the dimensions differ.
 Result<Quantity> as_unit_internal(const Quantity& q, const UnitCollection& target);
+// The same into a shared collection, which the result then shares.
+Result<Quantity> as_unit_internal(const Quantity& q, const SharedUnits& target);
 // Quick simplification of q in place; q unchanged on error.
 Result<void> ss_inpl_internal(Quantity& q);
 // N(x): the quick simplification of a freshly computed quantity.
