@@ -844,8 +844,7 @@ PyTypeObject* create_type() {
         {"__deepcopy__", as_method(method_copy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
         {"__reduce__", as_method(method_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
         {"__sizeof__", as_method(method_sizeof), INSTANCE,
-         "__sizeof__($self)\n--\n\nBytes of this object, with its unit collection when it is the collection's only "
-         "holder (a shared one counts for none of its holders); the magnitude array is not included."},
+         "__sizeof__($self)\n--\n\n"},
         {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
     };
     static PyMethodDef methods[std::size(own) + DELEGATED_COUNT + 1] = {};

@@ -520,8 +520,7 @@ PyTypeObject* create_type() {
         {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
         {"as_base_units", as_method(method_as_base_units), INSTANCE, "as_base_units($self)\n--\n\n"},
         {"__sizeof__", as_method(method_sizeof), INSTANCE,
-         "__sizeof__($self)\n--\n\nBytes of this object, with its unit collection when it is the collection's only "
-         "holder; a collection shared with other objects counts for none of them."},
+         "__sizeof__($self)\n--\n\n"},
         {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
         {"simplify", as_method(method_simplify), INSTANCE, "simplify($self)\n--\n\n"},
         {"simplify_inplace", as_method(method_simplify_inplace), INSTANCE, "simplify_inplace($self)\n--\n\n"},
