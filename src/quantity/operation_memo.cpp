@@ -1,6 +1,7 @@
 #include "quantity/operation_memo.hpp"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,6 +19,7 @@ struct OperationEntry {
     SharedUnits left;
     SharedUnits right;
     MemoOperation op = MemoOperation::Multiply;
+    double power = 0.0;  // Power only; compared bit for bit
     bool used = false;
     OperationUnits result;
 };
@@ -52,6 +54,8 @@ Result<OperationUnits> compute(const SharedUnits& left, const SharedUnits& right
             if (!normalised) return fail(std::move(normalised.error()));
             return OperationUnits{SharedUnits(std::move(normalised->units)), normalised->plan, MagnitudePlan{}};
         }
+        case MemoOperation::Power:
+            break;
         case MemoOperation::Additive: {
             Result<MagnitudePlan> addend = addition_plan(left, right);
             if (!addend) return fail(std::move(addend.error()));
@@ -86,6 +90,27 @@ Result<const OperationUnits*> operation_units(const SharedUnits& left, const Sha
     entry.left = left;
     entry.right = right;
     entry.op = op;
+    entry.used = true;
+    return &entry.result;
+}
+
+Result<const OperationUnits*> power_operation_units(const SharedUnits& base, double power) {
+    const auto bits = std::bit_cast<std::uint64_t>(power);
+    OperationEntry& entry = operation_table[operation_slot(base.identity(), reinterpret_cast<const void*>(bits),
+                                                           MemoOperation::Power)];
+    if (entry.used && entry.op == MemoOperation::Power && entry.left.same_as(base) &&
+        std::bit_cast<std::uint64_t>(entry.power) == bits) {
+        return &entry.result;
+    }
+    Result<UnitCollection> units = power_units(base, power);
+    if (!units) return fail(std::move(units.error()));
+    Result<UnitsAndPlan> normalised = normalisation_plan(std::move(*units));
+    if (!normalised) return fail(std::move(normalised.error()));
+    entry.result = OperationUnits{SharedUnits(std::move(normalised->units)), normalised->plan, MagnitudePlan{}};
+    entry.left = base;
+    entry.right = SharedUnits();
+    entry.op = MemoOperation::Power;
+    entry.power = power;
     entry.used = true;
     return &entry.result;
 }

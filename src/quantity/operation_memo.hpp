@@ -14,7 +14,7 @@
 
 namespace tarvel {
 
-enum class MemoOperation : unsigned char { Multiply, Divide, Additive };
+enum class MemoOperation : unsigned char { Multiply, Divide, Additive, Power };
 
 // What an operation between two collections does to units: the normalised result units and the plan
 // that takes the raw magnitude into them; for Additive also the plan that takes the right operand's
@@ -29,6 +29,9 @@ struct OperationUnits {
 // returned as the operation without the memo would return them, and are not remembered.
 Result<const OperationUnits*> operation_units(const SharedUnits& left, const SharedUnits& right,
                                               MemoOperation op);
+
+// The unit work of a magnitude in `base` raised to `power`, remembered in the same way.
+Result<const OperationUnits*> power_operation_units(const SharedUnits& base, double power);
 
 // The collection a unit text parses to, shared between the calls with the same text; nothing when the
 // text is no unit expression.

@@ -112,9 +112,9 @@ bool all_finite(const UnitCollection& units) noexcept {
 
 // base ** p.
 Result<Quantity> raise(const Quantity& base, double p) {
-    Result<UnitCollection> units = power_units(base.units, p);
-    if (!units) return fail(std::move(units.error()));
-    return normalise_parts(std::move(*units), std::pow(base.value, p));
+    Result<const OperationUnits*> work = power_operation_units(base.units, p);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(std::pow(base.value, p))};
 }
 
 }  // namespace
