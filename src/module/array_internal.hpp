@@ -36,7 +36,7 @@ bool is_array_like(PyObject* object) noexcept;
 
 // Wraps new magnitudes: an ndarray becomes a TarvelArray in `units`, a NumPy or Python scalar a Tarvel.
 // Steals `magnitudes` (nullptr passes through).
-PyObject* wrap_magnitudes(PyObject* magnitudes, const UnitCollection& units);
+PyObject* wrap_magnitudes(PyObject* magnitudes, const SharedUnits& units);
 
 // An ndarray of float64 or float32 for `object` (ints and bools become float64): new reference, or
 // nullptr with TypeError for other dtypes. `copy`: always a fresh array.

@@ -261,7 +261,7 @@ PyObject* magnitudes_in(const ArrayOperand& operand, const UnitCollection& targe
     });
 }
 
-PyObject* wrap_magnitudes(PyObject* magnitudes, const UnitCollection& units) {
+PyObject* wrap_magnitudes(PyObject* magnitudes, const SharedUnits& units) {
     if (!magnitudes) return nullptr;
     PyRef owned = PyRef::steal(magnitudes);
     if (is_ndarray(magnitudes) || is_duck_array(magnitudes)) return new_tarvel_array(magnitudes, units);

@@ -4,6 +4,7 @@
 #include "module/boundary.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
+#include "quantity/operation_memo.hpp"
 
 namespace tarvel::py {
 
@@ -141,7 +142,7 @@ Extraction extract_unit_coercible(PyObject* object, QuantityOperand& out, bool f
             return Extraction::Failed;
         }
         const std::string_view view(text, static_cast<std::size_t>(size));
-        auto units = UnitCollection::from_unit_name(view);
+        std::optional<SharedUnits> units = shared_units_from_text(view);
         if (!units) {
             if (!for_slot) raise_error(TarvelError::unit_not_found(std::string(view)));
             return Extraction::Failed;

@@ -88,7 +88,7 @@ PyObject* tarvel_dimensions(PyObject* self, PyObject* const*, Py_ssize_t nargsf,
             PyRef result = PyRef::steal(PyDict_New());
             if (!result) return nullptr;
             for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
-                const double exponent = q.units.dimensions[i];
+                const double exponent = q.units->dimensions[i];
                 if (exponent == 0.0) continue;
                 PyRef value = PyRef::steal(exponent_object(exponent));
                 if (!value) return nullptr;
@@ -110,7 +110,7 @@ PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t
             if (extract_unit_coercible(arguments[0], other, false) != Extraction::Ok) {
                 return add_argument_note("other");
             }
-            return PyBool_FromLong(dimensions_equal(q.units.dimensions, other.get().units.dimensions) ? 1
+            return PyBool_FromLong(dimensions_equal(q.units->dimensions, other.get().units->dimensions) ? 1
                                                                                                       : 0);
         });
     });

@@ -73,7 +73,7 @@ PyRef dimensions_tuple(const Dimensions& dimensions) {
 }
 
 PyRef tarvel_state(const Quantity& q) {
-    const UnitMap& map = q.units.unit_map;
+    const UnitMap& map = q.units->unit_map;
     PyRef units = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(map.size())));
     if (!units) return units;
     for (std::size_t i = 0; i < map.size(); ++i) {
@@ -85,7 +85,7 @@ PyRef tarvel_state(const Quantity& q) {
         PyTuple_SET_ITEM(units.get(), static_cast<Py_ssize_t>(i), entry.release());
     }
     return tuple_of<5>({PyRef::steal(PyLong_FromLong(STATE_VERSION)), float_ref(q.value), std::move(units),
-                        dimensions_tuple(q.units.dimensions), float_ref(q.units.factor)});
+                        dimensions_tuple(q.units->dimensions), float_ref(q.units->factor)});
 }
 
 PyRef log_tarvel_state(const LogQuantity& log) {

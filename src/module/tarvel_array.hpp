@@ -1,17 +1,18 @@
 #pragma once
 #include <Python.h>
+#include "unit/shared_units.hpp"
 #include "unit/unit_collection.hpp"
 #include "module/py_ref.hpp"
 namespace tarvel::py {
 struct TarvelArrayObject {
     PyObject_HEAD
     PyObject* magnitudes;   // owned: an ndarray (float64 or float32) -- later any NumPy-dispatching array
-    UnitCollection units;   // fixed for the object's lifetime
+    SharedUnits units;      // fixed for the object's lifetime; shared with the quantities it gives
 };
 PyTypeObject* tarvel_array_type();          // created once; nullptr with exception on failure
 bool is_tarvel_array(PyObject* object) noexcept;
 // New TarvelArray holding a new reference to `magnitudes` in `units` (no copy, no normalisation).
-PyObject* new_tarvel_array(PyObject* magnitudes, UnitCollection units);
+PyObject* new_tarvel_array(PyObject* magnitudes, SharedUnits units);
 // A quantity-like operand for the array protocols: a TarvelArray, a Tarvel, a number, a plain array or
 // unit text, read as magnitudes (array or float) plus units.
 struct ArrayOperand { PyRef magnitudes; UnitCollection units; };

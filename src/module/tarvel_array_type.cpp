@@ -37,7 +37,7 @@ TarvelArrayObject* as_array(PyObject* object) noexcept {
 }
 
 PyObject* magnitudes_of(PyObject* self) noexcept { return as_array(self)->magnitudes; }
-const UnitCollection& units_of(PyObject* self) noexcept { return as_array(self)->units; }
+const SharedUnits& units_of(PyObject* self) noexcept { return as_array(self)->units; }
 
 ArrayOperand operand_of(PyObject* self) {
     return ArrayOperand{PyRef::borrow(magnitudes_of(self)), units_of(self)};
@@ -507,7 +507,7 @@ PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, P
 // round() and round_sfig(): quick simplification of the units, then each element rounded as the scalar.
 template <class Round>
 PyObject* rounded(PyObject* self, Round round) {
-    Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self));
+    Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self).get());
     if (!normalised) return raise_error(normalised.error());
     const MagnitudePlan n = normalised->plan;
     PyObject* magnitudes = map_magnitudes(self, [n, round](double a) noexcept { return round(n.apply(a)); });
@@ -566,7 +566,7 @@ constexpr Py_ssize_t LATEX_ELEMENT_LIMIT = 400;
 PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
-        Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self));
+        Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self).get());
         if (!normalised) return raise_error(normalised.error());
         const MagnitudePlan plan = normalised->plan;
         PyRef ndim_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "ndim"));
@@ -626,7 +626,7 @@ PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf
 PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("tolist", nargsf, kwnames)) return nullptr;
-        const UnitCollection& units = units_of(self);
+        const SharedUnits& units = units_of(self);
         return nested_elements(self, [&units](double value) { return new_tarvel(Quantity{units, value}); });
     });
 }
@@ -698,6 +698,14 @@ PyObject* method_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
 PyObject* method_copy(PyObject* self, PyObject* const*, Py_ssize_t, PyObject*) {
     return guarded(FAILED, [&]() -> PyObject* {
         return wrap_magnitudes(PyObject_CallMethod(magnitudes_of(self), "copy", nullptr), units_of(self));
+    });
+}
+
+// The magnitudes are an object of their own, which sys.getsizeof counts separately.
+PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("__sizeof__", nargsf, kwnames)) return nullptr;
+        return PyLong_FromSize_t(sizeof(TarvelArrayObject) + units_of(self).owned_bytes());
     });
 }
 
@@ -908,6 +916,8 @@ PyTypeObject* create_type() {
         {"__copy__", as_method(method_copy), INSTANCE, "__copy__($self)\n--\n\n"},
         {"__deepcopy__", as_method(method_copy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
         {"__reduce__", as_method(method_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
+        {"__sizeof__", as_method(method_sizeof), INSTANCE,
+         "__sizeof__($self)\n--\n\n"},
         {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
         {COMPUTE, as_method(dask_method<COMPUTE>), INSTANCE,
          "compute($self, /, **kwargs)\n--\n\nA lazy array computed: the same units over NumPy magnitudes."},
@@ -992,13 +1002,13 @@ PyTypeObject* tarvel_array_type() {
 
 bool is_tarvel_array(PyObject* object) noexcept { return cached_type && Py_IS_TYPE(object, cached_type); }
 
-PyObject* new_tarvel_array(PyObject* magnitudes, UnitCollection units) {
+PyObject* new_tarvel_array(PyObject* magnitudes, SharedUnits units) {
     PyTypeObject* type = tarvel_array_type();
     if (!type) return nullptr;
     PyObject* self = type->tp_alloc(type, 0);
     if (!self) return nullptr;
     TarvelArrayObject* object = as_array(self);
-    new (&object->units) UnitCollection(std::move(units));
+    new (&object->units) SharedUnits(std::move(units));
     object->magnitudes = Py_NewRef(magnitudes);
     return self;
 }

@@ -220,6 +220,15 @@ PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf
     });
 }
 
+PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments("__sizeof__", nargsf, kwnames)) return nullptr;
+        return with_shared(self, [](const Quantity& q) {
+            return PyLong_FromSize_t(sizeof(TarvelObject) + q.units.owned_bytes());
+        });
+    });
+}
+
 PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("as_base_units", nargsf, kwnames)) return nullptr;
@@ -567,6 +576,8 @@ PyTypeObject* create_type() {
          "as_number($self, other=None, scale=False)\n--\n\n"},
         {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
         {"as_base_units", as_method(method_as_base_units), INSTANCE, "as_base_units($self)\n--\n\n"},
+        {"__sizeof__", as_method(method_sizeof), INSTANCE,
+         "__sizeof__($self)\n--\n\n"},
         {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
         {"simplify", as_method(method_simplify), INSTANCE, "simplify($self)\n--\n\n"},
         {"simplify_inplace", as_method(method_simplify_inplace), INSTANCE, "simplify_inplace($self)\n--\n\n"},

@@ -10,6 +10,7 @@
 #include "constant/constants.hpp"
 #include "quantity/decimal_rounding.hpp"
 #include "quantity/magnitude_plan.hpp"
+#include "quantity/operation_memo.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
 
@@ -31,10 +32,10 @@ TarvelError incompatible(const UnitCollection& first, const UnitCollection& seco
 
 // q's magnitude as a plain number; the empty target never brings offsets into play.
 Result<double> dimensionless_value(const Quantity& q) {
-    if (!dimensions_equal(q.units.dimensions, NO_DIMENSIONS)) {
+    if (!dimensions_equal(q.units->dimensions, NO_DIMENSIONS)) {
         return fail(incompatible(q.units, UnitCollection::empty()));
     }
-    return q.value * q.units.factor;
+    return q.value * q.units->factor;
 }
 
 
@@ -111,9 +112,9 @@ bool all_finite(const UnitCollection& units) noexcept {
 
 // base ** p.
 Result<Quantity> raise(const Quantity& base, double p) {
-    Result<UnitCollection> units = power_units(base.units, p);
-    if (!units) return fail(std::move(units.error()));
-    return normalise_parts(std::move(*units), std::pow(base.value, p));
+    Result<const OperationUnits*> work = power_operation_units(base.units, p);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(std::pow(base.value, p))};
 }
 
 }  // namespace
@@ -121,7 +122,7 @@ Result<Quantity> raise(const Quantity& base, double p) {
 // --- Construction -------------------------------------------------------------------------------
 
 Result<Quantity> quantity_from_unit_text(std::string_view text) {
-    std::optional<UnitCollection> units = UnitCollection::from_unit_name(text);
+    std::optional<SharedUnits> units = shared_units_from_text(text);
     if (!units) return fail(TarvelError::unit_not_found(std::string(text)));
     return Quantity{std::move(*units), 1.0};
 }
@@ -129,20 +130,20 @@ Result<Quantity> quantity_from_unit_text(std::string_view text) {
 Result<Quantity> quantity_from_constant(std::string_view name) {
     const Constant* constant = search_for_constant_name(name);
     if (constant == nullptr) return fail(TarvelError::constant_not_found(std::string(name)));
-    std::optional<UnitCollection> units = UnitCollection::from_unit_name(constant->unit);
+    std::optional<SharedUnits> units = shared_units_from_text(constant->unit);
     if (!units) return fail(TarvelError::unit_not_found(std::string(constant->unit)));
     return Quantity{std::move(*units), constant->value};
 }
 
-Quantity unitless_quantity(double value) { return Quantity{UnitCollection::empty(), value}; }
+Quantity unitless_quantity(double value) { return Quantity{SharedUnits(), value}; }
 
 Quantity custom_quantity(std::string name, std::string abbr, const Quantity& definition) {
     SingleUnit unit = SingleUnit::make(std::move(name), std::move(abbr), 0.0,
-                                       definition.units.factor * definition.value,
-                                       definition.units.dimensions);
+                                       definition.units->factor * definition.value,
+                                       definition.units->dimensions);
     UnitCollection units;
     units.factor = unit.factor();
-    units.dimensions = definition.units.dimensions;
+    units.dimensions = definition.units->dimensions;
     units.unit_map.push_back(std::move(unit), 1.0);
     return Quantity{std::move(units), 1.0};
 }
@@ -150,6 +151,12 @@ Quantity custom_quantity(std::string name, std::string abbr, const Quantity& def
 // --- Conversion and rounding ----------------------------------------------------------------------
 
 Result<Quantity> as_unit_internal(const Quantity& q, const UnitCollection& target) {
+    const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
+    if (!converted) return fail(incompatible(q.units, target));
+    return Quantity{target, *converted};
+}
+
+Result<Quantity> as_unit_internal(const Quantity& q, const SharedUnits& target) {
     const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
     if (!converted) return fail(incompatible(q.units, target));
     return Quantity{target, *converted};
@@ -232,52 +239,42 @@ double power_of_ten(std::int32_t exponent) {
 
 // --- Arithmetic -----------------------------------------------------------------------------------
 
-namespace {
-
-// o's magnitude in s's units for addition: factors only, offsets ignored.
-double addend_in(const Quantity& s, const Quantity& o) noexcept {
-    return addend_plan(o.units, s.units).apply(o.value);
-}
-
-}  // namespace
-
+// The binary operations between quantities take their unit work from the memo: the same two
+// collections give the same units and plans every time, so only the magnitudes are computed here.
 Result<Quantity> add(const Quantity& s, const Quantity& o) {
-    if (!dimensions_equal(s.units.dimensions, o.units.dimensions)) {
-        return fail(incompatible(s.units, o.units));
-    }
-    return normalise_parts(s.units, s.value + addend_in(s, o));
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Additive);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(s.value + (*work)->addend.apply(o.value))};
 }
 
 Result<Quantity> subtract(const Quantity& s, const Quantity& o) {
-    if (!dimensions_equal(s.units.dimensions, o.units.dimensions)) {
-        return fail(incompatible(s.units, o.units));
-    }
-    return normalise_parts(s.units, s.value - addend_in(s, o));
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Additive);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(s.value - (*work)->addend.apply(o.value))};
 }
 
 Result<Quantity> subtract_from(const Quantity& s, const Quantity& o) {
-    if (!dimensions_equal(s.units.dimensions, o.units.dimensions)) {
-        return fail(incompatible(s.units, o.units));
-    }
-    return normalise_parts(s.units, addend_in(s, o) - s.value);
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Additive);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply((*work)->addend.apply(o.value) - s.value)};
 }
 
 Result<Quantity> multiply(const Quantity& s, const Quantity& o) {
-    Result<UnitCollection> units = checked_mul(s.units, o.units);
-    if (!units) return fail(std::move(units.error()));
-    return normalise_parts(std::move(*units), s.value * o.value);
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Multiply);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(s.value * o.value)};
 }
 
 Result<Quantity> divide(const Quantity& s, const Quantity& o) {
-    Result<UnitCollection> units = checked_div(s.units, o.units);
-    if (!units) return fail(std::move(units.error()));
-    return normalise_parts(std::move(*units), s.value / o.value);
+    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Divide);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(s.value / o.value)};
 }
 
 Result<Quantity> divide_into(const Quantity& s, const Quantity& o) {
-    Result<UnitCollection> units = checked_div(o.units, s.units);
-    if (!units) return fail(std::move(units.error()));
-    return normalise_parts(std::move(*units), o.value / s.value);
+    Result<const OperationUnits*> work = operation_units(o.units, s.units, MemoOperation::Divide);
+    if (!work) return fail(std::move(work.error()));
+    return Quantity{(*work)->units, (*work)->plan.apply(o.value / s.value)};
 }
 
 Result<Quantity> power(const Quantity& s, const Quantity& exponent) {
@@ -422,7 +419,7 @@ Result<std::string> display(const Quantity& q) {
 // normalise() and display() as one step, with q's collection kept in place when nothing cancels.
 Result<std::string> display_in_place(Quantity& q) {
     std::optional<UnitCollection> cancelled = try_simple_simplify(q.units);
-    const UnitCollection& simple_units = cancelled ? *cancelled : q.units;
+    const UnitCollection& simple_units = cancelled ? *cancelled : q.units.get();
     const std::optional<double> simple_value = convert_magnitude(q.units, q.value, simple_units);
     if (!simple_value) return fail(incompatible(q.units, simple_units));
     // A collection that cancels nothing needs only the search step of the full simplification.

@@ -10,12 +10,14 @@
 
 #include "error/tarvel_error.hpp"
 #include "quantity/magnitude_plan.hpp"
+#include "unit/shared_units.hpp"
 #include "unit/unit_collection.hpp"
 
 namespace tarvel {
 
+// The units are shared: copies of a quantity (and results in the same units) hold the same collection.
 struct Quantity {
-    UnitCollection units;
+    SharedUnits units;
     double value = 1.0;
 };
 
@@ -29,6 +31,8 @@ Quantity custom_quantity(std::string name, std::string abbr, const Quantity& def
 // --- Conversion and rounding ----------------------------------------------------------------------
 // q re-expressed in `target`; IncompatibleUnits (q's text first) when the dimensions differ.
 Result<Quantity> as_unit_internal(const Quantity& q, const UnitCollection& target);
+// The same into a shared collection, which the result then shares.
+Result<Quantity> as_unit_internal(const Quantity& q, const SharedUnits& target);
 // Quick simplification of q in place; q unchanged on error.
 Result<void> ss_inpl_internal(Quantity& q);
 // N(x): the quick simplification of a freshly computed quantity.

@@ -27,6 +27,7 @@ METHODS = [
     ("as_number", False, "(other=None, scale=False)"),
     ("as_unitless", False, "()"),
     ("as_base_units", False, "()"),
+    ("__sizeof__", False, "()"),
     ("round_sfig", False, "(n_sig_figs)"),
     ("simplify", False, "()"),
     ("simplify_inplace", False, "()"),
