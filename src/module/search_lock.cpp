@@ -22,12 +22,14 @@ const SearchPauseHooks& interpreter_pause_hooks() noexcept {
 }
 
 bool same_quantity(const Quantity& a, const Quantity& b) noexcept {
-    if (!same_bits(a.value, b.value) || !same_bits(a.units.factor, b.units.factor)) return false;
+    if (!same_bits(a.value, b.value)) return false;
+    if (a.units.same_as(b.units)) return true;
+    if (!same_bits(a.units->factor, b.units->factor)) return false;
     for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
-        if (!same_bits(a.units.dimensions[k], b.units.dimensions[k])) return false;
+        if (!same_bits(a.units->dimensions[k], b.units->dimensions[k])) return false;
     }
-    const UnitMap& x = a.units.unit_map;
-    const UnitMap& y = b.units.unit_map;
+    const UnitMap& x = a.units->unit_map;
+    const UnitMap& y = b.units->unit_map;
     if (x.size() != y.size()) return false;
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (!(x[i].unit == y[i].unit) || !same_bits(x[i].exponent, y[i].exponent)) return false;

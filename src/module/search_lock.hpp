@@ -14,7 +14,7 @@ const SearchPauseHooks& interpreter_pause_hooks() noexcept;
 
 // Whether a search over q's units can be long enough to be worth a snapshot: collections of two units or
 // fewer are settled in well under the release threshold.
-inline bool may_search_long(const Quantity& q) noexcept { return q.units.unit_map.size() > 2; }
+inline bool may_search_long(const Quantity& q) noexcept { return q.units->unit_map.size() > 2; }
 
 // Bit-for-bit the same value and the same unit entries: nothing changed the quantity in between.
 bool same_quantity(const Quantity& a, const Quantity& b) noexcept;
