@@ -1097,6 +1097,18 @@ Quick one_group_search(const Dimensions* const* units, const std::int32_t* targe
 }
 
 // Shared by both entry points: the arena, the space, the budget, and the choice of search.
+// Whether all the maps between start and target are few: the level-by-level search then visits them for
+// less than the grouped search's set-up (pivots, determinants) costs, and it is the reference itself.
+bool small_space(const Space& space) noexcept {
+    constexpr std::uint64_t SMALL_SPACE_MAPS = 256;
+    std::uint64_t maps = 1;
+    for (std::uint32_t range : space.range) {
+        maps *= std::uint64_t{range} + 1;
+        if (maps > SMALL_SPACE_MAPS) return false;
+    }
+    return true;
+}
+
 bool run_search(const Dimensions* const* units, const std::int32_t* target, const std::int32_t* start,
                 std::size_t n, const Dimensions& dimensions, const SearchOptions& options, SearchStats& out,
                 std::int32_t* answer, bool reference, bool counted) {
@@ -1111,7 +1123,7 @@ bool run_search(const Dimensions* const* units, const std::int32_t* target, cons
     if (count > UNITS_PER_MAP_IN_BUDGET) budget = budget / count * UNITS_PER_MAP_IN_BUDGET;
 
     Pause pause;
-    if (space.whole && !reference) {
+    if (space.whole && !reference && !small_space(space)) {
         switch (grouped_search(space, budget, counted, out, pause, arena, answer)) {
             case Grouped::Found: return true;
             case Grouped::None: return false;
