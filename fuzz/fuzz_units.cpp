@@ -225,7 +225,7 @@ void check_conversion(const UnitCollection& from, const UnitCollection& to, doub
               r.error().message());
         return;
     }
-    CHECK(as_string(r->units) == as_string(to) && same_bits_or_nan(r->units.factor, to.factor), describe(to));
+    CHECK(as_string(r->units) == as_string(to) && same_bits_or_nan(r->units->factor, to.factor), describe(to));
     if (offsets_apply(from, to) || !moderate(value) || !moderate_factor(from.factor) || !moderate_factor(to.factor) ||
         !moderate(r->value)) {
         return;
@@ -287,7 +287,7 @@ void check_display(const Quantity& q, bool finite_inputs) {
 
 void check_quantities(const Quantity& s, const Quantity& o, Picker& pick) {
     const bool finite_inputs = all_finite(s.units) && all_finite(o.units);
-    const bool same_dims = dimensions_equal(s.units.dimensions, o.units.dimensions);
+    const bool same_dims = dimensions_equal(s.units->dimensions, o.units->dimensions);
     using Binary = Result<Quantity> (*)(const Quantity&, const Quantity&);
     struct Named {
         const char* name;
@@ -298,7 +298,7 @@ void check_quantities(const Quantity& s, const Quantity& o, Picker& pick) {
         guarded_operation(op.name, finite_inputs, [&] {
             Result<Quantity> r = op.op(s, o);
             CHECK(r.has_value() == same_dims, op.name);
-            if (r) CHECK(dimensions_equal(r->units.dimensions, s.units.dimensions), op.name);
+            if (r) CHECK(dimensions_equal(r->units->dimensions, s.units->dimensions), op.name);
         });
     }
     const Named multiplicative[] = {{"multiply", multiply}, {"divide", divide}, {"divide_into", divide_into}};
@@ -308,16 +308,16 @@ void check_quantities(const Quantity& s, const Quantity& o, Picker& pick) {
             if (!r) return;
             Dimensions expected{};
             for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
-                const double a = s.units.dimensions[k];
-                const double b = o.units.dimensions[k];
+                const double a = s.units->dimensions[k];
+                const double b = o.units->dimensions[k];
                 expected[k] = op.op == multiply ? a + b : op.op == divide ? a - b : b - a;
             }
             // Each component is the arithmetic one, or what the map carries where the algebra found the two
             // apart (a fractional exponent that cancels within a rounding); never anything else.
-            bool as_expected = first_inconsistent_dimension(r->units.unit_map, r->units.dimensions) == DIMENSION_COUNT;
+            bool as_expected = first_inconsistent_dimension(r->units->unit_map, r->units->dimensions) == DIMENSION_COUNT;
             for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
-                const double got = r->units.dimensions[k];
-                as_expected = as_expected && (got == expected[k] || got == carried_dimension(r->units.unit_map, k));
+                const double got = r->units->dimensions[k];
+                as_expected = as_expected && (got == expected[k] || got == carried_dimension(r->units->unit_map, k));
             }
             CHECK(as_expected, std::string(op.name) + " " +
                                                                        describe(s.units) + " " +
@@ -330,7 +330,7 @@ void check_quantities(const Quantity& s, const Quantity& o, Picker& pick) {
         // A power that would make the units non-finite is refused, never carried into a result.
         if (r && finite_inputs) CHECK(all_finite(r->units), describe(s.units) + " -> " + describe(r->units));
         Result<Quantity> dimensioned = power(s, o);
-        CHECK(dimensioned.has_value() || !dimensions_equal(o.units.dimensions, NO_DIMENSIONS) ||
+        CHECK(dimensioned.has_value() || !dimensions_equal(o.units->dimensions, NO_DIMENSIONS) ||
                   dimensioned.error().kind == ErrorKind::InvalidPower,
               "power by a unitless quantity");
         (void)power_of(s, o);
@@ -351,7 +351,7 @@ void check_quantities(const Quantity& s, const Quantity& o, Picker& pick) {
         (void)quantity_log(s);
         (void)quantity_log10(s);
         Result<Quantity> base = as_base_units(s);
-        CHECK(base.has_value() && base->units.unit_map.size() == DIMENSION_COUNT, describe(s.units));
+        CHECK(base.has_value() && base->units->unit_map.size() == DIMENSION_COUNT, describe(s.units));
         Result<Quantity> simple = simplified(s);
         CHECK(simple.has_value(), describe(s.units));
     });
@@ -434,7 +434,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (Result<std::string> shown = display_in_place(*read)) {
                 // Only where the text names these units: the darcy prints with the day's symbol "d".
                 Result<Quantity> again = parse_quantity(*shown);
-                if (again && dimensions_equal(again->units.dimensions, read->units.dimensions)) {
+                if (again && dimensions_equal(again->units->dimensions, read->units->dimensions)) {
                     const Result<std::string> shown_again = display_in_place(*again);
                     CHECK(shown_again && *shown_again == *shown, *shown);
                 }
