@@ -166,7 +166,8 @@ PyObject* visit_compare(CompareOp op, Body&& body) {
 }
 
 bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
-    if (is_duck_array(object)) {
+    // Plain numbers in an array: magnitudes without units.
+    auto unitless = [&] {
         PyRef magnitudes = PyRef::steal(float_array(object, false));
         if (!magnitudes) {
             if (for_slot) PyErr_Clear();
@@ -175,7 +176,8 @@ bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
         out.magnitudes = std::move(magnitudes);
         out.units = UnitCollection::empty();
         return true;
-    }
+    };
+    if (is_duck_array(object)) return unitless();
     if (is_tarvel_array(object)) {
         auto* array = reinterpret_cast<TarvelArrayObject*>(object);
         out.magnitudes = PyRef::borrow(array->magnitudes);
@@ -184,14 +186,7 @@ bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
     }
     if ((is_ndarray(object) && !is_zero_dimensional(object)) || PyList_Check(object) ||
         PyTuple_Check(object)) {
-        PyRef magnitudes = PyRef::steal(float_array(object, false));
-        if (!magnitudes) {
-            if (for_slot) PyErr_Clear();
-            return false;
-        }
-        out.magnitudes = std::move(magnitudes);
-        out.units = UnitCollection::empty();
-        return true;
+        return unitless();
     }
     QuantityOperand operand;
     if (extract_unit_coercible(object, operand, for_slot) != Extraction::Ok) return false;
