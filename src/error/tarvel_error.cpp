@@ -75,6 +75,9 @@ TarvelError TarvelError::non_uniform_power(std::string unit_text) {
     return {ErrorKind::NonUniformPower, std::move(unit_text), {}};
 }
 TarvelError TarvelError::copy_required() { return {ErrorKind::CopyRequired, {}, {}}; }
+TarvelError TarvelError::no_preferred_product(std::string unit_text, std::string preferred_texts) {
+    return {ErrorKind::NoPreferredProduct, std::move(unit_text), std::move(preferred_texts)};
+}
 
 std::string TarvelError::message() const {
     switch (kind) {
@@ -102,6 +105,9 @@ std::string TarvelError::message() const {
             return "an array in " + first + " can only be raised to a single exponent";
         case ErrorKind::CopyRequired:
             return "copy=False needs a float64 or float32 ndarray that the unit leaves unchanged";
+        case ErrorKind::NoPreferredProduct:
+            return first + " is no short product of " + second +
+                   ": add a unit of these dimensions to the preferred units";
     }
     return first;
 }

@@ -36,6 +36,8 @@ enum class ErrorKind : unsigned char {
     NonUniformPower,
     // copy=False where the magnitudes must be copied or converted (ValueError):
     CopyRequired,
+    // as_preferred: no short product of the preferred units has the quantity's dimensions (TypeError):
+    NoPreferredProduct,
 };
 
 struct TarvelError {
@@ -58,6 +60,8 @@ struct TarvelError {
     static TarvelError unsupported_dtype(std::string dtype_text);
     static TarvelError non_uniform_power(std::string unit_text);
     static TarvelError copy_required();
+    // The quantity's unit text, and the preferred units' texts joined by ", ".
+    static TarvelError no_preferred_product(std::string unit_text, std::string preferred_texts);
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;

@@ -20,6 +20,7 @@
 #include "module/numpy_api.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
+#include "module/readable_methods.hpp"
 #include "module/tarvel_array.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
@@ -919,6 +920,7 @@ PyTypeObject* create_type() {
         {"__sizeof__", as_method(method_sizeof), INSTANCE,
          "__sizeof__($self)\n--\n\n"},
         {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
+        {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},
         {COMPUTE, as_method(dask_method<COMPUTE>), INSTANCE,
          "compute($self, /, **kwargs)\n--\n\nA lazy array computed: the same units over NumPy magnitudes."},
         {PERSIST, as_method(dask_method<PERSIST>), INSTANCE,
