@@ -129,6 +129,8 @@ def _dimension_quantity(text: str) -> Tarvel:
             assert match is not None
             name, power = match.group("name"), float(match.group("power") or 1)
             units = DIMENSION_NAMES.get(name)
+            if units == "":
+                continue
             try:
                 factor = Tarvel.unit(units if units is not None else name)
             except LookupError:

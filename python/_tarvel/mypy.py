@@ -59,13 +59,13 @@ CONSTRUCTORS = {"tarvel.Tarvel.unit": "unit", "tarvel.Tarvel.parse": "parse", "t
 
 def dimension_key(quantity: Any) -> str:
     """The type argument for a quantity's dimensions: its base units as text ("kg.m2/s2"), "1" for none."""
-    text = quantity.as_base_units().unit_text()
+    text = quantity.as_base_units().unit_text().strip("[]")
     return text or "1"
 
 
 def sample(key: str) -> Any:
     """A quantity of the dimensions a type argument stands for."""
-    return _tarvel.Tarvel.unit(key)
+    return _tarvel.Tarvel.empty() if key == "1" else _tarvel.Tarvel.unit(key)
 
 
 def unit_text_of(argument: Type) -> str | None:
@@ -77,8 +77,9 @@ def unit_text_of(argument: Type) -> str | None:
     return None
 
 
-def key_of(value: Type) -> Any:
-    """What an operand stands for on a sample: a quantity's key, a literal's value, a plain number; or None."""
+def key_of(value: Type, any_number: bool = True) -> Any:
+    """What an operand stands for on a sample: a quantity's key, a literal's value, a plain number (when
+    its value does not matter, `any_number`); None when not known."""
     proper = get_proper_type(value)
     if isinstance(proper, LiteralType):
         return proper.value
@@ -91,7 +92,7 @@ def key_of(value: Type) -> Any:
         return None
     if proper.last_known_value is not None:
         return proper.last_known_value.value
-    if proper.type.fullname in ("builtins.float", "builtins.int"):
+    if any_number and proper.type.fullname in ("builtins.float", "builtins.int"):
         # A number's value does not change the units of a product, a quotient or a sum.
         return 1.0
     return None
@@ -100,7 +101,7 @@ def key_of(value: Type) -> Any:
 class TarvelPlugin(Plugin):
     def get_type_analyze_hook(self, fullname: str) -> Callable[[AnalyzeTypeContext], Type] | None:
         if _tarvel is not None and fullname in CLASSES:
-            return analyze_subscript
+            return lambda ctx: analyze_subscript(ctx, fullname)
         return None
 
     def get_method_hook(self, fullname: str) -> Callable[[MethodContext], Type] | None:
@@ -112,15 +113,15 @@ class TarvelPlugin(Plugin):
         if owner not in CLASSES:
             return None
         if name in BINARY:
-            return lambda ctx: binary(ctx, BINARY[name])
+            # A power's value matters: a number that is not a literal leaves the result unknown.
+            return lambda ctx: binary(ctx, BINARY[name], any_number=name != "__pow__")
         if name in UNARY:
             return unary
         return None
 
 
-def analyze_subscript(ctx: AnalyzeTypeContext) -> Type:
+def analyze_subscript(ctx: AnalyzeTypeContext, fullname: str) -> Type:
     api = ctx.api
-    fullname = "tarvel.TarvelArray" if ctx.type.name.endswith("TarvelArray") else "tarvel.Tarvel"
     plain = api.named_type(fullname, [AnyType(TypeOfAny.special_form)])
     if not ctx.type.args:
         return plain
@@ -155,11 +156,11 @@ def _result(ctx: MethodContext, outcome: Any) -> Type:
     return default.copy_modified(args=[LiteralType(key, fallback=fallback)])
 
 
-def binary(ctx: MethodContext, operation: Callable[[Any, Any], Any]) -> Type:
+def binary(ctx: MethodContext, operation: Callable[[Any, Any], Any], any_number: bool) -> Type:
     left = key_of(ctx.type)
     if left is None or not ctx.arg_types or len(ctx.arg_types[0]) != 1 or ctx.arg_kinds[0][0] != ARG_POS:
         return ctx.default_return_type
-    right = key_of(ctx.arg_types[0][0])
+    right = key_of(ctx.arg_types[0][0], any_number)
     if right is None:
         return ctx.default_return_type
     try:

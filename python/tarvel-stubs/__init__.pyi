@@ -112,8 +112,8 @@ class Tarvel(Generic[_Units]):
 
         >>> (Tarvel.unit("m") * 12000).to_compact()
         12 [km]
-        >>> (Tarvel.unit("kg.m/s2") * 0.0042).to_compact()
-        4.2 [g.m/s2]
+        >>> (Tarvel.unit("kg.m/s2") * 0.02).to_compact()
+        20 [g.m/s2]
         """
     def as_preferred(self, units: Iterable[_UnitCoercible]) -> Tarvel[_Units]:
         """The same quantity in the product of ``units`` (each to a whole power) that has its dimensions

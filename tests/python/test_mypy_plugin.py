@@ -15,7 +15,7 @@ pytest.importorskip("mypy")
 
 CASES = pathlib.Path(__file__).resolve().parents[1] / "typing" / "plugin_cases"
 STUBS = pathlib.Path(__file__).resolve().parents[2] / "python" / "tarvel-stubs"
-REPORTED = re.compile(r"^(?P<file>[\w.]+):(?P<line>\d+): (?P<kind>error|note): (?P<text>.*)$")
+REPORTED = re.compile(r"^(?P<path>.+?\.pyi?):(?P<line>\d+): (?P<kind>error|note): (?P<text>.*)$")
 EXPECTED = re.compile(r"#\s*(?P<kind>[EN]): (?P<text>.*)$")
 
 
@@ -46,8 +46,9 @@ def reported(tmp_path_factory):
     )
     lines = []
     for line in result.stdout.splitlines():
-        if match := REPORTED.match(pathlib.Path(line.split(":", 1)[0]).name + ":" + line.split(":", 1)[1] if ":" in line else line):
-            lines.append((match.group("file"), int(match.group("line")), match.group("kind"), match.group("text")))
+        if match := REPORTED.match(line):
+            name = pathlib.Path(match.group("path")).name
+            lines.append((name, int(match.group("line")), match.group("kind"), match.group("text")))
         else:
             lines.append(("?", 0, "unparsed", line))
     assert result.returncode in (0, 1), result.stdout + result.stderr
