@@ -13,7 +13,7 @@ from collections.abc import Callable
 from typing import Any
 
 from mypy.errorcodes import ErrorCode
-from mypy.nodes import ARG_POS
+from mypy.nodes import ARG_POS, AssignmentStmt, Block, Decorator, FuncDef, MypyFile, OverloadedFuncDef, Statement
 from mypy.plugin import AnalyzeTypeContext, MethodContext, Plugin
 from mypy.types import (
     AnyType,
@@ -23,7 +23,9 @@ from mypy.types import (
     RawExpressionType,
     Type,
     TypeOfAny,
+    CallableType,
     UnboundType,
+    UnionType,
     get_proper_type,
 )
 
@@ -98,7 +100,66 @@ def key_of(value: Type, any_number: bool = True) -> Any:
     return None
 
 
+# How the classes may be written in an annotation (the last part of a dotted name).
+WRITTEN_NAMES = ("Tarvel", "TarvelArray")
+
+
+def _as_text_argument(t: Type) -> None:
+    """Turns the unit text of Tarvel["m"] in `t` (read by the parser as a name, m) into text, in place.
+
+    Before mypy analyses a function's annotations it looks for type variables in them, and would report
+    the name m as undefined; text is not looked up.
+    """
+    if isinstance(t, UnboundType):
+        if t.name.rpartition(".")[2] in WRITTEN_NAMES and t.args:
+            t.args = tuple(
+                RawExpressionType(a.original_str_expr, "builtins.str", a.line, a.column)
+                if isinstance(a, UnboundType) and a.original_str_expr is not None and not a.args
+                else a
+                for a in t.args
+            )
+        for argument in t.args:
+            _as_text_argument(argument)
+    elif isinstance(t, UnionType):
+        for item in t.items:
+            _as_text_argument(item)
+    elif isinstance(t, CallableType):
+        for argument in t.arg_types:
+            _as_text_argument(argument)
+        _as_text_argument(t.ret_type)
+
+
+# Where statements hold further statements (bodies of functions, classes, if, for, with, try, ...).
+_NESTED = ("body", "else_body", "finally_body", "handlers", "items", "func", "defs")
+
+
+def _rewrite_annotations(node: Any) -> None:
+    """_as_text_argument on every annotation of functions and variables under `node`."""
+    if isinstance(node, list):
+        for item in node:
+            _rewrite_annotations(item)
+        return
+    if isinstance(node, FuncDef):
+        for t in (node.type, node.unanalyzed_type):
+            if t is not None:
+                _as_text_argument(t)
+    elif isinstance(node, AssignmentStmt) and node.type is not None:
+        _as_text_argument(node.type)
+    for name in _NESTED:
+        inner = getattr(node, name, None)
+        if isinstance(inner, (list, Block, FuncDef, Decorator, OverloadedFuncDef)) or (
+            isinstance(inner, Statement)
+        ):
+            _rewrite_annotations(inner)
+
+
 class TarvelPlugin(Plugin):
+    def get_additional_deps(self, file: MypyFile) -> list[tuple[int, str, int]]:
+        # Called once a file is parsed and before it is analysed: the one moment to adjust annotations.
+        if _tarvel is not None:
+            _rewrite_annotations(file.defs)
+        return []
+
     def get_type_analyze_hook(self, fullname: str) -> Callable[[AnalyzeTypeContext], Type] | None:
         if _tarvel is not None and fullname in CLASSES:
             return lambda ctx: analyze_subscript(ctx, fullname)

@@ -18,7 +18,7 @@ reveal_type(distance.to_compact())  # N: Revealed type is "tarvel.Tarvel[Literal
 speed: Tarvel[Literal["m/s"]] = distance / duration
 
 distance + duration  # E: [m] and [s] are not compatible  [units]
-distance < duration  # E: [m] and [s] are not compatible  [units]
+distance < duration  # E: [s] and [m] are not compatible  [units]
 distance.as_unit("s")  # E: [m] and [s] are not compatible  [units]
 wrong: Tarvel["s"] = distance  # E: Incompatible types in assignment (expression has type "Tarvel[Literal['m']]", variable has type "Tarvel[Literal['s']]")
 missing: Tarvel["mtr"]  # E: Unit mtr not found  [units]
