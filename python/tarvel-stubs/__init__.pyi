@@ -103,6 +103,9 @@ class Tarvel(Generic[_Units]):
     def __class_getitem__(cls, units: str | Unit | Dim, /) -> Any:
         """``Tarvel["m/s"]``: the annotation ``Annotated[Tarvel, tarvel.Unit("m/s")]`` at run time, a
         quantity type with those dimensions for mypy with the plugin ``tarvel.mypy``.
+
+        >>> Tarvel["m/s"]
+        typing.Annotated[tarvel.Tarvel, tarvel.Unit('m/s')]
         """
     def to_compact(self) -> Tarvel[_Units]:
         """The same quantity with the prefix of its first unit chosen so that the magnitude lies in
@@ -843,6 +846,9 @@ class TarvelArray(Generic[_Units]):
     def __class_getitem__(cls, units: str | Unit | Dim, /) -> Any:
         """``TarvelArray["m"]``: ``Annotated[TarvelArray, tarvel.Unit("m")]`` at run time, an array type with
         those dimensions for mypy with the plugin ``tarvel.mypy``.
+
+        >>> TarvelArray["m"]
+        typing.Annotated[tarvel.TarvelArray, tarvel.Unit('m')]
         """
     def __new__(
         cls, values: Any, unit: _UnitCoercible | None = None, *, dtype: npt.DTypeLike | None = None, copy: bool = True
