@@ -34,6 +34,8 @@ try:
 except ImportError:  # mypy run by an interpreter without tarvel: every quantity is plain Tarvel
     _tarvel = None  # type: ignore[assignment]
 
+__all__ = ["plugin"]
+
 UNITS = ErrorCode("units", "Operation on quantities of incompatible units", "tarvel")
 
 CLASSES = ("tarvel.Tarvel", "tarvel.TarvelArray")

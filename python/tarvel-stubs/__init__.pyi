@@ -33,8 +33,10 @@ from .annotations import Unit as Unit
 from .annotations import checked as checked
 
 # The dimensions a quantity's type carries: Tarvel["m/s"] (with the mypy plugin tarvel.mypy) or
-# Tarvel[Literal["m/s"]]. Without an argument, as in plain Tarvel, nothing is known (Any).
-_Units = TypeVar("_Units", bound=str, covariant=True, default=Any)
+# Tarvel[Literal["m/s"]]. Plain Tarvel is Tarvel[str]: any units. (The plugin makes plain Tarvel a
+# Tarvel[Any], which also fits where units are annotated; Any as the default here would make the overloads
+# that take a Tarvel or a number ambiguous to checkers without the plugin.)
+_Units = TypeVar("_Units", bound=str, covariant=True, default=str)
 
 # No class can be subclassed; instances come from the class methods and from operations. An ndarray
 # converts with float() too, so it also matches _Number: the array overload of each Tarvel operator comes
