@@ -97,6 +97,17 @@ def units_from_record(record: dict[str, Any]) -> Tarvel:
     return read.units()
 
 
+def quantity(magnitude: float, units: Tarvel) -> Tarvel:
+    """`magnitude` in exactly `units` (no simplification on the way, unlike `magnitude * units`)."""
+    state = units.__reduce__()[1][0]
+    return Tarvel._from_state((state[0], float(magnitude), *state[2:]))
+
+
+def array(magnitudes: Any, units: Tarvel) -> Any:
+    """A TarvelArray over `magnitudes` (not copied) in exactly `units`."""
+    return TarvelArray._from_parts(magnitudes, units)
+
+
 def parts(array: Any) -> tuple[Any, Tarvel]:
     """The magnitudes (not copied: an ndarray or a dask array) and the unit of a TarvelArray."""
     magnitudes, unit = array.__reduce__()[1]

@@ -152,7 +152,7 @@ def to_tarvel_array(data: Any, units: Tarvel | None = None) -> TarvelArray:
     chunks = data.chunks if isinstance(data, pa.ChunkedArray) else [data]
     pieces = [_magnitudes(chunk, dtype) for chunk in chunks]
     magnitudes = pieces[0] if len(pieces) == 1 else np.concatenate(pieces) if pieces else np.empty(0, dtype)
-    return TarvelArray(magnitudes, units, copy=False)
+    return _unit_io.array(magnitudes, units)
 
 
 def _magnitudes(chunk: Any, dtype: Any) -> Any:
