@@ -81,14 +81,17 @@ def _number_schema() -> Any:
 
 def _form_schema(kind: type) -> Any:
     unit = core_schema.typed_dict_field(core_schema.str_schema())
+    # The exact units, for units whose text does not read back (tarvel._unit_io).
+    definition = core_schema.typed_dict_field(core_schema.list_schema(core_schema.any_schema()), required=False)
     if kind is Tarvel:
-        fields = {"value": core_schema.typed_dict_field(_number_schema()), "unit": unit}
+        fields = {"value": core_schema.typed_dict_field(_number_schema()), "unit": unit, "definition": definition}
         return core_schema.typed_dict_schema(fields)
     fields = {
         "values": core_schema.typed_dict_field(core_schema.list_schema(core_schema.any_schema())),
         "shape": core_schema.typed_dict_field(core_schema.list_schema(core_schema.int_schema(ge=0))),
         "dtype": core_schema.typed_dict_field(core_schema.literal_schema(["float64", "float32"])),
         "unit": unit,
+        "definition": definition,
     }
     return core_schema.typed_dict_schema(fields)
 
