@@ -152,8 +152,11 @@ class TarvelDtype(ExtensionDtype):
         return self
 
     def __from_arrow__(self, array: Any) -> TarvelExtensionArray:
-        magnitudes = np.asarray(array.to_numpy(zero_copy_only=False), dtype=np.float64)
-        return TarvelExtensionArray(TarvelArray(magnitudes, self.quantity, copy=False))
+        # Arrow columns of quantities (tarvel.arrow): a tarvel.quantity column brings its own units.
+        from tarvel import arrow
+
+        units = None if isinstance(array.type, arrow.TarvelType) else self.quantity
+        return TarvelExtensionArray(arrow.to_tarvel_array(array, units))
 
 
 class TarvelExtensionArray(OpsMixin, ExtensionArray):
@@ -185,6 +188,11 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         return cls._simple_new(np.asarray(magnitudes, dtype=np.float64), TarvelDtype(units))
 
     # -- views ---------------------------------------------------------------------------------
+    def __arrow_array__(self, type: Any = None) -> Any:
+        from tarvel import arrow
+
+        return arrow.to_arrow(self.quantity, type)
+
     @property
     def quantity(self) -> TarvelArray:
         """The TarvelArray this array holds (shares its magnitudes)."""
@@ -674,3 +682,14 @@ def read_csv(filepath_or_buffer: Any, **kwargs: Any) -> pd.DataFrame:
         frame[name] = pd.array(frame[name].to_numpy(dtype=np.float64), dtype=dtype)
     return frame
 
+
+# Parquet, Feather and Arrow keep the units of these columns through the Arrow extension type.
+try:
+    from tarvel import arrow as _arrow  # noqa: E402, F401
+except ImportError:  # pyarrow is optional
+    pass
+
+# dask dataframes sample each column's dtype; this is the sample of a tarvel column.
+from tarvel import _dask_frames  # noqa: E402
+
+_dask_frames.register(TarvelDtype, lambda dtype: pd.array([1.0, np.nan], dtype=dtype))

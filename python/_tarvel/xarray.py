@@ -71,3 +71,7 @@ class TarvelAccessor:
         if axis.get_units() is None:
             axis.set_units(data.units())
         return self.as_number(axis.get_units()).plot(*args, ax=ax, **kwargs)
+
+
+# quantify()/dequantify() of attrs["units"] (files), and the Dataset accessor.
+from . import xarray_units as _xarray_units  # noqa: E402, F401

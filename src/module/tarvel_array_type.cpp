@@ -17,6 +17,7 @@
 #include "module/array_loops.hpp"
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
+#include "module/ecosystem.hpp"
 #include "module/numpy_api.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
@@ -921,6 +922,10 @@ PyTypeObject* create_type() {
          "__sizeof__($self)\n--\n\n"},
         {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
         {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},
+        {"__arrow_array__", as_method(tarvel_array_arrow_array), INSTANCE,
+         "__arrow_array__($self, type=None)\n--\n\n"},
+        {"__get_pydantic_core_schema__", as_method(pydantic_core_schema), CLASS,
+         "__get_pydantic_core_schema__($cls, source, handler)\n--\n\n"},
         {COMPUTE, as_method(dask_method<COMPUTE>), INSTANCE,
          "compute($self, /, **kwargs)\n--\n\nA lazy array computed: the same units over NumPy magnitudes."},
         {PERSIST, as_method(dask_method<PERSIST>), INSTANCE,

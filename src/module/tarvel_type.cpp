@@ -599,6 +599,8 @@ PyTypeObject* create_type() {
         {"__deepcopy__", as_method(tarvel_deepcopy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
         {"__reduce__", as_method(tarvel_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
         {"_from_state", as_method(tarvel_from_state), CLASS, "_from_state($cls, state)\n--\n\n"},
+        {"__get_pydantic_core_schema__", as_method(pydantic_core_schema), CLASS,
+         "__get_pydantic_core_schema__($cls, source, handler)\n--\n\n"},
         // Reading from text, introspection and the notebook display (inspection.cpp).
         {"parse", as_method(tarvel_parse), CLASS, "parse($cls, text)\n--\n\n"},
         {"dimensions", as_method(tarvel_dimensions), INSTANCE, "dimensions($self)\n--\n\n"},

@@ -51,6 +51,8 @@ PROTOCOL_METHODS = [
     ("__deepcopy__", False, "(memo)"),
     ("__reduce__", False, "()"),
     ("_from_state", True, "(state)"),
+    # pydantic's schema hook, written in Python (tarvel.pydantic).
+    ("__get_pydantic_core_schema__", True, "(source, handler)"),
     # Reading from text, introspection and the notebook display.
     ("parse", True, "(text)"),
     ("dimensions", False, "()"),

@@ -15,6 +15,8 @@ INTEGRATIONS = {
     "matplotlib": ("matplotlib", "plt."),
     "xarray": ("xr.", "tarvel.xarray"),
     "dask": ("import dask", "tarvel.dask"),
+    "pyarrow": ("to_parquet",),
+    "pydantic": ("pydantic",),
 }
 
 
