@@ -1348,11 +1348,22 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
     if (rule.method_name) {
         // An array method: called on the first argument's magnitudes, which may be lazy.
         if (nargs == 0) return raise_no_rule_named(rule.rule->function, "");
-        PyRef bound = PyRef::steal(PyObject_GetAttr(PyTuple_GET_ITEM(new_args.get(), 0), rule.method_name.get()));
+        PyObject* self = PyTuple_GET_ITEM(new_args.get(), 0);
+        if (is_duck_array(self) && rule.rule->units == ResultUnits::Value &&
+            std::string_view(rule.rule->function) == "ndarray.cumsum" && !given_named(binding, "axis")) {
+            return raise_error(TarvelError::needs_compute("cumsum() without axis="));
+        }
+        PyRef bound = PyRef::steal(PyObject_GetAttr(self, rule.method_name.get()));
         PyRef rest = PyRef::steal(PyTuple_GetSlice(new_args.get(), 1, nargs));
         if (!bound || !rest) return nullptr;
         result = PyRef::steal(PyObject_Call(bound.get(), rest.get(), new_kwargs.get()));
     } else if (has_lazy_argument(new_args.get(), new_kwargs.get())) {
+        // The lazy library needs an axis for these; without one they would flatten in memory.
+        const std::string_view name = rule.rule->function;
+        if ((name == "cumsum" || name == "nancumsum" || name == "insert" || name == "delete") &&
+            !given_named(binding, "axis")) {
+            return raise_error(TarvelError::needs_compute(std::string("numpy.") + rule.rule->function + " without axis="));
+        }
         if (rule.lazy_refused) {
             return raise_error(TarvelError::needs_compute(
                 std::string("numpy.") + rule.rule->function + " (the lazy version is an approximation)"));

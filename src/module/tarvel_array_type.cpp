@@ -108,6 +108,9 @@ PyObject* map_nested(PyObject* item, Make& make) {
 
 template <class Make>
 PyObject* nested_elements(PyObject* self, Make make) {
+    if (is_duck_array(magnitudes_of(self))) {
+        return raise_error(TarvelError::needs_compute("tolist(), latex() or descriptive()"));
+    }
     PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
     if (!list) return nullptr;
     return map_nested(list.get(), make);
@@ -579,10 +582,15 @@ PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf,
         if (!ndim_object) return nullptr;
         const long ndim = PyLong_AsLong(ndim_object.get());
         if (ndim == -1 && PyErr_Occurred()) return nullptr;
-        const Py_ssize_t size = PyObject_Size(magnitudes_of(self));
-        if (size < 0 && ndim != 0) return nullptr;
-        PyErr_Clear();
-        if (ndim > 2) Py_RETURN_NONE;
+        if (is_duck_array(magnitudes_of(self))) return raise_error(TarvelError::needs_compute("_repr_latex_()"));
+        // The element count decides before any element is read (a broadcast view may be huge).
+        PyRef size_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "size"));
+        if (!size_object) return nullptr;
+        const Py_ssize_t count = PyNumber_AsSsize_t(size_object.get(), PyExc_OverflowError);
+        if (count == -1 && PyErr_Occurred()) return nullptr;
+        if (ndim > 2 || count > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+        const Py_ssize_t size = ndim == 0 ? 1 : PyObject_Size(magnitudes_of(self));
+        if (size < 0) return nullptr;
         PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
         if (!list) return nullptr;
         std::string out = "$";
