@@ -62,8 +62,14 @@ TarvelError TarvelError::unreadable_quantity(std::string text) {
     return {ErrorKind::UnreadableQuantity, std::move(text), {}};
 }
 
-TarvelError TarvelError::unsupported_numpy(std::string kind, std::string name) {
-    return {ErrorKind::UnsupportedNumpy, std::move(kind), std::move(name)};
+TarvelError TarvelError::unsupported_numpy(std::string name, std::string reason) {
+    return {ErrorKind::UnsupportedNumpy, std::move(name), std::move(reason)};
+}
+TarvelError TarvelError::unsupported_numpy_argument(std::string name, std::string parameter) {
+    return {ErrorKind::UnsupportedNumpyArgument, std::move(name), std::move(parameter)};
+}
+TarvelError TarvelError::needs_compute(std::string operation) {
+    return {ErrorKind::NeedsCompute, std::move(operation), {}};
 }
 TarvelError TarvelError::units_would_be_dropped(std::string unit_text) {
     return {ErrorKind::UnitsWouldBeDropped, std::move(unit_text), {}};
@@ -94,7 +100,15 @@ std::string TarvelError::message() const {
             return first + " cannot be divided by " + second + ": an exponent would be lost or overflow";
         case ErrorKind::UnreadableQuantity: return "could not read a quantity from " + quoted(first);
         case ErrorKind::UnsupportedNumpy:
-            return "the NumPy " + first + " '" + second + "' is not supported on quantities (it has no unit rule)";
+            return "no unit rule for numpy." + first + (second.empty() ? std::string() : ": " + second);
+        case ErrorKind::UnsupportedNumpyArgument:
+            if (!second.empty() && second.front() >= '0' && second.front() <= '9') {
+                return "no unit rule for argument " + second + " of numpy." + first;
+            }
+            return "no unit rule for the argument '" + second + "' of numpy." + first;
+        case ErrorKind::NeedsCompute:
+            return first + " would compute a lazy TarvelArray into memory: call .compute() first, or keep to "
+                           "operations that stay lazy";
         case ErrorKind::UnitsWouldBeDropped:
             return "a TarvelArray in " + first +
                    " has no plain values: use as_number(unit) to get its magnitudes in a unit";

@@ -72,6 +72,8 @@ std::nullptr_t raise_error(const TarvelError& error) {
         case ErrorKind::NotCoercibleToUnit:
         case ErrorKind::NotCoercibleToNumber: type = PyExc_TypeError; break;
         case ErrorKind::UnsupportedNumpy:
+        case ErrorKind::UnsupportedNumpyArgument:
+        case ErrorKind::NeedsCompute:
         case ErrorKind::UnitsWouldBeDropped:
         case ErrorKind::UnsupportedDtype:
         case ErrorKind::NoPreferredProduct: type = PyExc_TypeError; break;

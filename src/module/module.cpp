@@ -2,6 +2,7 @@
 
 #include <Python.h>
 
+#include "module/array_registry.hpp"
 #include "module/boundary.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
@@ -69,6 +70,8 @@ PyObject* search_budget_exhaustions(PyObject*, PyObject*) {
 }
 
 PyMethodDef module_methods[] = {
+    {"_numpy_registry", numpy_registry, METH_NOARGS,
+     "Every NumPy name the registry classifies: {name: ('rule', signature) or ('refused', reason)}."},
     {"_search_budget_exhaustions", search_budget_exhaustions, METH_NOARGS,
      "How many simplification searches in this process have run out of their budget (a diagnostic)."},
     // Unit, Dim and checked come from the pure-Python tarvel.annotations, imported on first use only.

@@ -15,6 +15,7 @@
 #include "module/args.hpp"
 #include "module/array_internal.hpp"
 #include "module/array_loops.hpp"
+#include "module/array_registry.hpp"
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
 #include "module/ecosystem.hpp"
@@ -109,6 +110,9 @@ PyObject* map_nested(PyObject* item, Make& make) {
 
 template <class Make>
 PyObject* nested_elements(PyObject* self, Make make) {
+    if (is_duck_array(magnitudes_of(self))) {
+        return raise_error(TarvelError::needs_compute("tolist(), latex() or descriptive()"));
+    }
     PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
     if (!list) return nullptr;
     return map_nested(list.get(), make);
@@ -349,9 +353,9 @@ PyObject* get_transpose(PyObject* self, void*) {
 // How a method of ndarray called on the magnitudes gives the result.
 enum class Rule {
     SameUnits,     // in the array's units (an array becomes a TarvelArray, a scalar a Tarvel)
-    SquaredUnits,  // in the units squared (var)
     Plain,         // no units (indices)
     FloatDtype,    // astype: in the array's units, the dtype checked
+    Registry,      // the registry's row "ndarray.<name>", which the NumPy function of that name shares
 };
 
 struct Delegated {
@@ -361,17 +365,18 @@ struct Delegated {
 
 constexpr Delegated DELEGATED[] = {
     {"reshape", Rule::SameUnits}, {"ravel", Rule::SameUnits},   {"flatten", Rule::SameUnits},
-    {"copy", Rule::SameUnits},    {"astype", Rule::FloatDtype}, {"sum", Rule::SameUnits},
-    {"mean", Rule::SameUnits},    {"std", Rule::SameUnits},     {"var", Rule::SquaredUnits},
-    {"min", Rule::SameUnits},     {"max", Rule::SameUnits},     {"cumsum", Rule::SameUnits},
-    {"argmin", Rule::Plain},      {"argmax", Rule::Plain},      {"transpose", Rule::SameUnits},
-    {"squeeze", Rule::SameUnits},
+    {"copy", Rule::SameUnits},    {"astype", Rule::FloatDtype}, {"sum", Rule::Registry},
+    {"mean", Rule::Registry},     {"std", Rule::Registry},      {"var", Rule::Registry},
+    {"min", Rule::Registry},      {"max", Rule::Registry},      {"cumsum", Rule::Registry},
+    {"argmin", Rule::Registry},   {"argmax", Rule::Registry},   {"transpose", Rule::SameUnits},
+    {"squeeze", Rule::SameUnits}, {"prod", Rule::Registry},     {"clip", Rule::Registry},
 };
 
 template <std::size_t I>
 PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         constexpr Delegated row = DELEGATED[I];
+        if constexpr (row.rule == Rule::Registry) return call_array_method(row.name, self, args, nargsf, kwnames);
         static PyObject* name = PyUnicode_InternFromString(row.name);
         if (!name) return nullptr;
         // The magnitudes go first, in front of the caller's arguments.
@@ -392,13 +397,8 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
         switch (row.rule) {
             case Rule::SameUnits:
                 return wrap_magnitudes(result, units_of(self));
-            case Rule::SquaredUnits: {
-                PyRef owned = PyRef::steal(result);
-                Result<UnitCollection> squared = power_units(units_of(self), 2.0);
-                if (!squared) return raise_error(squared.error());
-                return wrap_magnitudes(owned.release(), *squared);
-            }
             case Rule::Plain:
+            case Rule::Registry:
                 return result;
             case Rule::FloatDtype: {
                 PyRef owned = PyRef::steal(result);
@@ -411,6 +411,15 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
                     const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
                     if (!text) return nullptr;
                     return raise_error(TarvelError::unsupported_dtype(text));
+                }
+                // ">f8" on a little-endian machine: the element loops read native floats only.
+                PyRef native = PyRef::steal(PyObject_GetAttrString(dtype.get(), "isnative"));
+                if (!native) return nullptr;
+                if (native.get() == Py_False) {
+                    PyRef swapped = PyRef::steal(PyObject_CallMethod(dtype.get(), "newbyteorder", "s", "="));
+                    if (!swapped) return nullptr;
+                    owned = PyRef::steal(PyObject_CallMethod(result, "astype", "O", swapped.get()));
+                    if (!owned) return nullptr;
                 }
                 return wrap_magnitudes(owned.release(), units_of(self));
             }
@@ -575,10 +584,15 @@ PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf,
         if (!ndim_object) return nullptr;
         const long ndim = PyLong_AsLong(ndim_object.get());
         if (ndim == -1 && PyErr_Occurred()) return nullptr;
-        const Py_ssize_t size = PyObject_Size(magnitudes_of(self));
-        if (size < 0 && ndim != 0) return nullptr;
-        PyErr_Clear();
-        if (ndim > 2) Py_RETURN_NONE;
+        if (is_duck_array(magnitudes_of(self))) return raise_error(TarvelError::needs_compute("_repr_latex_()"));
+        // The element count decides before any element is read (a broadcast view may be huge).
+        PyRef size_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "size"));
+        if (!size_object) return nullptr;
+        const Py_ssize_t count = PyNumber_AsSsize_t(size_object.get(), PyExc_OverflowError);
+        if (count == -1 && PyErr_Occurred()) return nullptr;
+        if (ndim > 2 || count > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+        const Py_ssize_t size = ndim == 0 ? 1 : PyObject_Size(magnitudes_of(self));
+        if (size < 0) return nullptr;
         PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
         if (!list) return nullptr;
         std::string out = "$";
