@@ -12,14 +12,17 @@ import html
 import io
 import numbers
 import re
+import warnings
 from typing import Any
 
 from tarvel import Tarvel, TarvelArray
+from tarvel import _access
 from tarvel._lazy import require
 
 np = require("numpy", "pandas")
 pd = require("pandas", "pandas")
 
+from pandas._libs import lib  # noqa: E402
 from pandas.api.extensions import (  # noqa: E402  (pandas is checked for above)
     ExtensionArray,
     ExtensionDtype,
@@ -40,12 +43,6 @@ _QUANTITY_TEXT = re.compile(r"^\s*(?P<number>\S+)\s*\[(?P<units>[^\[\]]*)\]\s*$"
 _MISSING_TEXT = frozenset({"", "nan", "NaN", "NA", "<NA>", "None", "null"})
 
 
-def _unit_text(units: Tarvel) -> str:
-    """The unit text of a quantity, as its str() shows it between the brackets."""
-    text = str(units)
-    return text[text.index("[") + 1 : text.rindex("]")]
-
-
 @functools.lru_cache(maxsize=512)
 def _parse_units(text: str) -> tuple[str, Tarvel]:
     """The canonical unit text of `text` and the quantity of magnitude 1 in those units."""
@@ -54,15 +51,15 @@ def _parse_units(text: str) -> tuple[str, Tarvel]:
     if magnitude != 1.0:
         # A dtype names the units its magnitudes are in; "in/m" is the plain number 0.0254.
         raise ValueError(f"the unit text {text!r} is the number {magnitude!r} times "
-                         f"[{_unit_text(probe.units())}], not a unit a column can hold its values in")
+                         f"[{_access.unit_text(probe.units())}], not a unit a column can hold its values in")
     units = probe.units()
-    return _unit_text(units), units
+    return _access.unit_text(units), units
 
 
 def _magnitudes_in(quantity: TarvelArray, dtype: TarvelDtype) -> np.ndarray:
     """The magnitudes of `quantity` in the units of `dtype`; untouched when it already has them."""
     own = quantity.units()
-    if _unit_text(own) == dtype.units:
+    if _access.unit_text(own) == dtype.units:
         # The same units reached by another road (km/hr squared, "km2/hr2") may differ in the last bit of
         # their factor; a column's magnitudes never change for that.
         return quantity.as_number(own)
@@ -70,9 +67,10 @@ def _magnitudes_in(quantity: TarvelArray, dtype: TarvelDtype) -> np.ndarray:
 
 
 def _is_missing(value: Any) -> bool:
+    """None, pd.NA, NaN, and a NaN quantity (what a missing cell of a column reads as)."""
     if value is None or value is pd.NA:
         return True
-    return isinstance(value, float | np.floating) and value != value
+    return isinstance(value, float | np.floating | Tarvel) and value != value
 
 
 def _parse_text(text: Any) -> Any:
@@ -86,6 +84,72 @@ def _parse_text(text: Any) -> Any:
         except ValueError:
             raise ValueError(f"{text!r} is neither a number nor a quantity such as '1.5 [km]'") from None
     return TarvelArray([float(match["number"])], match["units"] or None)[0]
+
+
+# Each reduction, accumulation and window kernel of pandas as the NumPy function that computes it on a
+# TarvelArray (skipping missing values, and not), with its extra arguments: the rule registry says what
+# units its result has. pandas runs its own kernels on the magnitudes; `_kernel_units` checks that the
+# registry's result is that same computation before it lends its units.
+_NUMPY: dict[str, tuple[str, str, dict[str, Any]]] = {
+    "sum": ("nansum", "sum", {}), "prod": ("nanprod", "prod", {}),
+    "mean": ("nanmean", "mean", {}), "median": ("nanmedian", "median", {}),
+    "min": ("nanmin", "min", {}), "max": ("nanmax", "max", {}),
+    "std": ("nanstd", "std", {"ddof": 1}), "var": ("nanvar", "var", {"ddof": 1}),
+    "sem": ("nanstd", "std", {"ddof": 1}), "quantile": ("nanquantile", "quantile", {"q": 0.5}),
+    "cumsum": ("nancumsum", "cumsum", {}), "cumprod": ("nancumprod", "cumprod", {}),
+    "cummin": ("fmin.accumulate", "minimum.accumulate", {}), "cummax": ("fmax.accumulate", "maximum.accumulate", {}),
+    "sqrt": ("sqrt", "sqrt", {}),
+}
+# Pure numbers in any units: counts, ranks and positions, and the ratios of moments (skew, kurt), which
+# no change of units (a positive scale and an offset) alters.
+_PLAIN = frozenset({"count", "rank", "skew", "kurt", "nunique", "idxmin", "idxmax", "argmin", "argmax"})
+# Probes of two lengths: a result whose units depend on the count of values (a product) has no units a
+# column could hold.
+_PROBES = (np.array([1.0, 2.0, 4.0]), np.array([1.0, 2.0, 4.0, 8.0, 0.5]))
+
+
+def _numpy_function(name: str, *, skipna: bool = True, ddof: Any = None) -> tuple[Any, dict[str, Any]]:
+    skipping, keeping, extra = _NUMPY[name]
+    function: Any = np
+    for part in (skipping if skipna else keeping).split("."):
+        function = getattr(function, part)
+    if ddof is not None and "ddof" in extra:
+        extra = {**extra, "ddof": ddof}
+    return function, extra
+
+
+@functools.lru_cache(maxsize=1024)
+def _kernel_units(name: str, dtype: TarvelDtype) -> Tarvel | None:
+    """The units of pandas' kernel `name` run on the magnitudes of a column of `dtype` (None: a pure
+    number), as the rule registry gives them for the same NumPy function on a TarvelArray."""
+    if name in _PLAIN:
+        return None
+    if name not in _NUMPY:
+        raise TypeError(f"Cannot perform '{name}' with dtype {dtype}: it has no meaning for quantities in "
+                        f"[{dtype.units}]; use .tarvel.as_number(unit) for plain numbers")
+    function, extra = _numpy_function(name)
+    found = []
+    for probe in _PROBES:
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", RuntimeWarning)
+            try:
+                result = function(_access.from_parts(probe.copy(), dtype.quantity), **extra)
+            except TypeError as error:
+                raise TypeError(f"Cannot perform '{name}' with dtype {dtype}: {error}") from error
+            expected = function(probe, **extra)
+        if not isinstance(result, Tarvel | TarvelArray):
+            return None
+        units = result.units()
+        if not np.array_equal(result.as_number(units), expected, equal_nan=True):
+            raise TypeError(f"Cannot perform '{name}' with dtype {dtype} on its magnitudes: in [{dtype.units}] "
+                            f"the result is not the same computation; convert the column first "
+                            f"(.tarvel.as_unit(...))")
+        found.append(units)
+    if _access.unit_text(found[0]) != _access.unit_text(found[1]):
+        raise TypeError(f"Cannot perform '{name}' with dtype {dtype}: the units of the result depend on how "
+                        f"many values there are ([{_access.unit_text(found[0])}] for {len(_PROBES[0])}, "
+                        f"[{_access.unit_text(found[1])}] for {len(_PROBES[1])}); use .tarvel.as_number(unit)")
+    return found[0]
 
 
 @register_extension_dtype
@@ -105,7 +169,7 @@ class TarvelDtype(ExtensionDtype):
         if isinstance(units, Tarvel):
             # Units an operation gave (km0.5/hr0.5 after a sqrt) are kept as they are, not re-read from text.
             self._quantity = TarvelArray([units]).units()
-            units = _unit_text(self._quantity)
+            units = _access.unit_text(self._quantity)
         elif units is not None and not isinstance(units, str):
             raise TypeError(f"a TarvelDtype takes unit text, not {type(units).__name__}")
         else:
@@ -157,7 +221,8 @@ class TarvelDtype(ExtensionDtype):
 
 
 class TarvelExtensionArray(OpsMixin, ExtensionArray):
-    """A pandas array of quantities: float64 magnitudes in the units of its dtype, NaN where missing."""
+    """A pandas array of quantities: a one-dimensional float64 TarvelArray in the units of its dtype, NaN
+    where missing."""
 
     __array_priority__ = 1000
 
@@ -167,17 +232,24 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
                             "use pd.array(values, dtype='tarvel[...]')")
         if values.ndim != 1:
             raise ValueError(f"a TarvelExtensionArray is one-dimensional, not of shape {values.shape}")
-        units = values.units()
-        magnitudes = values.as_number(units)
-        self._mag: np.ndarray = magnitudes.astype(np.float64) if magnitudes.dtype != np.float64 else magnitudes
-        self._dtype = TarvelDtype(units)
+        magnitudes, units = _access.parts(values)
+        if not isinstance(magnitudes, np.ndarray) or magnitudes.dtype != np.float64:
+            magnitudes = np.array(values.as_number(units), dtype=np.float64)
+        elif copy:
+            magnitudes = magnitudes.copy()
+        self._set(magnitudes, TarvelDtype(units))
+
+    def _set(self, magnitudes: np.ndarray, dtype: TarvelDtype) -> None:
+        # The array held, and its buffer (shared, not a copy: pandas writes cells through it).
+        self._data: TarvelArray = _access.from_parts(magnitudes, dtype.quantity)
+        self._mag: np.ndarray = magnitudes
+        self._dtype = dtype
 
     @classmethod
     def _simple_new(cls, magnitudes: np.ndarray, dtype: TarvelDtype) -> TarvelExtensionArray:
         # Wraps float64 magnitudes already in `dtype`'s units, without a copy.
         array = cls.__new__(cls)
-        array._mag = magnitudes
-        array._dtype = dtype
+        array._set(magnitudes, dtype)
         return array
 
     @classmethod
@@ -187,8 +259,8 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
     # -- views ---------------------------------------------------------------------------------
     @property
     def quantity(self) -> TarvelArray:
-        """The TarvelArray this array holds (shares its magnitudes)."""
-        return TarvelArray(self._mag, self._dtype.quantity, copy=False)
+        """The TarvelArray this array holds (its magnitudes are the column's)."""
+        return self._data
 
     @property
     def dtype(self) -> TarvelDtype:
@@ -212,7 +284,7 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         if isinstance(scalars, TarvelArray):
             scalars = scalars.ravel() if scalars.ndim != 1 else scalars
             if units is None:
-                return cls(scalars.copy() if copy else scalars)
+                return cls(scalars, copy=copy)
             return cls._simple_new(np.array(_magnitudes_in(scalars, dtype), dtype=np.float64), dtype)
         if isinstance(scalars, np.ndarray) and scalars.dtype.kind in "fiu":
             # Plain numbers: magnitudes in the dtype's units, or unitless with no units named.
@@ -268,6 +340,18 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         """Numbers read as magnitudes in the dtype's units; "1.5 [km]" (the str() form) is converted."""
         if isinstance(dtype, str):
             dtype = pandas_dtype(dtype)
+        strings = np.asarray(strings, dtype=object)
+        # Numbers are read as numbers, at the parser's speed; only the cells that are not (quantities,
+        # missing-value markers, words) are read one by one.
+        magnitudes = pd.to_numeric(strings, errors="coerce")
+        magnitudes = np.asarray(magnitudes, dtype=np.float64)
+        unread = np.isnan(magnitudes)
+        if dtype.units is not None and not unread.any():
+            return cls._simple_new(magnitudes, dtype)
+        if dtype.units is not None:
+            cells = cls._from_sequence([_parse_text(text) for text in strings[unread]], dtype=dtype)
+            magnitudes[unread] = cells._mag
+            return cls._simple_new(magnitudes, dtype)
         return cls._from_sequence([_parse_text(text) for text in strings], dtype=dtype)
 
     @classmethod
@@ -291,7 +375,12 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         if is_list_like(value) and not isinstance(value, str | bytes):
             if len(value) == 0:
                 return np.array([], dtype=np.float64)
-            return self._from_sequence(value, dtype=self._dtype)._mag
+            # Many values follow the rule of one: quantities are converted, plain numbers refused unless
+            # the column is unitless, NaN is missing.
+            values = self._from_sequence(value)
+            if values.isna().all():
+                return np.full(len(values), np.nan)
+            return _magnitudes_in(values.quantity, self._dtype)
         raise TypeError(f"a column in [{self._dtype.units}] cannot hold {value!r}")
 
     def __getitem__(self, item: Any) -> Any:
@@ -316,8 +405,11 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         self._mag[key] = self._magnitudes_of(value)
 
     def __iter__(self):  # noqa: ANN204
-        for i in range(len(self)):
-            yield self[i]
+        # A missing value is a NaN quantity in the column's units, so a function handed each value
+        # (map, apply, iteration) always gets a quantity.
+        unit = self._dtype.quantity
+        for magnitude in self._mag.tolist():
+            yield magnitude * unit
 
     def isna(self) -> np.ndarray:
         return np.isnan(self._mag)
@@ -339,6 +431,25 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
     def unique(self) -> TarvelExtensionArray:
         return self._simple_new(np.asarray(pd.unique(self._mag), dtype=np.float64), self._dtype)
 
+    def value_counts(self, dropna: bool = True) -> pd.Series:
+        from pandas.core.algorithms import value_counts_internal
+
+        # Counted on the magnitudes, where pandas knows a missing value when it sees one.
+        result = value_counts_internal(self._mag, sort=False, dropna=dropna)
+        result.index = pd.Index(self._from_magnitudes(np.asarray(result.index, dtype=np.float64),
+                                                      self._dtype.quantity))
+        return result
+
+    def map(self, mapper: Any, na_action: Any = None) -> Any:
+        from pandas.core.algorithms import map_array
+
+        # The mapper is handed quantities, a missing value as a NaN quantity unless it is to be skipped.
+        values = np.asarray(self, dtype=object) if na_action == "ignore" else self.to_numpy()
+        result = map_array(values, mapper, na_action=na_action)
+        if isinstance(result, np.ndarray):
+            return self._cast_pointwise_result(result)
+        return result
+
     def _values_for_factorize(self) -> tuple[np.ndarray, float]:
         return self._mag.copy(), np.nan
 
@@ -350,14 +461,15 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         return np.array([None if v != v else str(float(v) * self._dtype.quantity) for v in self._mag],
                         dtype=object)
 
-    def to_numpy(self, dtype: Any = None, copy: bool = False, na_value: Any = None) -> np.ndarray:
+    def to_numpy(self, dtype: Any = None, copy: bool = False, na_value: Any = lib.no_default) -> np.ndarray:
+        # Missing values are NaN quantities (objects) or NaN (numbers) unless `na_value` says otherwise.
+        given = na_value is not lib.no_default and na_value is not None
         if dtype is None or np.dtype(dtype) == object:
-            result = np.asarray(self, dtype=object)
-            if na_value is not None:
-                result[self.isna()] = na_value
-            return result
-        result = np.array(self.quantity, dtype=dtype)
-        if na_value is not None:
+            result = np.empty(len(self), dtype=object)
+            result[:] = list(iter(self))
+        else:
+            result = np.array(self.quantity, dtype=dtype)
+        if given and self.isna().any():
             result[self.isna()] = na_value
         return result
 
@@ -366,7 +478,11 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         if copy is False:
             raise ValueError("a column of quantities has no plain array to share: np.array(..., copy=False)")
         if dtype is None or np.dtype(dtype) == object:
-            return np.array([self[i] for i in range(len(self))], dtype=object)
+            # pandas' own machinery finds missing objects by the dtype's na_value, so it is kept here;
+            # to_numpy() and iteration give NaN quantities instead.
+            result = np.empty(len(self), dtype=object)
+            result[:] = [self._dtype.na_value if v != v else v * self._dtype.quantity for v in self._mag.tolist()]
+            return result
         # Plain numbers only from a unitless column; TarvelArray says so otherwise.
         return np.asarray(self.quantity, dtype=dtype)
 
@@ -387,10 +503,12 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         return super().astype(dtype, copy=copy)
 
     def interpolate(self, **kwargs: Any) -> TarvelExtensionArray:
-        # Interpolation is linear in the magnitudes, so it happens in the column's units.
+        # Interpolation is linear in the magnitudes, so it happens in the column's units. A frame's
+        # blocks pass axis 1 (along the rows of a 2-D block); this array is its one row.
         from pandas.core.arrays import NumpyExtensionArray
 
         kwargs["copy"] = True
+        kwargs["axis"] = 0
         result = NumpyExtensionArray(self._mag.copy()).interpolate(**kwargs)
         return self._simple_new(np.asarray(result, dtype=np.float64), self._dtype)
 
@@ -528,87 +646,64 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         return self._reduce("kurt", skipna=skipna)
 
     def _reduced(self, name: str, *, skipna: bool, **kwargs: Any) -> Any:
-        data = self.quantity
+        count = int((~self.isna()).sum())
         if name == "count":
-            return int((~self.isna()).sum())
-        if name in ("sum", "mean", "median", "min", "max", "std", "var"):
-            if skipna:
-                data = data[~self.isna()]
-            if name in ("min", "max", "mean", "median") and len(data) == 0:
-                return np.nan * self._dtype.quantity
-            if name == "sum" and len(data) < kwargs.get("min_count", 0):
-                return np.nan * self._dtype.quantity
-            extra = {"ddof": kwargs.get("ddof", 1)} if name in ("std", "var") else {}
-            return getattr(np, name)(data, **extra)
-        if name == "sem":
-            count = int((~self.isna()).sum()) if skipna else len(self)
-            return self._reduced("std", skipna=skipna, **kwargs) / np.sqrt(count)
-        if name in ("skew", "kurt"):
-            # Ratios of moments: pure numbers whatever the units.
+            return count
+        units = _kernel_units(name, self._dtype)
+        if units is None:
+            # Pure numbers whatever the units: computed by pandas on the magnitudes.
             return getattr(pd.Series(self._mag), name)(skipna=skipna)
-        if name == "prod" and self._dtype.units == "":
-            return Tarvel.empty() * float(getattr(pd.Series(self._mag), "prod")(skipna=skipna, **kwargs))
-        raise TypeError(f"Cannot perform reduction '{name}' with dtype {self._dtype}: "
-                        f"it has no meaning for quantities in [{self._dtype.units}]")
-
-    def _accumulate(self, name: str, *, skipna: bool = True, **kwargs: Any) -> TarvelExtensionArray:
-        if name not in ("cumsum", "cummin", "cummax"):
-            raise TypeError(f"Accumulation {name} is not supported for dtype {self._dtype}")
-        missing = self.isna()
-        fill = {"cumsum": 0.0, "cummin": np.inf, "cummax": -np.inf}[name]
-        if name == "cumsum":
-            data = self.quantity.copy()
-            if skipna:
-                data[missing] = fill * self._dtype.quantity
-            result = np.cumsum(data)
-        else:
-            magnitudes = np.where(missing, fill, self._mag) if skipna else self._mag
-            ufunc = np.minimum if name == "cummin" else np.maximum
-            result = TarvelArray(ufunc.accumulate(magnitudes), self._dtype.quantity, copy=False)
-        result = type(self)(result)
-        if skipna:
-            result._mag[missing] = np.nan
+        function, extra = _numpy_function(name, skipna=skipna, ddof=kwargs.get("ddof"))
+        if count == 0 and name in ("min", "max"):
+            return np.nan * units
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", RuntimeWarning)  # an all-missing column gives NaN, as in pandas
+            result = function(self._data, **extra)
+        if name == "sem":
+            result = result / np.sqrt(count if skipna else len(self))
+        if count < kwargs.get("min_count", 0):
+            result = result * np.nan
         return result
 
-    # Units of each groupby operation's result: the column's, their square, or a plain number.
-    _GROUPBY_UNITS = {
-        "sum": "same", "mean": "same", "median": "same", "min": "same", "max": "same", "std": "same",
-        "sem": "same", "cumsum": "same", "cummin": "same", "cummax": "same",
-        "var": "square", "rank": "plain", "skew": "plain", "kurt": "plain",
-    }
+    def _accumulate(self, name: str, *, skipna: bool = True, **kwargs: Any) -> TarvelExtensionArray:
+        if name not in _NUMPY:
+            raise TypeError(f"Accumulation {name} is not supported for dtype {self._dtype}")
+        function, extra = _numpy_function(name, skipna=skipna)
+        result = type(self)(function(self._data, **extra))
+        if skipna:
+            result._mag[self.isna()] = np.nan
+        return result
 
     def _groupby_op(self, *, how: str, has_dropped_na: bool, min_count: int, ngroups: int, ids: Any,
                     **kwargs: Any) -> Any:
         if how in ("first", "last"):
             return super()._groupby_op(how=how, has_dropped_na=has_dropped_na, min_count=min_count,
                                        ngroups=ngroups, ids=ids, **kwargs)
-        rule = self._GROUPBY_UNITS.get(how)
-        if rule is None and self._dtype.units == "" and how == "prod":
-            rule = "same"
-        if rule is None:
-            raise TypeError(f"dtype '{self._dtype}' does not support operation '{how}'")
+        units = _kernel_units(how, self._dtype)
         from pandas.core.groupby.ops import WrappedCythonOp
 
         op = WrappedCythonOp(how=how, has_dropped_na=has_dropped_na)
         result = op._cython_op_ndim_compat(self._mag, min_count=min_count, ngroups=ngroups, comp_ids=ids,
                                            mask=None, **kwargs)
-        if rule == "plain":
+        if units is None:
             return result
-        units = self._dtype.quantity if rule == "same" else self._dtype.quantity ** 2
-        return type(self)(TarvelArray(np.ascontiguousarray(result, dtype=np.float64), units))
+        return self._from_magnitudes(np.ascontiguousarray(result, dtype=np.float64), units)
 
     def _groupby_quantile(self, *, qs: Any, **kwargs: Any) -> Any:
         from pandas.core.arrays import NumpyExtensionArray
 
+        units = _kernel_units("quantile", self._dtype)
         result = NumpyExtensionArray(self._mag)._groupby_quantile(qs=qs, **kwargs)
-        return self._simple_new(np.asarray(np.asarray(result, dtype=np.float64).ravel(), dtype=np.float64), self._dtype)
+        return self._from_magnitudes(np.asarray(result, dtype=np.float64).ravel(), units)
 
     def _hash_pandas_object(self, *, encoding: str, hash_key: str, categorize: bool) -> np.ndarray:
         from pandas.core.util.hashing import hash_array
 
-        # Equal magnitudes in different units are different values: the dtype is part of the key.
-        return hash_array(self._mag, encoding=encoding, hash_key=hash_key, categorize=categorize) ^ np.uint64(
-            hash(self._dtype.name) & 0xFFFFFFFFFFFFFFFF)
+        # Equal magnitudes in different units are different values: the dtype is part of the key. It is
+        # hashed as pandas hashes text, never with Python's hash(), which changes from process to process.
+        units = hash_array(np.array([self._dtype.name], dtype=object), encoding=encoding, hash_key=hash_key,
+                           categorize=False)[0]
+        return hash_array(self._mag, encoding=encoding, hash_key=hash_key, categorize=categorize) ^ units
 
 
 @register_series_accessor("tarvel")
