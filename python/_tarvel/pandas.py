@@ -7,6 +7,7 @@ rule is the TarvelArray's: this module only moves magnitudes between pandas and 
 
 from __future__ import annotations
 
+import copy
 import functools
 import html
 import io
@@ -704,6 +705,202 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         units = hash_array(np.array([self._dtype.name], dtype=object), encoding=encoding, hash_key=hash_key,
                            categorize=False)[0]
         return hash_array(self._mag, encoding=encoding, hash_key=hash_key, categorize=categorize) ^ units
+
+
+# -- pandas functions that cannot see units ------------------------------------------------------------
+# pandas has no extension hook for these: each is wrapped once, on import, and hands anything without a
+# tarvel column to pandas' own function unchanged.
+
+def _wraps(owner: Any, name: str) -> Any:
+    def install(wrapper: Any) -> Any:
+        original = getattr(owner, name)
+        original = getattr(original, "_tarvel_original", original)
+
+        @functools.wraps(original)
+        def patched(*args: Any, **kwargs: Any) -> Any:
+            return wrapper(original, *args, **kwargs)
+
+        patched._tarvel_original = original  # type: ignore[attr-defined]
+        setattr(owner, name, patched)
+        return wrapper
+
+    return install
+
+
+def _tarvel_columns(obj: Any) -> dict[Any, TarvelDtype]:
+    """The tarvel columns of a Series (key None) or DataFrame, with their dtypes."""
+    if isinstance(obj, pd.Series):
+        return {None: obj.dtype} if isinstance(obj.dtype, TarvelDtype) else {}
+    if isinstance(obj, pd.DataFrame):
+        return {name: dtype for name, dtype in obj.dtypes.items() if isinstance(dtype, TarvelDtype)}
+    return {}
+
+
+def _as_magnitudes(obj: Any) -> Any:
+    """`obj` with each tarvel column replaced by its float64 magnitudes (shared, not copied)."""
+    if isinstance(obj, pd.Series):
+        if not isinstance(obj.dtype, TarvelDtype):
+            return obj
+        return pd.Series(obj.array._mag, index=obj.index, name=obj.name, copy=False)
+    columns = _tarvel_columns(obj)
+    if not columns:
+        return obj
+    frame = obj.copy(deep=False)
+    for name in columns:
+        frame[name] = obj[name].array._mag
+    return frame
+
+
+def _with_units(result: Any, name: str, columns: dict[Any, TarvelDtype]) -> Any:
+    """Puts units back on the columns of a kernel's result computed on magnitudes."""
+    def column(values: pd.Series, dtype: TarvelDtype) -> pd.Series:
+        units = _kernel_units(name, dtype)
+        if units is None:
+            return values
+        magnitudes = np.ascontiguousarray(values.to_numpy(dtype=np.float64), dtype=np.float64)
+        return pd.Series(TarvelExtensionArray._from_magnitudes(magnitudes, units), index=values.index,
+                         name=values.name)
+
+    if isinstance(result, pd.Series):
+        return column(result, columns[None] if None in columns else next(iter(columns.values())))
+    result = result.copy(deep=False)
+    for key, dtype in columns.items():
+        if key in result.columns:
+            result[key] = column(result[key], dtype)
+    return result
+
+
+def _on_magnitudes(window: Any, obj: Any) -> Any:
+    plain = copy.copy(window)
+    plain.obj = obj
+    vars(plain).pop("_cache", None)
+    return plain
+
+
+def _install_window_rules() -> None:
+    from pandas.core.window import ewm, rolling
+
+    @_wraps(rolling.BaseWindow, "_apply")
+    def _apply(original: Any, self: Any, func: Any, name: str, *args: Any, **kwargs: Any) -> Any:
+        # Window kernels (rolling, expanding, ewm) run on the magnitudes; the registry gives the units.
+        columns = _tarvel_columns(self.obj)
+        if not columns:
+            return original(self, func, name, *args, **kwargs)
+        for dtype in columns.values():
+            _kernel_units(name, dtype)  # refuses before any work
+        result = original(_on_magnitudes(self, _as_magnitudes(self.obj)), func, name, *args, **kwargs)
+        return _with_units(result, name, columns)
+
+    def zsqrt(original: Any, x: Any) -> Any:
+        columns = _tarvel_columns(x)
+        if not columns:
+            return original(x)
+        return _with_units(original(_as_magnitudes(x)), "sqrt", columns)
+
+    for module in (ewm, rolling):
+        _wraps(module, "zsqrt")(zsqrt)
+
+
+def _install_frame_rules() -> None:
+    @_wraps(pd.DataFrame, "_reduce")
+    def _reduce(original: Any, self: pd.DataFrame, op: Any, name: str, *, axis: Any = 0, **kwargs: Any) -> Any:
+        if axis is not None and self._get_axis_number(axis) == 1 and name not in ("count", "any", "all"):
+            _check_row_units(self, name)
+        return original(self, op, name, axis=axis, **kwargs)
+
+
+def _check_row_units(frame: pd.DataFrame, name: str) -> None:
+    """A statistic along a row joins its columns: their units must be compatible (each is converted into
+    the first column's), and plain numbers join only unitless columns."""
+    dtypes = list(frame.dtypes)
+    tarvel = [dtype for dtype in dtypes if isinstance(dtype, TarvelDtype)]
+    if not tarvel:
+        return
+    first = tarvel[0]
+    for dtype in dtypes:
+        if not isinstance(dtype, TarvelDtype):
+            if first.units == "":
+                continue
+            raise TypeError(f"Cannot compute the row {name} of columns in [{first.units}] and plain numbers "
+                            f"({dtype}): give the plain column units (astype('tarvel[...]'))")
+        try:
+            dtype.quantity.as_unit(first.quantity)
+        except TypeError as error:
+            raise TypeError(f"Cannot compute the row {name} of columns in [{first.units}] and "
+                            f"[{dtype.units}]: {error}") from error
+
+
+def _install_series_rules() -> None:
+    from pandas.core.methods import selectn
+
+    @_wraps(selectn.SelectNSeries, "compute")
+    def compute(original: Any, self: Any, method: str) -> Any:
+        # nlargest/nsmallest: a column's order is its magnitudes' order.
+        if not isinstance(self.obj.dtype, TarvelDtype):
+            return original(self, method)
+        plain = copy.copy(self)
+        plain.obj = pd.Series(self.obj.array._mag, copy=False)
+        return self.obj.iloc[np.asarray(original(plain, method).index)]
+
+    @_wraps(pd.Series, "corr")
+    def corr(original: Any, self: pd.Series, other: pd.Series, *args: Any, **kwargs: Any) -> Any:
+        # A correlation is a pure number that no change of units (a positive scale and an offset) alters.
+        return original(_as_magnitudes(self), _as_magnitudes(other), *args, **kwargs)
+
+    @_wraps(pd.Series, "cov")
+    def cov(original: Any, self: pd.Series, other: pd.Series, min_periods: int | None = None,
+            ddof: int = 1) -> Any:
+        if not (_tarvel_columns(self) or _tarvel_columns(other)):
+            return original(self, other, min_periods=min_periods, ddof=ddof)
+        left, right = self.align(other, join="inner")
+        left, right = _quantity_of(left), _quantity_of(right)
+        valid = ~(np.isnan(_access.magnitudes(left)) | np.isnan(_access.magnitudes(right)))
+        left, right = left[valid], right[valid]
+        # Deviations from the means, multiplied: the registry and the operation planner give the units
+        # (an interval's for temperatures).
+        deviations = (left - np.mean(left)) * (right - np.mean(right))
+        result = np.sum(deviations) / max(len(deviations) - ddof, 0)
+        return result * np.nan if len(deviations) < max(min_periods or 1, ddof + 1) else result
+
+    @_wraps(pd.Series, "dot")
+    def dot(original: Any, self: pd.Series, other: Any) -> Any:
+        if not isinstance(other, pd.Series) or not (_tarvel_columns(self) or _tarvel_columns(other)):
+            return original(self, other)
+        common = self.index.union(other.index)
+        if len(common) > len(self.index) or len(common) > len(other.index):
+            raise ValueError("matrices are not aligned")
+        return np.dot(_quantity_of(self.reindex(common)), _quantity_of(other.reindex(common)))
+
+
+def _quantity_of(series: pd.Series) -> TarvelArray:
+    """A column as a TarvelArray: its own, or plain numbers as unitless quantities."""
+    if isinstance(series.dtype, TarvelDtype):
+        return series.array.quantity
+    return TarvelArray(series.to_numpy(dtype=np.float64, na_value=np.nan))
+
+
+def _install_construction_rules() -> None:
+    import sys
+
+    from pandas.core import construction
+
+    # pd.Series(TarvelArray(...)) and DataFrame columns given as TarvelArrays take the tarvel dtype.
+    def sanitize_array(original: Any, data: Any, *args: Any, **kwargs: Any) -> Any:
+        if isinstance(data, TarvelArray) and data.ndim == 1:
+            data = TarvelExtensionArray(data)
+        return original(data, *args, **kwargs)
+
+    original = getattr(construction.sanitize_array, "_tarvel_original", construction.sanitize_array)
+    for module in list(sys.modules.values()):
+        if getattr(module, "__name__", "").startswith("pandas.") and \
+                getattr(module, "sanitize_array", None) in (original, construction.sanitize_array):
+            _wraps(module, "sanitize_array")(sanitize_array)
+
+
+_install_window_rules()
+_install_frame_rules()
+_install_series_rules()
+_install_construction_rules()
 
 
 @register_series_accessor("tarvel")
