@@ -897,7 +897,41 @@ def _install_construction_rules() -> None:
             _wraps(module, "sanitize_array")(sanitize_array)
 
 
+def _install_reading_rules() -> None:
+    from pandas.io.parsers import readers
+
+    @_wraps(readers, "_read")
+    def _read(original: Any, source: Any, kwds: dict[str, Any]) -> Any:
+        # read_csv(dtype={"c": "tarvel[°C]"}): the parser reads the column as float64 at its own speed and
+        # the magnitudes become the column; only a file whose cells are not all numbers ("3 [km]") is read
+        # again, cell by cell.
+        dtype = kwds.get("dtype")
+        if not isinstance(dtype, dict) or any(kwds.get(k) for k in ("iterator", "chunksize", "converters")):
+            return original(source, kwds)
+        tarvel = {name: pandas_dtype(value) for name, value in dtype.items() if _names_tarvel(value)}
+        by_name = isinstance(source, str | bytes) or hasattr(source, "__fspath__")
+        if not tarvel or not (by_name or (hasattr(source, "seekable") and source.seekable())):
+            return original(source, kwds)
+        start = None if by_name else source.tell()
+        try:
+            frame = original(source, {**kwds, "dtype": {**dtype, **dict.fromkeys(tarvel, "float64")}})
+        except (ValueError, TypeError):
+            frame = None
+        if frame is None or not all(name in frame.columns for name in tarvel):
+            if start is not None:
+                source.seek(start)
+            return original(source, kwds)
+        for name, column_dtype in tarvel.items():
+            frame[name] = pd.array(frame[name].to_numpy(dtype=np.float64), dtype=column_dtype)
+        return frame
+
+
+def _names_tarvel(dtype: Any) -> bool:
+    return isinstance(dtype, TarvelDtype) or (isinstance(dtype, str) and _NAME.match(dtype) is not None)
+
+
 _install_window_rules()
+_install_reading_rules()
 _install_frame_rules()
 _install_series_rules()
 _install_construction_rules()
