@@ -105,16 +105,16 @@ def _is_quantity(value: Any) -> bool:
 def _operand(value: Any, units: Any) -> Any:
     """A value joined with quantities in `units`, as the array functions take it: a quantity as it is
     (converted by the function into the data's units, or refused); a plain NaN (xarray's missing value,
-    even as a 0-d array) as NaN; a plain 0 (xarray's fill before a sum) as zero in `units`; other plain
-    values as they are (refused unless the data is unitless)."""
+    even as a 0-d array) as NaN; a plain 0 or infinity (xarray's fills before sums and extrema) as that
+    value in `units`; other plain values as they are (refused unless the data is unitless)."""
     if _is_quantity(value):
         return value
     array = _np.asarray(value)
     if array.ndim == 0 and array.dtype.kind in "fiub":
         if array != array:
             return float("nan")
-        if array == 0 and array.dtype.kind != "b":
-            return 0.0 * units
+        if array.dtype.kind != "b" and (array == 0 or _np.isinf(array)):
+            return float(array) * units
     if array.dtype.kind in "fiu":
         return array
     if array.dtype == object and array.size and all(_is_quantity(v) for v in array.ravel()):
