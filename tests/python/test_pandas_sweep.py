@@ -55,6 +55,8 @@ SWEEP = [
                           ("std", "km"), ("var", "km2"), ("sem", "km"), ("skew", None), ("kurt", None),
                           ("count", None)]],
     ("temperature-mean", lambda f: f["t"].mean(), "°C"),
+    pytest.param("temperature-cov", lambda f: f["t"].cov(f["t"]), "K2", marks=interval),
+    ("temperature-row-mean", lambda f: f[["t"]].assign(k=f["t"].astype("tarvel[K]")).mean(axis=1), "°C"),
     ("temperature-max", lambda f: f["t"].max(), "°C"),
     pytest.param("temperature-diff", lambda f: f["t"].diff(), "K", marks=interval),
     pytest.param("temperature-std", lambda f: f["t"].std(), "K", marks=spread),
@@ -107,6 +109,7 @@ def hand(operation_id):
         "temperature-rolling-mean": lambda: f["t"].rolling(2).mean(),
         "temperature-groupby-mean": lambda: f.groupby(g)["t"].mean(),
         "temperature-mean": lambda: f["t"].mean(), "temperature-max": lambda: f["t"].max(),
+        "temperature-cov": lambda: f["t"].cov(f["t"]), "temperature-row-mean": lambda: f["t"],
         "mixed-add": lambda: f["d"] + f["m"],
         "cov": lambda: f["d"].cov(f["m"] * 1000.0), "cov-self": lambda: f["d"].cov(f["d"]),
         "dot-missing": lambda: np.nan, "dot": lambda: f["d"].fillna(1.0).dot(f["s"]),
@@ -249,3 +252,16 @@ def test_read_csv_reads_numbers_fast_and_quantity_text_cell_by_cell(tmp_path):
         handle.seek(0)
         frame = pd.read_csv(handle, dtype={"c": TarvelDtype("°C")})
     np.testing.assert_allclose(frame["c"].tarvel.as_number(), [20.5, 26.85])
+
+
+def test_the_column_holds_its_tarvel_array_without_copies():
+    from tarvel import _access
+
+    series = quantities()["d"]
+    array = series.array.quantity
+    assert isinstance(array, TarvelArray) and _access.unit_text(array) == "km"
+    magnitudes, units = _access.parts(array)
+    assert np.shares_memory(magnitudes, series.array._mag) and units == Tarvel.unit("km")
+    series[0] = Tarvel.unit("m") * 250.0  # a write through pandas is a write into the array
+    assert magnitudes[0] == 0.25 and array[0] == Tarvel.unit("km") * 0.25
+    assert _access.unit_text("km/hr") == "km/hr" and _access.unit_text(Tarvel.unit("m") / Tarvel.unit("m")) == ""
