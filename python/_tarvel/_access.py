@@ -58,7 +58,7 @@ FORWARDED: dict[str, tuple[str, str]] = {
 }
 
 
-def forward(name: str, array: "TarvelArray", *args: Any, **kwargs: Any) -> Any:
+def forward(name: str, array: "TarvelArray", /, *args: Any, **kwargs: Any) -> Any:
     """Calls the integration that implements the protocol `name` for `array`."""
     try:
         module, function = FORWARDED[name]

@@ -253,15 +253,3 @@ def test_read_csv_reads_numbers_fast_and_quantity_text_cell_by_cell(tmp_path):
         frame = pd.read_csv(handle, dtype={"c": TarvelDtype("°C")})
     np.testing.assert_allclose(frame["c"].tarvel.as_number(), [20.5, 26.85])
 
-
-def test_the_column_holds_its_tarvel_array_without_copies():
-    from tarvel import _access
-
-    series = quantities()["d"]
-    array = series.array.quantity
-    assert isinstance(array, TarvelArray) and _access.unit_text(array) == "km"
-    magnitudes, units = _access.parts(array)
-    assert np.shares_memory(magnitudes, series.array._mag) and units == Tarvel.unit("km")
-    series[0] = Tarvel.unit("m") * 250.0  # a write through pandas is a write into the array
-    assert magnitudes[0] == 0.25 and array[0] == Tarvel.unit("km") * 0.25
-    assert _access.unit_text("km/hr") == "km/hr" and _access.unit_text(Tarvel.unit("m") / Tarvel.unit("m")) == ""
