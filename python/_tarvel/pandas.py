@@ -872,6 +872,21 @@ def _install_series_rules() -> None:
         return np.dot(_quantity_of(self.reindex(common)), _quantity_of(other.reindex(common)))
 
 
+def _install_describe_rules() -> None:
+    from pandas.core.methods import describe
+
+    @_wraps(describe, "describe_numeric_1d")
+    def describe_numeric_1d(original: Any, series: pd.Series, percentiles: Any) -> pd.Series:
+        # pandas casts the statistics to Float64, which would keep the numbers and lose their units: the
+        # count is a number and the others are quantities, so the summary holds objects.
+        if not isinstance(series.dtype, TarvelDtype):
+            return original(series, percentiles)
+        summary = original(_as_magnitudes(series), percentiles)
+        values = [series.count(), series.mean(), series.std(), series.min(),
+                  *(series.quantile(list(percentiles)).tolist() if len(percentiles) else []), series.max()]
+        return pd.Series(values, index=summary.index, name=series.name, dtype=object)
+
+
 def _quantity_of(series: pd.Series) -> TarvelArray:
     """A column as a TarvelArray: its own, or plain numbers as unitless quantities."""
     if isinstance(series.dtype, TarvelDtype):
@@ -932,6 +947,7 @@ def _names_tarvel(dtype: Any) -> bool:
 
 _install_window_rules()
 _install_reading_rules()
+_install_describe_rules()
 _install_frame_rules()
 _install_series_rules()
 _install_construction_rules()

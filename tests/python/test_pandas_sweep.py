@@ -253,3 +253,12 @@ def test_read_csv_reads_numbers_fast_and_quantity_text_cell_by_cell(tmp_path):
         frame = pd.read_csv(handle, dtype={"c": TarvelDtype("°C")})
     np.testing.assert_allclose(frame["c"].tarvel.as_number(), [20.5, 26.85])
 
+
+
+def test_describe_keeps_the_units_of_each_statistic():
+    summary = quantities()["d"].describe()
+    hand = plain()["d"].describe()
+    assert summary["count"] == hand["count"]
+    for statistic in ("mean", "std", "min", "25%", "50%", "75%", "max"):
+        assert isinstance(summary[statistic], Tarvel)
+        assert summary[statistic].as_number("km") == pytest.approx(hand[statistic], rel=1e-12)
