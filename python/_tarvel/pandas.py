@@ -778,7 +778,7 @@ def _on_magnitudes(window: Any, obj: Any) -> Any:
 
 
 def _install_window_rules() -> None:
-    from pandas.core.window import ewm, rolling
+    from pandas.core.window import ewm, expanding, rolling
 
     @_wraps(rolling.BaseWindow, "_apply")
     def _apply(original: Any, self: Any, func: Any, name: str, *args: Any, **kwargs: Any) -> Any:
@@ -790,6 +790,30 @@ def _install_window_rules() -> None:
             _kernel_units(name, dtype)  # refuses before any work
         result = original(_on_magnitudes(self, _as_magnitudes(self.obj)), func, name, *args, **kwargs)
         return _with_units(result, name, columns)
+
+    def on_magnitudes(original: Any, self: Any, other: Any = None, *args: Any, **kwargs: Any) -> Any:
+        # A correlation is a pure number that no change of units (a positive scale and an offset) alters.
+        if not (_tarvel_columns(self.obj) or _tarvel_columns(other)):
+            return original(self, other, *args, **kwargs)
+        return original(_on_magnitudes(self, _as_magnitudes(self.obj)),
+                        None if other is None else _as_magnitudes(other), *args, **kwargs)
+
+    def cov(original: Any, self: Any, other: Any = None, *args: Any, **kwargs: Any) -> Any:
+        if not (_tarvel_columns(self.obj) or _tarvel_columns(other)):
+            return original(self, other, *args, **kwargs)
+        target = self._selected_obj
+        if not isinstance(target, pd.Series) or not (other is None or isinstance(other, pd.Series)):
+            raise TypeError("a moving covariance of quantities is computed between two Series; a frame's "
+                            "columns may each have other units")
+        units = _covariance_units(target, target if other is None else other)
+        result = on_magnitudes(original, self, other, *args, **kwargs)
+        magnitudes = np.ascontiguousarray(result.to_numpy(dtype=np.float64), dtype=np.float64)
+        return pd.Series(TarvelExtensionArray._from_magnitudes(magnitudes, units), index=result.index,
+                         name=result.name)
+
+    for window in (rolling.Rolling, expanding.Expanding, ewm.ExponentialMovingWindow):
+        _wraps(window, "corr")(on_magnitudes)
+        _wraps(window, "cov")(cov)
 
     def zsqrt(original: Any, x: Any) -> Any:
         columns = _tarvel_columns(x)
@@ -847,6 +871,10 @@ def _install_series_rules() -> None:
         # A correlation is a pure number that no change of units (a positive scale and an offset) alters.
         return original(_as_magnitudes(self), _as_magnitudes(other), *args, **kwargs)
 
+    @_wraps(pd.DataFrame, "corr")
+    def frame_corr(original: Any, self: pd.DataFrame, *args: Any, **kwargs: Any) -> Any:
+        return original(_as_magnitudes(self), *args, **kwargs)
+
     @_wraps(pd.Series, "cov")
     def cov(original: Any, self: pd.Series, other: pd.Series, min_periods: int | None = None,
             ddof: int = 1) -> Any:
@@ -885,6 +913,14 @@ def _install_describe_rules() -> None:
         values = [series.count(), series.mean(), series.std(), series.min(),
                   *(series.quantile(list(percentiles)).tolist() if len(percentiles) else []), series.max()]
         return pd.Series(values, index=summary.index, name=series.name, dtype=object)
+
+
+def _covariance_units(left: pd.Series, right: pd.Series) -> Tarvel:
+    """The units of a covariance: those of a product of deviations from the means, as the registry and
+    the operation planner give them (an interval's for temperatures)."""
+    left, right = (_quantity_of(series.iloc[:0]) for series in (left, right))
+    probe_left, probe_right = (_access.from_parts(np.array([1.0, 2.0]), _access.parts(q)[1]) for q in (left, right))
+    return ((probe_left - np.mean(probe_left)) * (probe_right - np.mean(probe_right))).units()
 
 
 def _quantity_of(series: pd.Series) -> TarvelArray:
