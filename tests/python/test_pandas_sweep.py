@@ -8,6 +8,8 @@ import sys
 
 import numpy as np
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 pd = pytest.importorskip("pandas")
 
@@ -268,3 +270,21 @@ def test_describe_keeps_the_units_of_each_statistic():
     for statistic in ("mean", "std", "min", "25%", "50%", "75%", "max"):
         assert isinstance(summary[statistic], Tarvel)
         assert summary[statistic].as_number("km") == pytest.approx(hand[statistic], rel=1e-12)
+
+
+finite = st.floats(-1e6, 1e6, allow_nan=False)
+KERNELS = [
+    lambda s: s.rolling(3, min_periods=1).mean(), lambda s: s.rolling(2).std(), lambda s: s.expanding().var(),
+    lambda s: s.ewm(alpha=0.3).mean(), lambda s: s.groupby(np.arange(len(s)) % 3).sum(),
+    lambda s: s.groupby(np.arange(len(s)) % 2).median(), lambda s: s.cummax(),
+]
+
+
+@settings(deadline=None, max_examples=25)
+@given(st.lists(st.one_of(finite, st.just(np.nan)), min_size=1, max_size=12),
+       st.sampled_from(["km/hr", "°F", "m2", ""]), st.sampled_from(range(len(KERNELS))))
+def test_kernels_on_unit_columns_are_the_float64_kernels_bit_for_bit(values, units, kernel):
+    result = KERNELS[kernel](pd.Series(values, dtype=f"tarvel[{units}]"))
+    expected = KERNELS[kernel](pd.Series(values, dtype="float64"))
+    assert isinstance(result.dtype, TarvelDtype)
+    np.testing.assert_array_equal(result.tarvel.as_number(), expected.to_numpy())
