@@ -240,9 +240,22 @@ def _install_datetime_derivatives() -> None:
         return result / Tarvel.unit(_DATETIME_UNITS.get(unit, unit))
 
 
+def _install_pandas_bridge() -> None:
+    @_wraps(_xr.DataArray, "to_series")
+    def to_series(original: Any, self: Any, *args: Any, **kwargs: Any) -> Any:
+        # A column of the tarvel dtype, not the plain values xarray would ask the array for.
+        if not isinstance(self.data, TarvelArray):
+            return original(self, *args, **kwargs)
+        pandas = importlib.import_module("tarvel.pandas")
+        index = self.coords.to_index()
+        column = pandas.TarvelExtensionArray(self.data.reshape(-1).astype("float64"))
+        return pandas.pd.Series(column, index=index, name=self.name)
+
+
 # xarray's datetime units as unit text.
 _DATETIME_UNITS = {"D": "day", "h": "hr", "m": "min", "ms": "ms", "us": "us", "ns": "ns", "s": "s", "W": "week"}
 
 _install_promotion()
 _install_variables()
 _install_datetime_derivatives()
+_install_pandas_bridge()

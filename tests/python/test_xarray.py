@@ -285,3 +285,10 @@ def test_differentiate_along_datetimes_is_per_second_unless_told(datetime_unit, 
     plain = xr.DataArray([1.0, 3.0, 7.0], dims="t", coords={"t": HOURS[:3]})
     np.testing.assert_allclose(result.data.as_number(result.data.units()),
                                plain.differentiate("t", datetime_unit=datetime_unit or "s").data, rtol=1e-12)
+
+
+def test_to_series_gives_a_column_of_the_tarvel_dtype():
+    pd = pytest.importorskip("pandas")
+    series = sweep_data(False).rename("v").to_series()
+    assert str(series.dtype) == "tarvel[min]" and series.index.names == ["x", "t"]
+    pd.testing.assert_series_equal(series.tarvel.as_number(), sweep_data(True).rename("v").to_series())
