@@ -4,14 +4,15 @@ units without a copy. Also the table of protocols the array class forwards to th
 Only the standard library and the extension are imported here; each integration brings its own library.
 """
 
+import functools
 import importlib
-from typing import Any
+from typing import Any, Callable
 
 _tarvel = importlib.import_module("tarvel")
 Tarvel = _tarvel.Tarvel
 TarvelArray = _tarvel.TarvelArray
 
-__all__ = ["unit_of", "unit_text", "parts", "magnitudes", "from_parts", "forward", "FORWARDED"]
+__all__ = ["unit_of", "unit_text", "parts", "magnitudes", "from_parts", "forward", "FORWARDED", "wraps"]
 
 
 def unit_of(unit: Any) -> "Tarvel":
@@ -65,3 +66,22 @@ def forward(name: str, array: "TarvelArray", /, *args: Any, **kwargs: Any) -> An
     except KeyError:
         raise AttributeError(f"TarvelArray forwards no protocol named {name!r}") from None
     return getattr(importlib.import_module(module), function)(array, *args, **kwargs)
+
+
+def wraps(owner: Any, name: str) -> Callable[[Any], Any]:
+    """Decorator: replaces the function `name` of a library's module or class by the decorated one, which
+    is called with the library's own function first. Where a library gives no hook for units, an
+    integration wraps what it must, once: a second wrapping replaces the first, never stacks on it."""
+    def install(wrapper: Any) -> Any:
+        original = getattr(owner, name)
+        original = getattr(original, "_tarvel_original", original)
+
+        @functools.wraps(original)
+        def patched(*args: Any, **kwargs: Any) -> Any:
+            return wrapper(original, *args, **kwargs)
+
+        patched._tarvel_original = original  # type: ignore[attr-defined]
+        setattr(owner, name, patched)
+        return wrapper
+
+    return install

@@ -708,24 +708,8 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
 
 
 # -- pandas functions that cannot see units ------------------------------------------------------------
-# pandas has no extension hook for these: each is wrapped once, on import, and hands anything without a
-# tarvel column to pandas' own function unchanged.
-
-def _wraps(owner: Any, name: str) -> Any:
-    def install(wrapper: Any) -> Any:
-        original = getattr(owner, name)
-        original = getattr(original, "_tarvel_original", original)
-
-        @functools.wraps(original)
-        def patched(*args: Any, **kwargs: Any) -> Any:
-            return wrapper(original, *args, **kwargs)
-
-        patched._tarvel_original = original  # type: ignore[attr-defined]
-        setattr(owner, name, patched)
-        return wrapper
-
-    return install
-
+# pandas has no extension hook for these: each is wrapped once, on import (_access.wraps), and hands
+# anything without a tarvel column to pandas' own function unchanged.
 
 def _tarvel_columns(obj: Any) -> dict[Any, TarvelDtype]:
     """The tarvel columns of a Series (key None) or DataFrame, with their dtypes."""
@@ -780,7 +764,7 @@ def _on_magnitudes(window: Any, obj: Any) -> Any:
 def _install_window_rules() -> None:
     from pandas.core.window import ewm, expanding, rolling
 
-    @_wraps(rolling.BaseWindow, "_apply")
+    @_access.wraps(rolling.BaseWindow, "_apply")
     def _apply(original: Any, self: Any, func: Any, name: str, *args: Any, **kwargs: Any) -> Any:
         # Window kernels (rolling, expanding, ewm) run on the magnitudes; the registry gives the units.
         columns = _tarvel_columns(self.obj)
@@ -812,8 +796,8 @@ def _install_window_rules() -> None:
                          name=result.name)
 
     for window in (rolling.Rolling, expanding.Expanding, ewm.ExponentialMovingWindow):
-        _wraps(window, "corr")(on_magnitudes)
-        _wraps(window, "cov")(cov)
+        _access.wraps(window, "corr")(on_magnitudes)
+        _access.wraps(window, "cov")(cov)
 
     def zsqrt(original: Any, x: Any) -> Any:
         columns = _tarvel_columns(x)
@@ -822,11 +806,11 @@ def _install_window_rules() -> None:
         return _with_units(original(_as_magnitudes(x)), "sqrt", columns)
 
     for module in (ewm, rolling):
-        _wraps(module, "zsqrt")(zsqrt)
+        _access.wraps(module, "zsqrt")(zsqrt)
 
 
 def _install_frame_rules() -> None:
-    @_wraps(pd.DataFrame, "_reduce")
+    @_access.wraps(pd.DataFrame, "_reduce")
     def _reduce(original: Any, self: pd.DataFrame, op: Any, name: str, *, axis: Any = 0, **kwargs: Any) -> Any:
         if axis is not None and self._get_axis_number(axis) == 1 and name not in ("count", "any", "all"):
             _check_row_units(self, name)
@@ -857,7 +841,7 @@ def _check_row_units(frame: pd.DataFrame, name: str) -> None:
 def _install_series_rules() -> None:
     from pandas.core.methods import selectn
 
-    @_wraps(selectn.SelectNSeries, "compute")
+    @_access.wraps(selectn.SelectNSeries, "compute")
     def compute(original: Any, self: Any, method: str) -> Any:
         # nlargest/nsmallest: a column's order is its magnitudes' order.
         if not isinstance(self.obj.dtype, TarvelDtype):
@@ -866,16 +850,16 @@ def _install_series_rules() -> None:
         plain.obj = pd.Series(self.obj.array._mag, copy=False)
         return self.obj.iloc[np.asarray(original(plain, method).index)]
 
-    @_wraps(pd.Series, "corr")
+    @_access.wraps(pd.Series, "corr")
     def corr(original: Any, self: pd.Series, other: pd.Series, *args: Any, **kwargs: Any) -> Any:
         # A correlation is a pure number that no change of units (a positive scale and an offset) alters.
         return original(_as_magnitudes(self), _as_magnitudes(other), *args, **kwargs)
 
-    @_wraps(pd.DataFrame, "corr")
+    @_access.wraps(pd.DataFrame, "corr")
     def frame_corr(original: Any, self: pd.DataFrame, *args: Any, **kwargs: Any) -> Any:
         return original(_as_magnitudes(self), *args, **kwargs)
 
-    @_wraps(pd.Series, "cov")
+    @_access.wraps(pd.Series, "cov")
     def cov(original: Any, self: pd.Series, other: pd.Series, min_periods: int | None = None,
             ddof: int = 1) -> Any:
         if not (_tarvel_columns(self) or _tarvel_columns(other)):
@@ -890,7 +874,7 @@ def _install_series_rules() -> None:
         result = np.sum(deviations) / max(len(deviations) - ddof, 0)
         return result * np.nan if len(deviations) < max(min_periods or 1, ddof + 1) else result
 
-    @_wraps(pd.Series, "dot")
+    @_access.wraps(pd.Series, "dot")
     def dot(original: Any, self: pd.Series, other: Any) -> Any:
         if not isinstance(other, pd.Series) or not (_tarvel_columns(self) or _tarvel_columns(other)):
             return original(self, other)
@@ -903,7 +887,7 @@ def _install_series_rules() -> None:
 def _install_describe_rules() -> None:
     from pandas.core.methods import describe
 
-    @_wraps(describe, "describe_numeric_1d")
+    @_access.wraps(describe, "describe_numeric_1d")
     def describe_numeric_1d(original: Any, series: pd.Series, percentiles: Any) -> pd.Series:
         # pandas casts the statistics to Float64, which would keep the numbers and lose their units: the
         # count is a number and the others are quantities, so the summary holds objects.
@@ -945,13 +929,13 @@ def _install_construction_rules() -> None:
     for module in list(sys.modules.values()):
         if getattr(module, "__name__", "").startswith("pandas.") and \
                 getattr(module, "sanitize_array", None) in (original, construction.sanitize_array):
-            _wraps(module, "sanitize_array")(sanitize_array)
+            _access.wraps(module, "sanitize_array")(sanitize_array)
 
 
 def _install_reading_rules() -> None:
     from pandas.io.parsers import readers
 
-    @_wraps(readers, "_read")
+    @_access.wraps(readers, "_read")
     def _read(original: Any, source: Any, kwds: dict[str, Any]) -> Any:
         # read_csv(dtype={"c": "tarvel[°C]"}): the parser reads the column as float64 at its own speed and
         # the magnitudes become the column; only a file whose cells are not all numbers ("3 [km]") is read

@@ -78,25 +78,9 @@ class TarvelAccessor:
         return self.as_number(axis.get_units()).plot(*args, ax=ax, **kwargs)
 
 
-# -- xarray's promotion and its datetime coordinates ------------------------------------------------------
-# xarray gives no hook for these: each is wrapped once, on import, and passes anything without a quantity
-# to xarray's own function unchanged.
-
-def _wraps(owner: Any, name: str) -> Any:
-    def install(wrapper: Any) -> Any:
-        original = getattr(owner, name)
-        original = getattr(original, "_tarvel_original", original)
-
-        @functools.wraps(original)
-        def patched(*args: Any, **kwargs: Any) -> Any:
-            return wrapper(original, *args, **kwargs)
-
-        patched._tarvel_original = original  # type: ignore[attr-defined]
-        setattr(owner, name, patched)
-        return wrapper
-
-    return install
-
+# -- what xarray cannot see in a TarvelArray ---------------------------------------------------------------
+# xarray gives no hook for these: each is wrapped once, on import (_access.wraps), and passes anything
+# without a quantity to xarray's own function unchanged.
 
 def _is_quantity(value: Any) -> bool:
     return isinstance(value, (Tarvel, TarvelArray))
@@ -125,7 +109,7 @@ def _operand(value: Any, units: Any) -> Any:
 def _install_promotion() -> None:
     from xarray.core import duck_array_ops
 
-    @_wraps(duck_array_ops, "as_shared_dtype")
+    @_access.wraps(duck_array_ops, "as_shared_dtype")
     def as_shared_dtype(original: Any, scalars_or_arrays: Any, xp: Any = None) -> Any:
         if not any(_is_quantity(x) for x in scalars_or_arrays):
             return original(scalars_or_arrays, xp=xp)
@@ -147,27 +131,27 @@ def _as_array(value: Any) -> Any:
 
 def _install_variables() -> None:
     from xarray.computation import ops
-    from xarray.core import variable
+    from xarray.core import duck_array_ops, variable
 
-    @_wraps(variable, "as_compatible_data")
+    @_access.wraps(variable, "as_compatible_data")
     def as_compatible_data(original: Any, data: Any, *args: Any, **kwargs: Any) -> Any:
         # A full reduction gives a Tarvel: kept as a 0-d TarvelArray, not an object array.
         return original(_as_array(data), *args, **kwargs)
 
-    @_wraps(ops, "_call_possibly_missing_method")
+    @_access.wraps(ops, "_call_possibly_missing_method")
     def call_method(original: Any, arg: Any, name: str, args: Any, kwargs: Any) -> Any:
         if isinstance(arg, TarvelArray) and name in _ARRAY_METHODS:
             return _ARRAY_METHODS[name](arg, *args, **kwargs)
         return original(arg, name, args, kwargs)
 
-    @_wraps(duck_array_ops_module(), "pad")
+    @_access.wraps(duck_array_ops, "pad")
     def pad(original: Any, array: Any, pad_width: Any, **kwargs: Any) -> Any:
         # xarray pads windows with NaN and integrals with 0: in the data's units.
         if isinstance(array, TarvelArray) and "constant_values" in kwargs:
             kwargs["constant_values"] = _operand(kwargs["constant_values"], array.units())
         return original(array, pad_width, **kwargs)
 
-    @_wraps(duck_array_ops_module(), "einsum")
+    @_access.wraps(duck_array_ops, "einsum")
     def einsum(original: Any, subscripts: str, *operands: Any, **kwargs: Any) -> Any:
         # xarray's dot product (weighted means): each term multiplies one element of every operand, so
         # the result is in the product of their units.
@@ -178,7 +162,7 @@ def _install_variables() -> None:
         return _access.from_parts(_np.asarray(original(subscripts, *plain, **kwargs)), units)
 
 
-    @_wraps(duck_array_ops_module(), "sliding_window_view")
+    @_access.wraps(duck_array_ops, "sliding_window_view")
     def sliding_window_view(original: Any, array: Any, *args: Any, **kwargs: Any) -> Any:
         # A view of the array's own elements (rolling windows): the same units.
         if not isinstance(array, TarvelArray):
@@ -186,12 +170,11 @@ def _install_variables() -> None:
         magnitudes, units = _access.parts(array)
         return _access.from_parts(original(magnitudes, *args, **kwargs), units)
 
-    @_wraps(duck_array_ops_module(), "cumulative_trapezoid")
+    @_access.wraps(duck_array_ops, "cumulative_trapezoid")
     def cumulative_trapezoid(original: Any, y: Any, x: Any, axis: int) -> Any:
         if not isinstance(y, TarvelArray):
             return original(y, x, axis)
         # xarray's own steps, with the leading zero padded in the integrand's units.
-        ops_ = duck_array_ops_module()
         axis = axis + y.ndim if axis < 0 else axis
         x_sl1 = (slice(1, None),) + (None,) * (y.ndim - axis - 1)
         x_sl2 = (slice(None, -1),) + (None,) * (y.ndim - axis - 1)
@@ -199,14 +182,8 @@ def _install_variables() -> None:
         slice2 = (slice(None),) * axis + (slice(None, -1),)
         integrand = (x[x_sl1] - x[x_sl2]) * 0.5 * (y[slice1] + y[slice2])
         pads = [(1, 0) if i == axis else (0, 0) for i in range(y.ndim)]
-        integrand = ops_.pad(integrand, pads, mode="constant", constant_values=0.0)
-        return ops_.cumsum(integrand, axis=axis, skipna=False)
-
-
-def duck_array_ops_module() -> Any:
-    from xarray.core import duck_array_ops
-
-    return duck_array_ops
+        integrand = duck_array_ops.pad(integrand, pads, mode="constant", constant_values=0.0)
+        return duck_array_ops.cumsum(integrand, axis=axis, skipna=False)
 
 
 def _item(array: "TarvelArray", *args: Any) -> Any:
@@ -228,7 +205,7 @@ _ARRAY_METHODS = {
 
 
 def _install_datetime_derivatives() -> None:
-    @_wraps(_xr.DataArray, "differentiate")
+    @_access.wraps(_xr.DataArray, "differentiate")
     def differentiate(original: Any, self: Any, coord: Any, edge_order: int = 1,
                       datetime_unit: Any = None) -> Any:
         # Along a datetime coordinate xarray divides by a count of its datetime unit (nanoseconds by
@@ -241,7 +218,7 @@ def _install_datetime_derivatives() -> None:
 
 
 def _install_pandas_bridge() -> None:
-    @_wraps(_xr.DataArray, "to_series")
+    @_access.wraps(_xr.DataArray, "to_series")
     def to_series(original: Any, self: Any, *args: Any, **kwargs: Any) -> Any:
         # A column of the tarvel dtype, not the plain values xarray would ask the array for.
         if not isinstance(self.data, TarvelArray):

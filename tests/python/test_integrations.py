@@ -46,3 +46,15 @@ def test_a_pandas_column_holds_its_tarvel_array_without_copies():
     series[0] = Tarvel.unit("m") * 250.0  # a write through pandas is a write into the array
     assert magnitudes[0] == 0.25 and array[0] == Tarvel.unit("km") * 0.25
     assert _access.unit_text("km/hr") == "km/hr" and _access.unit_text(Tarvel.unit("m") / Tarvel.unit("m")) == ""
+
+
+def test_wrapping_a_library_function_twice_replaces_rather_than_stacks():
+    import types
+
+    library = types.SimpleNamespace(scale=lambda x: 2 * x)
+    for _ in range(2):
+        @_access.wraps(library, "scale")
+        def scale(original, x):
+            return original(x) + 1
+
+    assert library.scale(3) == 7  # 2 * 3 + 1 once, not twice
