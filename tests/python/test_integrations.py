@@ -37,6 +37,7 @@ def test_every_forwarded_protocol_exists_on_both_sides(name):
 
 def test_a_pandas_column_holds_its_tarvel_array_without_copies():
     pd = pytest.importorskip("pandas")
+    importlib.import_module("tarvel.pandas")
 
     series = pd.Series([1.0, np.nan, 3.0], dtype="tarvel[km]")
     array = series.array.quantity
