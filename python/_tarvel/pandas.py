@@ -445,7 +445,7 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         from pandas.core.algorithms import map_array
 
         # The mapper is handed quantities, a missing value as a NaN quantity unless it is to be skipped.
-        values = np.asarray(self, dtype=object) if na_action == "ignore" else self.to_numpy()
+        values = self.astype(object) if na_action == "ignore" else self.to_numpy()
         result = map_array(values, mapper, na_action=na_action)
         if isinstance(result, np.ndarray):
             return self._cast_pointwise_result(result)
@@ -479,10 +479,8 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         if copy is False:
             raise ValueError("a column of quantities has no plain array to share: np.array(..., copy=False)")
         if dtype is None or np.dtype(dtype) == object:
-            # pandas' own machinery finds missing objects by the dtype's na_value, so it is kept here;
-            # to_numpy() and iteration give NaN quantities instead.
             result = np.empty(len(self), dtype=object)
-            result[:] = [self._dtype.na_value if v != v else v * self._dtype.quantity for v in self._mag.tolist()]
+            result[:] = list(iter(self))
             return result
         # Plain numbers only from a unitless column; TarvelArray says so otherwise.
         return np.asarray(self.quantity, dtype=dtype)
@@ -494,7 +492,11 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
                 return self.copy() if copy else self
             return type(self)(self.quantity.as_unit(dtype.units))
         if dtype == object:
-            return np.asarray(self, dtype=object)
+            # pandas' own machinery finds missing objects by the dtype's na_value, so astype keeps it;
+            # np.asarray, to_numpy() and iteration give NaN quantities instead.
+            result = np.empty(len(self), dtype=object)
+            result[:] = [self._dtype.na_value if v != v else v * self._dtype.quantity for v in self._mag.tolist()]
+            return result
         if isinstance(dtype, np.dtype) and dtype.kind in "fiucb":
             return astype_array(np.asarray(self.quantity), dtype, copy=False)
         if isinstance(dtype, pd.StringDtype) or dtype == str:

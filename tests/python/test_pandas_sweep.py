@@ -223,6 +223,7 @@ def test_missing_values_are_nan_quantities_where_values_are_handed_out():
     series = quantities()["t"]
     cells = series.to_numpy()
     assert all(isinstance(cell, Tarvel) for cell in cells)
+    assert str(np.asarray(series.array)[2]) == str(list(series)[2]) == "NaN [°C]"
     assert str(cells[2]) == "NaN [°C]"
     seen = series.map(lambda value: str(value.units()))
     assert seen.tolist() == ["1 [°C]"] * 6
