@@ -2,7 +2,10 @@
 
 Importing this module registers the dtype (so ``pd.Series(values, dtype="tarvel[km/hr]")`` and
 ``pd.read_csv(..., dtype={"v": "tarvel[m]"})`` work) and the ``.tarvel`` accessor of Series. Every unit
-rule is the TarvelArray's: this module only moves magnitudes between pandas and the array class.
+rule is the TarvelArray's and the rule registry's: this module moves magnitudes between pandas and the
+array class, runs pandas' own kernels (groupby, windows, row statistics) on magnitudes where the registry
+says the same NumPy function keeps them, and wraps the few pandas functions that have no extension hook
+(windows, row statistics, nlargest, corr/cov/dot, describe, construction from a TarvelArray, read_csv).
 """
 
 from __future__ import annotations
