@@ -753,9 +753,10 @@ PyObject* method_from_parts(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
     });
 }
 
-// The collection protocol of the chunked-array scheduler, and compute()/persist(): written in Python in
-// tarvel.dask (the payload's graph with the units put back on each result), which this forwards to. The
-// module, and the scheduler's library, load only when one of these is called.
+// The collection protocol of the chunked-array scheduler, and compute()/persist(): written in Python by the
+// integrations (tarvel.dask: the payload's graph with the units put back on each result). The table of
+// which integration implements which protocol is tarvel._access.FORWARDED; its forward() is called here.
+// The modules, and the scheduler's library, load only when one of these is called.
 template <const char* Name>
 PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
@@ -765,15 +766,17 @@ PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
             if (name == "__dask_graph__") Py_RETURN_NONE;
             if (name == "compute" || name == "persist") return Py_NewRef(self);
         }
-        PyRef module = PyRef::steal(PyImport_ImportModule("tarvel.dask"));
-        PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), Name)) : PyRef();
-        if (!function) return nullptr;
+        PyRef module = PyRef::steal(PyImport_ImportModule("tarvel._access"));
+        PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), "forward")) : PyRef();
+        PyRef name = function ? PyRef::steal(PyUnicode_FromString(Name)) : PyRef();
+        if (!name) return nullptr;
         const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
         const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
-        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 1)]);
-        stack[0] = self;
-        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
-        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 1), kwnames);
+        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 2)]);
+        stack[0] = name.get();
+        stack[1] = self;
+        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 2] = args[i];
+        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 2), kwnames);
     });
 }
 
