@@ -26,6 +26,10 @@ enum class ErrorKind : unsigned char {
     // Text given to parse() that is no quantity at all (empty, or brackets out of place). Raised as
     // ValueError; a unit part that does not resolve is UnitNotFound instead.
     UnreadableQuantity,
+    // Unit text the common-notation reader refuses for a reason of its own (a time reference, an
+    // ambiguous spelling, a number inside the units); `second` holds the reason. Raised as LookupError,
+    // like a unit that is not found.
+    UnitNotRead,
     // Arrays of quantities. NumPy operation without a unit rule (TypeError, naming it):
     UnsupportedNumpy,
     // An array with units asked for plain values (TypeError):
@@ -53,6 +57,7 @@ struct TarvelError {
     static TarvelError product_out_of_range(std::string left_units, std::string right_units);
     static TarvelError quotient_out_of_range(std::string left_units, std::string right_units);
     static TarvelError unreadable_quantity(std::string text);
+    static TarvelError unit_not_read(std::string text, std::string reason);
     static TarvelError unsupported_numpy(std::string kind, std::string name);  // "ufunc", "add"
     static TarvelError units_would_be_dropped(std::string unit_text);
     static TarvelError unsupported_dtype(std::string dtype_text);

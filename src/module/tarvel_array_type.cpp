@@ -15,6 +15,7 @@
 #include "module/args.hpp"
 #include "module/array_internal.hpp"
 #include "module/array_loops.hpp"
+#include "module/unit_reading.hpp"
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
 #include "module/numpy_api.hpp"
@@ -169,13 +170,14 @@ bool with_dtype(PyRef& magnitudes, PyObject* dtype, bool& fresh) {
 
 PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const char* keywords[] = {"values", "unit", "dtype", "copy", nullptr};
+        static const char* keywords[] = {"values", "unit", "dtype", "copy", "vocabulary", nullptr};
         PyObject* values = nullptr;
         PyObject* unit = Py_None;
         PyObject* dtype = Py_None;
         int copy = 1;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$Op:TarvelArray", const_cast<char**>(keywords),
-                                         &values, &unit, &dtype, &copy)) {
+        PyObject* vocabulary = Py_None;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$OpO:TarvelArray", const_cast<char**>(keywords),
+                                         &values, &unit, &dtype, &copy, &vocabulary)) {
             return nullptr;
         }
         const NumpyApi* numpy = numpy_api();
@@ -201,7 +203,8 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
         if (!copy && fresh) return raise_error(TarvelError::copy_required());
         if (unit != Py_None) {
             QuantityOperand factor;
-            if (!take_unit_like(unit, "unit", factor)) return nullptr;
+            // Unit text is read in common notations ("m s-1", "m/s^2").
+            if (!take_unit_text_or_like(unit, vocabulary, "unit", factor)) return nullptr;
             // Element i is values[i] * unit, as the scalar product normalises it.
             Result<UnitsAndPlan> normalised = normalisation_plan(checked_mul(units, factor.get().units));
             if (!normalised) return raise_error(normalised.error());
