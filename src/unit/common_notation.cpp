@@ -567,8 +567,8 @@ Result<UnitCollection> read_common_notation(std::string_view text, std::span<con
 
 std::optional<std::string> common_notation_reading(std::string_view text) {
     Result<UnitCollection> units = read_common_notation(text);
-    if (!units) return std::nullopt;
-    if (units->unit_map.empty()) return std::string("1");
+    // Text that cancels to a pure number ("m/m") is refused by Tarvel.unit on purpose: no note.
+    if (!units || units->unit_map.empty()) return std::nullopt;
     std::string shown = as_string(*units);
     return shown.substr(1, shown.size() - 2);
 }

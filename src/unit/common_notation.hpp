@@ -30,7 +30,7 @@ struct NamedUnit {
 Result<UnitCollection> read_common_notation(std::string_view text, std::span<const NamedUnit> vocabulary = {});
 
 // The reading of a text that from_unit_name refuses, in the library's grammar ("m/s2" for "m s^-2"), for
-// the failure note of Tarvel.unit; nothing when the reader refuses the text too.
+// the failure note of Tarvel.unit; nothing when the reader refuses the text too or reads no units.
 std::optional<std::string> common_notation_reading(std::string_view text);
 
 // The units in the notation of the CF conventions: symbols joined by spaces, signed exponents

@@ -52,7 +52,9 @@ PROTOCOL_METHODS = [
     ("__reduce__", False, "()"),
     ("_from_state", True, "(state)"),
     # Reading from text, introspection and the notebook display.
-    ("parse", True, "(text)"),
+    ("parse", True, "(text, vocabulary=None)"),
+    ("parse_unit", True, "(text, vocabulary=None)"),
+    ("cf_unit_text", False, "()"),
     ("dimensions", False, "()"),
     ("is_compatible", False, "(other)"),
     ("units", False, "()"),
