@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "error/notes.hpp"
 #include "unit/number_format.hpp"
@@ -262,10 +263,17 @@ public:
         : text_(text), written_(written), vocabulary_(vocabulary) {}
 
     Result<UnitCollection> read() {
-        UnitCollection result = UnitCollection::empty();
-        if (!read_expression(result)) return fail(std::move(*error_));
+        if (!read_expression(false)) return fail(std::move(*error_));
         skip_space();
         if (at_ != text_.size()) return refuse_at_end();
+        // Applied in text order, as from_unit_name applies its terms, so that text in the library's
+        // grammar gives the same factor bit for bit however it is spelt.
+        UnitCollection result = UnitCollection::empty();
+        for (Term& term : terms_) {
+            // "s-1" divides by s, as "/s" does.
+            const bool divide = term.exponent < 0.0 ? !term.divide : term.divide;
+            multiply_by_unit_power_internal(result, std::move(term.unit), std::fabs(term.exponent), divide);
+        }
         return result;
     }
 
@@ -275,6 +283,12 @@ private:
     std::span<const NamedUnit> vocabulary_;
     std::size_t at_ = 0;
     std::optional<TarvelError> error_;
+    struct Term {
+        SingleUnit unit;
+        double exponent;
+        bool divide;
+    };
+    std::vector<Term> terms_;
 
     std::string_view rest() const { return text_.substr(at_); }
 
@@ -299,25 +313,11 @@ private:
         return fail(std::move(*error_));
     }
 
-    // Multiplies (or divides) the accumulator by `units` raised to `exponent`.
-    bool combine(UnitCollection& accumulator, const UnitCollection& units, double exponent, bool divide) {
-        if (units.unit_map.size() == 1) {
-            const UnitEntry& entry = *units.unit_map.begin();
-            multiply_by_unit_power_internal(accumulator, entry.unit, entry.exponent * exponent, divide);
-            return true;
+    // The terms of `units` raised to `exponent`, multiplying or dividing.
+    void add(const UnitCollection& units, double exponent, bool divide) {
+        for (const UnitEntry& entry : units.unit_map) {
+            terms_.push_back(Term{entry.unit, entry.exponent * exponent, divide});
         }
-        Result<UnitCollection> power = exponent == 1.0 ? Result<UnitCollection>(units) : checked_pow(units, exponent);
-        if (!power) {
-            error_ = power.error();
-            return false;
-        }
-        Result<UnitCollection> next = divide ? checked_div(accumulator, *power) : checked_mul(accumulator, *power);
-        if (!next) {
-            error_ = next.error();
-            return false;
-        }
-        accumulator = std::move(*next);
-        return true;
     }
 
     bool at_per() {
@@ -325,8 +325,8 @@ private:
     }
 
     // expression := group (("/" | "per") group)*; every group after a "/" divides.
-    bool read_expression(UnitCollection& accumulator) {
-        if (!read_group(accumulator, false)) return false;
+    bool read_expression(bool divide) {
+        if (!read_group(divide, false)) return false;
         while (true) {
             skip_space();
             if (rest().starts_with('/')) {
@@ -336,14 +336,14 @@ private:
             } else {
                 return true;
             }
-            if (!read_group(accumulator, true)) return false;
+            if (!read_group(!divide, true)) return false;
         }
     }
 
     // group := factor (("." | "*" | "·" | "⋅" | " ") factor)*. After a "/", only "." may join factors, as
     // in the library's grammar ("J/kg.K" divides by both); another product sign there is ambiguous.
-    bool read_group(UnitCollection& accumulator, bool divide) {
-        if (!read_factor(accumulator, divide)) return false;
+    bool read_group(bool divide, bool after_slash) {
+        if (!read_factor(divide)) return false;
         while (true) {
             const bool spaced = skip_space();
             const std::string_view r = rest();
@@ -351,32 +351,33 @@ private:
             if (r.starts_with('.')) {
                 ++at_;
             } else if (const std::size_t sign = product_sign(r)) {
-                if (divide) return refuse(Refusal::AfterSlash, r.substr(0, sign));
+                if (after_slash) return refuse(Refusal::AfterSlash, r.substr(0, sign));
                 at_ += sign;
             } else if (spaced) {
-                if (divide) return refuse(Refusal::AfterSlash, " ");
+                if (after_slash) return refuse(Refusal::AfterSlash, " ");
             } else {
                 return not_found();
             }
-            if (!read_factor(accumulator, divide)) return false;
+            if (!read_factor(divide)) return false;
         }
     }
 
     // factor := "(" expression ")" exponent? | "1" | name exponent?
-    bool read_factor(UnitCollection& accumulator, bool divide) {
+    bool read_factor(bool divide) {
         skip_space();
         const std::string_view r = rest();
         if (r.empty()) return not_found();
         if (r.front() == '(') {
             ++at_;
-            UnitCollection inner = UnitCollection::empty();
-            if (!read_expression(inner)) return false;
+            const std::size_t first = terms_.size();
+            if (!read_expression(divide)) return false;
             skip_space();
             if (!rest().starts_with(')')) return refuse(Refusal::Unbalanced, written_);
             ++at_;
             double exponent = 1.0;
             if (!read_exponent(exponent)) return false;
-            return combine(accumulator, inner, exponent, divide);
+            for (std::size_t i = first; i < terms_.size(); ++i) terms_[i].exponent *= exponent;
+            return true;
         }
         if (is_digit(r.front())) {
             std::size_t end = 0;
@@ -403,7 +404,8 @@ private:
         if (!units) return false;
         double exponent = 1.0;
         if (!read_exponent(exponent)) return false;
-        return combine(accumulator, *units, exponent * power, divide);
+        add(*units, exponent * power, divide);
+        return true;
     }
 
     // The longest run of words from here that names a unit: "fl oz", "degree Celsius", "nautical miles".
