@@ -46,7 +46,8 @@ class Vocabulary:
                  prefixed: bool = False) -> None:
         entries: list[tuple[str, Tarvel, bool, bool]] = []
         for unit in units:
-            _add(entries, unit.unit_descriptive(), [unit.unit_text()], unit, prefixed)
+            name, symbol = unit.unit_descriptive().strip("[]"), unit.unit_text().strip("[]")
+            _add(entries, name, [symbol] if symbol != name else [], unit, prefixed)
         lines = definitions.splitlines() if isinstance(definitions, str) else definitions
         for number, line in enumerate(lines, 1):
             _define(entries, line, number)

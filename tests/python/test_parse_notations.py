@@ -2,6 +2,8 @@
 dtypes, CF strings, the traps that must never be misread, and Tarvel.unit left as it was."""
 
 import io
+import os
+import pathlib
 import subprocess
 import sys
 
@@ -185,8 +187,9 @@ def test_entry_points_read_common_notations():
 
 
 def test_command_line_target_in_common_notation():
+    path = [str(pathlib.Path(__file__).parents[2] / "python"), *sys.path]
     out = subprocess.run([sys.executable, "-m", "tarvel_cli", "36 km h-1", "m s^-1"], capture_output=True,
-                         text=True, env={**__import__("os").environ, "PYTHONPATH": ":".join(sys.path)})
+                         text=True, env={**os.environ, "PYTHONPATH": os.pathsep.join(path)})
     if out.returncode != 0 and "No module named" in out.stderr:
         pytest.skip("the command-line package is not on the path")
     assert out.stdout.strip() == "10 [m/s]"
