@@ -15,18 +15,18 @@ std::string ambiguity_of(std::string_view term) {
         std::string_view meanings;
     };
     static constexpr Row ROWS[] = {
-        {"ppt", "parts per thousand ('1e-3' as a number) or per trillion ('ppb' / 1000)"},
-        {"a", "the year ('yr'), the are ('are') or the prefix atto"},
-        {"kt", "the knot ('kn') or the kilotonne ('kilotonne')"},
-        {"mb", "the millibar ('mbar') or the millibarn ('millibarn')"},
-        {"Gyr", "a gigayear; write '1e9 yr' ('Gy' is the gray)"},
-        {"Myr", "a megayear; write '1e6 yr'"},
-        {"kyr", "a kiloyear; write '1000 yr'"},
+        {"ppt", "it is parts per thousand ('1e-3' as a number) or per trillion ('ppb' / 1000)"},
+        {"a", "it is the year ('yr'), the are ('are') or the prefix atto"},
+        {"kt", "it is the knot ('kn') or the kilotonne ('kilotonne')"},
+        {"mb", "it is the millibar ('mbar') or the millibarn ('millibarn')"},
+        {"Gyr", "a prefixed year would print as 'Gy', the gray: write the number of years ('1e9 yr')"},
+        {"Myr", "a prefixed year is not read: write the number of years ('1e6 yr')"},
+        {"kyr", "a prefixed year is not read: write the number of years ('1000 yr')"},
     };
     for (const Row& row : ROWS) {
         if (row.term == term) return std::string(row.meanings);
     }
-    return "write it as a name";
+    return "write the unit's name";
 }
 
 }  // namespace
@@ -56,7 +56,7 @@ std::string refusal_reason(Refusal refusal, std::string_view term) {
             return "after a '/', " + quoted(term) +
                    " could divide or multiply; write the denominator in brackets ('J/(kg*K)') or with "
                    "another '/' ('J/kg/K')";
-        case Refusal::Ambiguous: return quoted(term) + " has more than one common meaning; " + ambiguity_of(term);
+        case Refusal::Ambiguous: return quoted(term) + " is not read: " + ambiguity_of(term);
         case Refusal::Unbalanced: return "the brackets of " + quoted(term) + " do not pair up";
         case Refusal::Exponent: return quoted(term) + " is not an exponent";
     }

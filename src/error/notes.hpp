@@ -30,7 +30,7 @@ enum class Refusal : unsigned char {
     TimeReference,  // "days since 2000-01-01"
     NumberInUnits,  // "3m 20cm", "10 m"
     AfterSlash,     // "J/kg*K"
-    Ambiguous,      // a term with two common meanings ("ppt", "a")
+    Ambiguous,      // a term with two common meanings ("ppt", "a") or one that would print as another
     Unbalanced,     // "J/(kg.K"
     Exponent,       // "m^x"
 };

@@ -9,6 +9,7 @@
 #include "module/boundary.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
+#include "quantity/quantity_text.hpp"
 
 namespace tarvel::py {
 
@@ -69,7 +70,7 @@ bool take_unit_text_or_like(PyObject* unit, PyObject* vocabulary, const char* pa
     if (!extract_text(unit, parameter, text)) return false;
     std::vector<NamedUnit> named;
     if (!vocabulary_units(vocabulary, named)) return false;
-    Result<UnitCollection> units = read_common_notation(text, named);
+    Result<SharedUnits> units = shared_units_from_common_notation(text, named);
     if (!units) return raise_error(units.error()), false;
     out.hold(Quantity{std::move(*units), 1.0});
     return true;
@@ -84,7 +85,7 @@ PyObject* tarvel_parse_unit(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
         if (!extract_text(arguments[0], "text", text)) return nullptr;
         std::vector<NamedUnit> named;
         if (!vocabulary_units(arguments[1], named)) return nullptr;
-        Result<UnitCollection> units = read_common_notation(text, named);
+        Result<SharedUnits> units = shared_units_from_common_notation(text, named);
         if (!units) return raise_error(units.error());
         return new_tarvel(Quantity{std::move(*units), 1.0});
     });

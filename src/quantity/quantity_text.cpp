@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "quantity/operation_memo.hpp"
 #include "unit/simplify.hpp"
 #include "unit/white_space.hpp"
 
@@ -175,6 +176,16 @@ Result<QuantityText> split_quantity_text(std::string_view text) {
     }
     out.unit = unit;
     return out;
+}
+
+Result<SharedUnits> shared_units_from_common_notation(std::string_view text,
+                                                      std::span<const NamedUnit> vocabulary) {
+    if (std::optional<SharedUnits> units = shared_units_from_text(text); units && !has_ambiguous_symbol(**units)) {
+        return std::move(*units);
+    }
+    Result<UnitCollection> units = read_common_notation(text, vocabulary);
+    if (!units) return fail(std::move(units.error()));
+    return SharedUnits(std::move(*units));
 }
 
 Result<Quantity> parse_quantity(std::string_view text, std::span<const NamedUnit> vocabulary) {

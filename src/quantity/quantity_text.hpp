@@ -34,6 +34,11 @@ struct QuantityText {
 // UnreadableQuantity for an empty text or brackets out of place.
 Result<QuantityText> split_quantity_text(std::string_view text);
 
+// The units of a text in common notations, with the names of `vocabulary`; text of the library's own
+// grammar comes from the table that Tarvel.unit shares, as fast as Tarvel.unit.
+Result<SharedUnits> shared_units_from_common_notation(std::string_view text,
+                                                      std::span<const NamedUnit> vocabulary = {});
+
 // The unit part is read in common notations (with the names of `vocabulary`); UnitNotFound with it when
 // it does not resolve.
 Result<Quantity> parse_quantity(std::string_view text, std::span<const NamedUnit> vocabulary = {});

@@ -531,6 +531,8 @@ private:
     }
 };
 
+}  // namespace
+
 bool has_ambiguous_symbol(const UnitCollection& units) {
     for (const UnitEntry& entry : units.unit_map) {
         for (std::string_view symbol : AMBIGUOUS_SYMBOLS) {
@@ -539,8 +541,6 @@ bool has_ambiguous_symbol(const UnitCollection& units) {
     }
     return false;
 }
-
-}  // namespace
 
 bool is_time_reference(std::string_view text) {
     // "<unit> since <date>", with any spacing; CF allows "after" and "from" too.

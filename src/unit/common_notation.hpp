@@ -29,6 +29,10 @@ struct NamedUnit {
 // a unit belongs ("3m 20cm"). Text that cancels to no units ("kg kg-1", "1") is the empty collection.
 Result<UnitCollection> read_common_notation(std::string_view text, std::span<const NamedUnit> vocabulary = {});
 
+// Whether units that from_unit_name read hold a spelling the reader refuses as ambiguous ("ppt", "kt",
+// "mb"); a caller with a faster road to from_unit_name's answer checks it with this.
+bool has_ambiguous_symbol(const UnitCollection& units);
+
 // The reading of a text that from_unit_name refuses, in the library's grammar ("m/s2" for "m s^-2"), for
 // the failure note of Tarvel.unit; nothing when the reader refuses the text too or reads no units.
 std::optional<std::string> common_notation_reading(std::string_view text);
