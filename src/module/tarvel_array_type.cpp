@@ -953,7 +953,7 @@ PyTypeObject* create_type() {
     };
     static PyType_Slot slots[] = {
         {Py_tp_doc,
-         const_cast<char*>("TarvelArray(values, unit=None, *, dtype=None, copy=True)\n--\n\n"
+         const_cast<char*>("TarvelArray(values, unit=None, *, dtype=None, copy=True, vocabulary=None)\n--\n\n"
                            "An N-dimensional array of magnitudes (NumPy) in one unit collection.")},
         {Py_tp_new, as_slot(slot_new)},
         {Py_tp_dealloc, as_slot(slot_dealloc)},
