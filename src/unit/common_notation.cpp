@@ -234,6 +234,8 @@ std::optional<UnitCollection> lenient_name(std::string_view name, std::span<cons
         if (name.starts_with(mu) && name.size() > mu.size()) {
             std::string micro("u");
             micro.append(name.substr(mu.size()));
+            // One micro sign only: "µµm" stays unread (and the depth stays bounded).
+            if (micro.find(mu) != std::string::npos) return std::nullopt;
             return lenient_name(micro, vocabulary, allow_plural);
         }
     }
@@ -289,6 +291,8 @@ private:
         bool divide;
     };
     std::vector<Term> terms_;
+    static constexpr int MAX_DEPTH = 32;
+    int depth_ = 0;
 
     std::string_view rest() const { return text_.substr(at_); }
 
@@ -368,6 +372,8 @@ private:
         const std::string_view r = rest();
         if (r.empty()) return not_found();
         if (r.front() == '(') {
+            // Brackets nest at most this deep: the reader recurses once per level.
+            if (++depth_ > MAX_DEPTH) return refuse(Refusal::Unbalanced, written_);
             ++at_;
             const std::size_t first = terms_.size();
             if (!read_expression(divide)) return false;
@@ -377,6 +383,7 @@ private:
             double exponent = 1.0;
             if (!read_exponent(exponent)) return false;
             for (std::size_t i = first; i < terms_.size(); ++i) terms_[i].exponent *= exponent;
+            --depth_;
             return true;
         }
         if (is_digit(r.front())) {

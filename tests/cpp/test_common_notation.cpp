@@ -64,6 +64,9 @@ TEST_CASE("refusals: unknown terms, time references, ambiguity and numbers in th
         {"J/(kg.K", ErrorKind::UnitNotRead},
         {"m^", ErrorKind::UnitNotRead},
         {"kms", ErrorKind::UnitNotFound},
+        {"µµm", ErrorKind::UnitNotFound},
+        {std::string(100000, '(') + "m", ErrorKind::UnitNotRead},
+        {std::string(100000, '(') + "m" + std::string(100000, ')'), ErrorKind::UnitNotRead},
     };
     for (const auto& c : cases) {
         CAPTURE(c.text);
