@@ -8,7 +8,9 @@ misread is a spelling read as other units, or a refusal read as units: the targe
 gives how many spellings are read and, for each refused one, the reason the reader gives.
 
 Part 2 times Tarvel.unit and Tarvel.parse_unit on the same texts of the library's own grammar in one run,
-interleaved, and prints the ratio (target: the reader at most 2x).
+interleaved, and prints the ratio (target: the reader at most 2x). With `--baseline DIR` it also times
+Tarvel.unit("kg.m/s2") of this build against the build in DIR (an earlier tarvel), in alternating
+processes, and prints that ratio (target: no slower).
 """
 
 from __future__ import annotations
@@ -126,8 +128,31 @@ def timing() -> None:
         print(f"{text:<12}{unit:>16.0f}{reader:>16.0f}{reader / unit:>8.2f}")
 
 
+_ONE_PROCESS = (
+    "import timeit, tarvel; t = timeit.Timer(lambda: tarvel.Tarvel.unit('kg.m/s2')); n, _ = t.autorange(); "
+    "print(min(t.repeat(5, n)) / n * 1e9)"
+)
+
+
+def against_baseline(baseline: str, rounds: int = 7) -> None:
+    import os
+    import subprocess
+
+    here = os.pathsep.join(p for p in sys.path if p)
+    runs: dict[str, list[float]] = {"this build": [], "baseline": []}
+    for _ in range(rounds):
+        for name, path in (("this build", here), ("baseline", baseline)):
+            out = subprocess.run([sys.executable, "-c", _ONE_PROCESS], capture_output=True, text=True,
+                                 env={**os.environ, "PYTHONPATH": path}, check=True)
+            runs[name].append(float(out.stdout))
+    this, base = statistics.median(runs["this build"]), statistics.median(runs["baseline"])
+    print(f"\nTarvel.unit('kg.m/s2'): this build {this:.0f} ns, baseline {base:.0f} ns, ratio {this / base:.2f}")
+
+
 if __name__ == "__main__":
     misreads = survey()
     if "--survey" not in sys.argv:
         timing()
+    if "--baseline" in sys.argv:
+        against_baseline(sys.argv[sys.argv.index("--baseline") + 1])
     sys.exit(1 if misreads else 0)
