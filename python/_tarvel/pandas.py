@@ -1034,7 +1034,11 @@ def to_csv(frame: pd.DataFrame | pd.Series, path_or_buf: Any = None, **kwargs: A
 
 
 def read_csv(filepath_or_buffer: Any, **kwargs: Any) -> pd.DataFrame:
-    """Reads CSV like pandas.read_csv; a header "name [unit]" gives the column "name" of dtype tarvel[unit]."""
+    """Reads CSV like pandas.read_csv; a header "name [unit]" gives the column "name" of dtype tarvel[unit].
+
+    Units are read in common notations ("m s-1", "m/s^2"); ``vocabulary=`` adds the user's own names.
+    """
+    vocabulary = kwargs.pop("vocabulary", None)
     if isinstance(filepath_or_buffer, str) and "\n" in filepath_or_buffer:
         filepath_or_buffer = io.StringIO(filepath_or_buffer)
     frame = pd.read_csv(filepath_or_buffer, **kwargs)
@@ -1043,10 +1047,15 @@ def read_csv(filepath_or_buffer: Any, **kwargs: Any) -> pd.DataFrame:
         match = _HEADER.match(str(header))
         if match is not None:
             renamed[header] = match["name"]
-            dtypes[match["name"]] = f"tarvel[{match['units']}]"
+            dtypes[match["name"]] = match["units"]
     frame = frame.rename(columns=renamed)
-    for name, dtype in dtypes.items():
-        frame[name] = pd.array(frame[name].to_numpy(dtype=np.float64), dtype=dtype)
+    for name, units in dtypes.items():
+        magnitudes = frame[name].to_numpy(dtype=np.float64)
+        if vocabulary is None:
+            frame[name] = pd.array(magnitudes, dtype=f"tarvel[{units}]")
+        else:
+            # Units of the vocabulary may fold into a number ("dz/hr" is 12/hr): the array does that.
+            frame[name] = TarvelExtensionArray(TarvelArray(magnitudes, units, vocabulary=vocabulary))
     return frame
 
 

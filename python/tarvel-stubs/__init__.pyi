@@ -27,6 +27,8 @@ _Floating: TypeAlias = np.ndarray[Any, np.dtype[np.floating[Any]]]
 _Bools: TypeAlias = npt.NDArray[np.bool_]
 _Axis: TypeAlias = SupportsIndex | tuple[SupportsIndex, ...] | None
 _Shape: TypeAlias = SupportsIndex | tuple[SupportsIndex, ...]
+# The user's own units for reading text (tarvel.vocabulary.Vocabulary).
+_Vocabulary: TypeAlias = Any
 
 from .annotations import Dim as Dim
 from .annotations import Unit as Unit
@@ -82,13 +84,26 @@ class Tarvel(Generic[_Units]):
         36.0
         """
     @classmethod
-    def parse(cls, text: str) -> Tarvel:
-        """A quantity from text: an optional number (Python's float syntax) and a unit expression.
+    def parse(cls, text: str, vocabulary: _Vocabulary | None = None) -> Tarvel:
+        """A quantity from text: an optional number (Python's float syntax) and units in common notations.
 
         The printed form reads back as it is; an unknown unit raises LookupError, other text ValueError.
 
         >>> Tarvel.parse("9.81 m/s2"), Tarvel.parse("9.81 [m/s2]"), Tarvel.parse("km")
         (9.81 [m/s2], 9.81 [m/s2], 1 [km])
+        """
+    @classmethod
+    def parse_unit(cls, text: str, vocabulary: _Vocabulary | None = None) -> Tarvel:
+        """One of the units a text names, in common notations ("m s-1", "m/s^2", "J/(kg K)", "µm").
+
+        >>> Tarvel.parse_unit("kg m-2 s-1")
+        1 [kg/m2.s]
+        """
+    def cf_unit_text(self) -> str:
+        """The units the quantity holds its value in, in CF notation.
+
+        >>> Tarvel.unit("kg.m/s2").cf_unit_text()
+        'kg m s-2'
         """
     def as_unit(self, other: _UnitCoercible) -> Tarvel:
         """The same quantity in the units of ``other``; TypeError when the dimensions differ.
@@ -853,7 +868,8 @@ class TarvelArray(Generic[_Units]):
         typing.Annotated[tarvel.TarvelArray, tarvel.Unit('m')]
         """
     def __new__(
-        cls, values: Any, unit: _UnitCoercible | None = None, *, dtype: npt.DTypeLike | None = None, copy: bool = True
+        cls, values: Any, unit: _UnitCoercible | None = None, *, dtype: npt.DTypeLike | None = None, copy: bool = True,
+        vocabulary: _Vocabulary | None = None,
     ) -> TarvelArray:
         """An array of ``values`` times ``unit``; a sequence of Tarvel is taken in the first one's units.
 

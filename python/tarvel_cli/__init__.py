@@ -147,7 +147,7 @@ def _run_quantity(tarvel, args):
 
     if args.target is not None:
         target_text = args.target.strip()
-        target = Tarvel.empty() if target_text in ("", "1") else Tarvel.unit(args.target)
+        target = Tarvel.empty() if target_text in ("", "1") else Tarvel.parse_unit(args.target)
         return [_text(tarvel, _round(quantity.as_unit(target), args), args)]
 
     simplified = quantity.simplify()

@@ -6,6 +6,31 @@
 
 namespace tarvel {
 
+namespace {
+
+// What each ambiguous spelling could mean, and how to write each meaning.
+std::string ambiguity_of(std::string_view term) {
+    struct Row {
+        std::string_view term;
+        std::string_view meanings;
+    };
+    static constexpr Row ROWS[] = {
+        {"ppt", "it is parts per thousand ('1e-3' as a number) or per trillion ('ppb' / 1000)"},
+        {"a", "it is the year ('yr'), the are ('are') or the prefix atto"},
+        {"kt", "it is the knot ('kn') or the kilotonne ('kilotonne')"},
+        {"mb", "it is the millibar ('mbar') or the millibarn ('millibarn')"},
+        {"Gyr", "a prefixed year would print as 'Gy', the gray: write the number of years ('1e9 yr')"},
+        {"Myr", "a prefixed year is not read: write the number of years ('1e6 yr')"},
+        {"kyr", "a prefixed year is not read: write the number of years ('1000 yr')"},
+    };
+    for (const Row& row : ROWS) {
+        if (row.term == term) return std::string(row.meanings);
+    }
+    return "write the unit's name";
+}
+
+}  // namespace
+
 std::string note_not_a_unit(std::string_view term) { return quoted(term) + " is not a unit"; }
 
 std::string note_did_you_mean(const std::vector<std::string>& suggestions) {
@@ -16,6 +41,30 @@ std::string note_did_you_mean(const std::vector<std::string>& suggestions) {
     }
     out += '?';
     return out;
+}
+
+std::string refusal_reason(Refusal refusal, std::string_view term) {
+    switch (refusal) {
+        case Refusal::TimeReference:
+            return quoted(term) +
+                   " is a time reference (a calendar date), not a unit: decode the times with a calendar "
+                   "(xarray does) and take the unit before 'since'";
+        case Refusal::NumberInUnits:
+            return "the number " + quoted(term) +
+                   " stands where a unit belongs; a quantity is one number before its units ('3.2 m')";
+        case Refusal::AfterSlash:
+            return "after a '/', " + quoted(term) +
+                   " could divide or multiply; write the denominator in brackets ('J/(kg*K)') or with "
+                   "another '/' ('J/kg/K')";
+        case Refusal::Ambiguous: return quoted(term) + " is not read: " + ambiguity_of(term);
+        case Refusal::Unbalanced: return "the brackets of " + quoted(term) + " do not pair up";
+        case Refusal::Exponent: return quoted(term) + " is not an exponent";
+    }
+    return {};
+}
+
+std::string note_common_notation(std::string_view reading) {
+    return "Tarvel.parse reads this text as " + quoted(reading) + " (it reads common notations)";
 }
 
 std::string note_hint(Hint hint) {

@@ -25,6 +25,20 @@ enum class Hint : unsigned char {
     Case,          // "KM", "Meter"
 };
 
+// Why the common-notation reader refuses a text it could read in more than one way, or not as units.
+enum class Refusal : unsigned char {
+    TimeReference,  // "days since 2000-01-01"
+    NumberInUnits,  // "3m 20cm", "10 m"
+    AfterSlash,     // "J/kg*K"
+    Ambiguous,      // a term with two common meanings ("ppt", "a") or one that would print as another
+    Unbalanced,     // "J/(kg.K"
+    Exponent,       // "m^x"
+};
+// The reason, naming `term`.
+std::string refusal_reason(Refusal refusal, std::string_view term);
+// The note of a text that Tarvel.unit refuses and the common-notation reader reads.
+std::string note_common_notation(std::string_view reading);
+
 // "'hourr' is not a unit"
 std::string note_not_a_unit(std::string_view term);
 // "did you mean 'km/hr'?", "did you mean 'hour', 'hr' or 'h'?"

@@ -62,6 +62,11 @@ TarvelError TarvelError::unreadable_quantity(std::string text) {
     return {ErrorKind::UnreadableQuantity, std::move(text), {}};
 }
 
+TarvelError TarvelError::unit_not_read(std::string text, std::string reason) {
+    return {ErrorKind::UnitNotRead, std::move(text), std::move(reason)};
+}
+
+
 TarvelError TarvelError::unsupported_numpy(std::string name, std::string reason) {
     return {ErrorKind::UnsupportedNumpy, std::move(name), std::move(reason)};
 }
@@ -99,6 +104,7 @@ std::string TarvelError::message() const {
         case ErrorKind::QuotientOutOfRange:
             return first + " cannot be divided by " + second + ": an exponent would be lost or overflow";
         case ErrorKind::UnreadableQuantity: return "could not read a quantity from " + quoted(first);
+        case ErrorKind::UnitNotRead: return "Unit " + first + " not found: " + second;
         case ErrorKind::UnsupportedNumpy:
             return "no unit rule for numpy." + first + (second.empty() ? std::string() : ": " + second);
         case ErrorKind::UnsupportedNumpyArgument:

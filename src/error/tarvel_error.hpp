@@ -26,6 +26,10 @@ enum class ErrorKind : unsigned char {
     // Text given to parse() that is no quantity at all (empty, or brackets out of place). Raised as
     // ValueError; a unit part that does not resolve is UnitNotFound instead.
     UnreadableQuantity,
+    // Unit text the common-notation reader refuses for a reason of its own (a time reference, an
+    // ambiguous spelling, a number inside the units); `second` holds the reason. Raised as LookupError,
+    // like a unit that is not found.
+    UnitNotRead,
     // Arrays of quantities. NumPy operation without a unit rule (TypeError, naming it and why):
     UnsupportedNumpy,
     // A quantity given to a NumPy parameter that has no unit rule (TypeError, naming both):
@@ -59,6 +63,7 @@ struct TarvelError {
     static TarvelError product_out_of_range(std::string left_units, std::string right_units);
     static TarvelError quotient_out_of_range(std::string left_units, std::string right_units);
     static TarvelError unreadable_quantity(std::string text);
+    static TarvelError unit_not_read(std::string text, std::string reason);
     // "no unit rule for numpy.gcd: integer arithmetic has no units"; the name as NumPy spells it under
     // numpy ("linalg.det", "add.reduce", "ndarray.sum"); an empty reason leaves the reason out.
     static TarvelError unsupported_numpy(std::string name, std::string reason);

@@ -1,9 +1,12 @@
 #include "module/boundary.hpp"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "module/py_ref.hpp"
+#include "error/notes.hpp"
+#include "unit/common_notation.hpp"
 #include "unit/suggestions.hpp"
 
 namespace tarvel::py {
@@ -32,10 +35,18 @@ std::nullptr_t raise_panic(std::string_view message) {
 
 namespace {
 
+// A text that the common-notation reader reads gains a note saying so.
+std::vector<std::string> with_reader_note(std::vector<std::string> notes, std::string_view text) {
+    if (std::optional<std::string> reading = common_notation_reading(text)) {
+        notes.push_back(note_common_notation(*reading));
+    }
+    return notes;
+}
+
 // What a failed lookup probably meant; computed only here, on the failure path.
 std::vector<std::string> lookup_notes(const TarvelError& error) {
     switch (error.kind) {
-        case ErrorKind::UnitNotFound: return unit_lookup_notes(error.first);
+        case ErrorKind::UnitNotFound: return with_reader_note(unit_lookup_notes(error.first), error.first);
         case ErrorKind::LogUnitNotFound: return log_unit_lookup_notes(error.first);
         case ErrorKind::ConstantNotFound: return constant_lookup_notes(error.first);
         default: return {};
@@ -67,7 +78,8 @@ std::nullptr_t raise_error(const TarvelError& error) {
     switch (error.kind) {
         case ErrorKind::UnitNotFound:
         case ErrorKind::LogUnitNotFound:
-        case ErrorKind::ConstantNotFound: type = PyExc_LookupError; break;
+        case ErrorKind::ConstantNotFound:
+        case ErrorKind::UnitNotRead: type = PyExc_LookupError; break;
         case ErrorKind::IncompatibleUnits:
         case ErrorKind::NotCoercibleToUnit:
         case ErrorKind::NotCoercibleToNumber: type = PyExc_TypeError; break;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "module/access.hpp"
 #include "module/args.hpp"
@@ -13,6 +14,7 @@
 #include "module/coerce.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
+#include "module/unit_reading.hpp"
 #include "quantity/quantity_text.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
 
@@ -63,9 +65,14 @@ PyObject* unit_form(const char* name, PyObject* self, Py_ssize_t nargsf, PyObjec
 
 PyObject* tarvel_parse(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
+        static const Parameters<2> parameters{"parse", {"text", "vocabulary"}, 1};
+        std::array<PyObject*, 2> arguments{};
+        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::string_view text;
-        if (!take_text(args, nargsf, kwnames, text)) return nullptr;
-        Result<Quantity> quantity = parse_quantity(text);
+        if (!extract_text(arguments[0], "text", text)) return nullptr;
+        std::vector<NamedUnit> named;
+        if (!vocabulary_units(arguments[1], named)) return nullptr;
+        Result<Quantity> quantity = parse_quantity(text, named);
         if (!quantity) return raise_error(quantity.error());
         return new_tarvel(std::move(*quantity));
     });

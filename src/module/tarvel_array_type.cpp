@@ -16,6 +16,7 @@
 #include "module/array_internal.hpp"
 #include "module/array_loops.hpp"
 #include "module/array_registry.hpp"
+#include "module/unit_reading.hpp"
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
 #include "module/ecosystem.hpp"
@@ -175,13 +176,14 @@ bool with_dtype(PyRef& magnitudes, PyObject* dtype, bool& fresh) {
 
 PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const char* keywords[] = {"values", "unit", "dtype", "copy", nullptr};
+        static const char* keywords[] = {"values", "unit", "dtype", "copy", "vocabulary", nullptr};
         PyObject* values = nullptr;
         PyObject* unit = Py_None;
         PyObject* dtype = Py_None;
         int copy = 1;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$Op:TarvelArray", const_cast<char**>(keywords),
-                                         &values, &unit, &dtype, &copy)) {
+        PyObject* vocabulary = Py_None;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$OpO:TarvelArray", const_cast<char**>(keywords),
+                                         &values, &unit, &dtype, &copy, &vocabulary)) {
             return nullptr;
         }
         const NumpyApi* numpy = numpy_api();
@@ -207,7 +209,8 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
         if (!copy && fresh) return raise_error(TarvelError::copy_required());
         if (unit != Py_None) {
             QuantityOperand factor;
-            if (!take_unit_like(unit, "unit", factor)) return nullptr;
+            // Unit text is read in common notations ("m s-1", "m/s^2").
+            if (!take_unit_text_or_like(unit, vocabulary, "unit", factor)) return nullptr;
             // Element i is values[i] * unit, as the scalar product normalises it.
             Result<UnitsAndPlan> normalised = normalisation_plan(checked_mul(units, factor.get().units));
             if (!normalised) return raise_error(normalised.error());
@@ -974,7 +977,7 @@ PyTypeObject* create_type() {
     };
     static PyType_Slot slots[] = {
         {Py_tp_doc,
-         const_cast<char*>("TarvelArray(values, unit=None, *, dtype=None, copy=True)\n--\n\n"
+         const_cast<char*>("TarvelArray(values, unit=None, *, dtype=None, copy=True, vocabulary=None)\n--\n\n"
                            "An N-dimensional array of magnitudes (NumPy) in one unit collection.")},
         {Py_tp_new, as_slot(slot_new)},
         {Py_tp_dealloc, as_slot(slot_dealloc)},

@@ -16,6 +16,7 @@
 #include "module/access.hpp"
 #include "module/search_lock.hpp"
 #include "module/args.hpp"
+#include "module/unit_reading.hpp"
 #include "module/array_internal.hpp"
 #include "module/tarvel_array.hpp"
 #include "module/boundary.hpp"
@@ -602,7 +603,9 @@ PyTypeObject* create_type() {
         {"__get_pydantic_core_schema__", as_method(pydantic_core_schema), CLASS,
          "__get_pydantic_core_schema__($cls, source, handler)\n--\n\n"},
         // Reading from text, introspection and the notebook display (inspection.cpp).
-        {"parse", as_method(tarvel_parse), CLASS, "parse($cls, text)\n--\n\n"},
+        {"parse", as_method(tarvel_parse), CLASS, "parse($cls, text, vocabulary=None)\n--\n\n"},
+        {"parse_unit", as_method(tarvel_parse_unit), CLASS, "parse_unit($cls, text, vocabulary=None)\n--\n\n"},
+        {"cf_unit_text", as_method(tarvel_cf_unit_text), INSTANCE, "cf_unit_text($self)\n--\n\n"},
         {"dimensions", as_method(tarvel_dimensions), INSTANCE, "dimensions($self)\n--\n\n"},
         {"is_compatible", as_method(tarvel_is_compatible), INSTANCE, "is_compatible($self, other)\n--\n\n"},
         {"units", as_method(tarvel_units), INSTANCE, "units($self)\n--\n\n"},

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "quantity/operation_memo.hpp"
 #include "unit/simplify.hpp"
 #include "unit/white_space.hpp"
 
@@ -177,13 +178,23 @@ Result<QuantityText> split_quantity_text(std::string_view text) {
     return out;
 }
 
-Result<Quantity> parse_quantity(std::string_view text) {
+Result<SharedUnits> shared_units_from_common_notation(std::string_view text,
+                                                      std::span<const NamedUnit> vocabulary) {
+    if (std::optional<SharedUnits> units = shared_units_from_text(text); units && !has_ambiguous_symbol(**units)) {
+        return std::move(*units);
+    }
+    Result<UnitCollection> units = read_common_notation(text, vocabulary);
+    if (!units) return fail(std::move(units.error()));
+    return SharedUnits(std::move(*units));
+}
+
+Result<Quantity> parse_quantity(std::string_view text, std::span<const NamedUnit> vocabulary) {
     Result<QuantityText> parts = split_quantity_text(text);
     if (!parts) return fail(std::move(parts.error()));
     const double value = parts->number.value_or(1.0);
     if (parts->unit.empty()) return unitless_quantity(value);
-    std::optional<UnitCollection> units = UnitCollection::from_unit_name(parts->unit);
-    if (!units) return fail(TarvelError::unit_not_found(std::string(parts->unit)));
+    Result<UnitCollection> units = read_common_notation(parts->unit, vocabulary);
+    if (!units) return fail(std::move(units.error()));
     // The printed form names the collection that the display shows, whose factor is multiplied up in
     // its own order; taking that collection keeps the factor, and so the number, bit for bit.
     if (std::optional<UnitCollection> shown = try_simplify(*units); shown && same_terms(*shown, *units)) {

@@ -4,12 +4,14 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "error/tarvel_error.hpp"
 #include "quantity/log_quantity.hpp"
 #include "quantity/quantity.hpp"
+#include "unit/common_notation.hpp"
 
 namespace tarvel {
 
@@ -32,8 +34,14 @@ struct QuantityText {
 // UnreadableQuantity for an empty text or brackets out of place.
 Result<QuantityText> split_quantity_text(std::string_view text);
 
-// UnitNotFound with the unit part when it does not resolve.
-Result<Quantity> parse_quantity(std::string_view text);
+// The units of a text in common notations, with the names of `vocabulary`; text of the library's own
+// grammar comes from the table that Tarvel.unit shares, as fast as Tarvel.unit.
+Result<SharedUnits> shared_units_from_common_notation(std::string_view text,
+                                                      std::span<const NamedUnit> vocabulary = {});
+
+// The unit part is read in common notations (with the names of `vocabulary`); UnitNotFound with it when
+// it does not resolve.
+Result<Quantity> parse_quantity(std::string_view text, std::span<const NamedUnit> vocabulary = {});
 // The unit part names a logarithmic scale; LogUnitNotFound with it when it does not, UnreadableQuantity
 // when there is none.
 Result<LogQuantity> parse_log_quantity(std::string_view text);

@@ -35,7 +35,8 @@ TEST_CASE("catalogue rows: landmarks, base units and invariants") {
     CHECK(UNITS.front().name == "USD");
     CHECK(UNITS[33].name == "day");
     CHECK(UNITS[88].name == "darcy");
-    CHECK(UNITS.back().name == "link");
+    CHECK(UNITS[135].name == "link");
+    CHECK(UNITS.back().name == "ampere hour");
 
     const std::string_view base_names[] = {"USD",      "ampere", "candela", "kelvin",
                                            "kilogram", "meter",  "mole",    "second"};
@@ -121,6 +122,17 @@ TEST_CASE("aliases are listed in order and each resolves to its canonical unit")
         {"perch", "rod"},
         {"pound mass", "pound"},
         {"pound-mass", "pound"},
+        {"yr", "year"},
+        {"au", "astronomical unit"},
+        {"l", "liter"},
+        {"ml", "milliliter"},
+        {"arcmin", "minute (angle)"},
+        {"arcminute", "minute (angle)"},
+        {"arcsec", "second (angle)"},
+        {"arcsecond", "second (angle)"},
+        {"mas", "millisecond (angle)"},
+        {"uas", "microsecond (angle)"},
+        {"Da", "unified atomic mass unit"},
     };
     static_assert(std::size(expected) == UNIT_ALIAS_COUNT);
     for (std::size_t i = 0; i < UNIT_ALIAS_COUNT; ++i) {

@@ -54,7 +54,9 @@ PROTOCOL_METHODS = [
     # pydantic's schema hook, written in Python (tarvel.pydantic).
     ("__get_pydantic_core_schema__", True, "(source, handler)"),
     # Reading from text, introspection and the notebook display.
-    ("parse", True, "(text)"),
+    ("parse", True, "(text, vocabulary=None)"),
+    ("parse_unit", True, "(text, vocabulary=None)"),
+    ("cf_unit_text", False, "()"),
     ("dimensions", False, "()"),
     ("is_compatible", False, "(other)"),
     ("units", False, "()"),

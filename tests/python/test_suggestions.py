@@ -124,7 +124,7 @@ def test_name_notes(lookup, text, expected):
 
 
 def test_notes_follow_the_text_wherever_a_unit_is_taken():
-    _, notes = notes_of(Tarvel.parse, "3 km/h")
+    _, notes = notes_of(Tarvel.parse, "3 km/hrr")
     assert suggestions(notes) == ["km/hr"]
     _, notes = notes_of(lambda text: Tarvel.unit("m").as_unit(text), "meters")
     assert suggestions(notes) == ["meter"] and notes[-1] == "while processing 'other'"

@@ -150,6 +150,15 @@ constexpr std::array<UnitDefinition, UNIT_COUNT> UNITS{{
     {"kilogram force", "kgf", 0, 9.80665, {0, 0, 0, 0, 1, 1, 0, -2}},
     {"horsepower (metric)", "PS", 0, 735.49875, {0, 0, 0, 0, 1, 2, 0, -3}},
     {"link", "li", 0, 0.201168, {0, 0, 0, 0, 0, 1, 0, 0}},
+    // Added for the spellings data and people use. Appended, so that no earlier text changes meaning;
+    // none of their names or symbols resolved before.
+    {"percent", "%", 0, 0.01, {0, 0, 0, 0, 0, 0, 0, 0}},
+    {"part per million", "ppm", 0, 1e-06, {0, 0, 0, 0, 0, 0, 0, 0}},
+    {"part per billion", "ppb", 0, 1e-09, {0, 0, 0, 0, 0, 0, 0, 0}},
+    {"jansky", "Jy", 0, 1e-26, {0, 0, 0, 0, 1, 0, 0, -2}},
+    // Turns counted as a number, like the hertz counts cycles: 60 rpm is 1 Hz.
+    {"revolution per minute", "rpm", 0, 0.016666666666666666, {0, 0, 0, 0, 0, 0, 0, -1}},
+    {"ampere hour", "Ah", 0, 3600, {0, 1, 0, 0, 0, 0, 0, 1}},
 }};
 
 namespace {
@@ -236,6 +245,17 @@ constexpr std::array<UnitAlias, UNIT_ALIAS_COUNT> UNIT_ALIASES{{
     {"perch", "rod"},
     {"pound mass", "pound"},
     {"pound-mass", "pound"},
+    {"yr", "year"},
+    {"au", "astronomical unit"},
+    {"l", "liter"},
+    {"ml", "milliliter"},
+    {"arcmin", "minute (angle)"},
+    {"arcminute", "minute (angle)"},
+    {"arcsec", "second (angle)"},
+    {"arcsecond", "second (angle)"},
+    {"mas", "millisecond (angle)"},
+    {"uas", "microsecond (angle)"},
+    {"Da", "unified atomic mass unit"},
 }};
 
 namespace {

@@ -30,9 +30,9 @@ struct UnitAlias {
 };
 
 inline constexpr std::size_t BASE_UNIT_COUNT = 8;
-inline constexpr std::size_t UNIT_COUNT = 136;
+inline constexpr std::size_t UNIT_COUNT = 142;
 inline constexpr std::size_t PREFIX_COUNT = 34;
-inline constexpr std::size_t UNIT_ALIAS_COUNT = 33;
+inline constexpr std::size_t UNIT_ALIAS_COUNT = 44;
 
 extern const std::array<UnitDefinition, BASE_UNIT_COUNT> BASE_UNITS;
 extern const std::array<UnitDefinition, UNIT_COUNT> UNITS;
