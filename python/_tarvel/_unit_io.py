@@ -117,14 +117,10 @@ def parts(array: Any) -> tuple[Any, Tarvel]:
 def write_cf(units: Any) -> str:
     """The units in the notation of netCDF files (UDUNITS): "kg m s-2" for kg.m/s2, "1" for none.
 
-    Terms keep tarvel's symbols, in the order of the shortest form ``str()`` shows; units whose shortest
-    form carries a number (in/m is 0.0254) are written as that scaled unit ("0.0254").
+    The units are written as the data holds its magnitudes (nothing is simplified), so the numbers in
+    the file stay valid under the text.
     """
-    simplest = units.units().simplify()
-    _, magnitude, terms, _, _ = simplest.__reduce__()[1][0]
-    words = [_number(magnitude)] if magnitude != 1.0 else []
-    words += [symbol if exponent == 1 else f"{symbol}{_number(exponent)}" for _, symbol, _, _, _, exponent in terms if exponent != 0]
-    return " ".join(words) if words else "1"
+    return units.units().cf_unit_text()
 
 
 def _number(value: float) -> str:

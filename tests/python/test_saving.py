@@ -184,16 +184,19 @@ def test_quantify_reports_what_it_leaves_and_stays_lazy(tmp_path):
     with xr.open_dataset(tmp_path / "t.nc", engine="scipy", chunks={"x": 1}) as opened:
         lazy = opened.tarvel.quantify()
         assert tarvel.dask.is_lazy(lazy["t"].data)
-        assert lazy["t"].tarvel.dequantify(cf=True).attrs["units"] == "°C"
+        assert lazy["t"].tarvel.dequantify(cf=True).attrs["units"] == "degree_Celsius"
         single = opened["t"].tarvel.quantify()
         assert tarvel.dask.is_lazy(single.data)
 
 
-@pytest.mark.parametrize("unit, cf", [("kg.m/s2", "kg m s-2"), ("km/hr", "km hr-1"), ("W.s.N/J", "N"),
-                                      ("", "1")])
+@pytest.mark.parametrize("unit, cf", [("kg.m/s2", "kg m s-2"), ("km/hr", "km h-1"), ("W.s.N/J", "W s N J-1"),
+                                      ("°C", "degree_Celsius"), ("", "1")])
 def test_cf_unit_text(unit, cf):
+    # The CF text names the units the magnitudes are held in, and reads back to exactly those units.
     quantity = TarvelArray([1.0], unit or None)
-    assert xr.DataArray(quantity).tarvel.dequantify(cf=True).attrs["units"] == cf
+    written = xr.DataArray(quantity).tarvel.dequantify(cf=True).attrs["units"]
+    assert written == cf
+    assert xr.DataArray([1.0], attrs={"units": written}).tarvel.quantify().data.units() == quantity.units()
 
 
 # -- JSON ---------------------------------------------------------------------------------------------
