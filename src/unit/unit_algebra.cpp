@@ -1,3 +1,5 @@
+#include "unit/unit_algebra.hpp"
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -5,7 +7,6 @@
 
 #include "error/tarvel_error.hpp"
 #include "unit/number_format.hpp"
-#include "unit/unit_algebra_internal.hpp"
 #include "unit/unit_collection.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
 
