@@ -51,15 +51,20 @@ bool run_search(const Dimensions* const* units, const std::int32_t* target, cons
     if (count > UNITS_PER_MAP_IN_BUDGET) budget = budget / count * UNITS_PER_MAP_IN_BUDGET;
 
     Pause pause;
-    if (space.whole && !reference && !small_space(space)) {
-        switch (grouped_search(space, budget, counted, out, pause, arena, answer)) {
-            case Grouped::Found: return true;
-            case Grouped::None: return false;
-            case Grouped::OutOfBudget: return out_of_budget(space, target, out, answer);
-            case Grouped::Unsuitable: out = SearchStats{}; break;
+    const bool found = [&] {
+        if (space.whole && !reference && !small_space(space)) {
+            switch (grouped_search(space, budget, counted, out, pause, arena, answer)) {
+                case Grouped::Found: return true;
+                case Grouped::None: return false;
+                case Grouped::OutOfBudget: return out_of_budget(space, target, out, answer);
+                case Grouped::Unsuitable: out = SearchStats{}; break;
+            }
         }
-    }
-    return level_search(space, target, budget, options, out, pause, arena, answer);
+        return level_search(space, target, budget, options, out, pause, arena, answer);
+    }();
+    // Not in a destructor: taking the lock back can end this thread by a forced unwind.
+    pause.resume();
+    return found;
 }
 
 std::optional<IntExponentMap> search_maps(const IntExponentMap& target, const IntExponentMap& start,

@@ -86,7 +86,8 @@ def test_module_holds_only_the_classes_all_its_submodule_path_and_a_diagnostic()
     submodules = {name for name, value in vars(tarvel).items()
                   if isinstance(value, types.ModuleType) and value.__name__ == f"tarvel.{name}"}
     assert set(vars(tarvel)) - STANDARD_MODULE_ATTRIBUTES - submodules == {
-        "Tarvel", "LogTarvel", "TarvelArray", "__all__", "__path__", "_search_budget_exhaustions"}
+        "Tarvel", "LogTarvel", "TarvelArray", "__all__", "__path__", "_search_budget_exhaustions",
+        "_search_pauses"}
     assert isinstance(tarvel.__doc__, str) and tarvel.__doc__
 
 

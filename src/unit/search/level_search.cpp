@@ -241,6 +241,7 @@ bool level_search(const Space& space, const std::int32_t* target, std::uint64_t 
             job.work();
         }
         ++out.levels;
+        pause.bound_remaining(budget - out.maps_examined - limit);
         pause.note(limit);
 
         const std::uint64_t found = job.best.load(std::memory_order_relaxed);

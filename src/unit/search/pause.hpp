@@ -8,13 +8,17 @@
 namespace tarvel {
 
 // Hooks a host installs so that other threads can run while a long search works. Inside a
-// SearchPauseScope, a search on the same thread calls release() once it has done `after` units of work
-// (a map examined, roughly), then works on its own data only, and calls reacquire() with release()'s
-// value before it returns. Searches outside any scope never call them.
+// SearchPauseScope, a search on the same thread looks at its progress every `after` units of work (a map
+// examined, roughly). Once it has run for `hold_ns` nanoseconds, and unless what it knows of the work
+// left says it ends within that time again, it calls release(), then works on its own data only, and
+// calls reacquire() with release()'s value before it returns. Releasing and taking back a lock costs a
+// switch of threads, so a search that will end soon keeps it. Searches outside any scope never call
+// them. reacquire() may throw, and such an exception leaves the search.
 struct SearchPauseHooks {
     void* (*release)() = nullptr;
     void (*reacquire)(void*) = nullptr;
     std::uint64_t after = 2048;
+    std::uint64_t hold_ns = 0;
 };
 
 class SearchPauseScope {
@@ -33,17 +37,12 @@ std::uint64_t search_pauses() noexcept;
 
 namespace search_detail {
 
-const SearchPauseHooks* current_pause_hooks() noexcept;
-void count_search_pause() noexcept;
-
 // Lets other threads run while a long search works: the hooks of the innermost SearchPauseScope of this
-// thread are called once the search has done `after` units of work, and again when it ends.
+// thread. A search calls resume() before it returns; the destructor takes the lock back only when an
+// exception leaves the search.
 class Pause {
 public:
-    Pause() noexcept
-        : hooks_(current_pause_hooks()),
-          next_(hooks_ && hooks_->release && hooks_->reacquire ? hooks_->after
-                                                               : std::numeric_limits<std::uint64_t>::max()) {}
+    Pause() noexcept;
     Pause(const Pause&) = delete;
     Pause& operator=(const Pause&) = delete;
     ~Pause() {
@@ -52,20 +51,27 @@ public:
 
     void note(std::uint64_t work) noexcept {
         work_ += work;
-        if (work_ >= next_) [[unlikely]] release();
+        if (work_ >= next_) [[unlikely]] consider();
+    }
+    // The most work the search can still do, in the units of note(); unknown until set.
+    void bound_remaining(std::uint64_t work) noexcept { remaining_ = work; }
+    // Takes back what release() gave up, if it did.
+    void resume() {
+        if (!released_) return;
+        released_ = false;
+        hooks_->reacquire(token_);
     }
 
 private:
-    void release() noexcept {
-        next_ = std::numeric_limits<std::uint64_t>::max();
-        token_ = hooks_->release();
-        released_ = true;
-        count_search_pause();
-    }
+    static constexpr std::uint64_t NEVER = std::numeric_limits<std::uint64_t>::max();
+
+    void consider() noexcept;
 
     const SearchPauseHooks* hooks_;
-    std::uint64_t next_;
+    std::uint64_t next_ = NEVER;
     std::uint64_t work_ = 0;
+    std::uint64_t remaining_ = NEVER;
+    std::int64_t started_ns_ = 0;
     void* token_ = nullptr;
     bool released_ = false;
 };
