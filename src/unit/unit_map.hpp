@@ -111,8 +111,9 @@ public:
         if (indexed()) rebuild_index();
     }
 
-    // The bytes the map holds outside its own object (none while its entries fit inline).
-    std::size_t heap_bytes() const noexcept { return heap_ ? capacity_ * sizeof(UnitEntry) : 0; }
+    // The bytes the map holds outside its own object (none while its entries fit inline): its entries and,
+    // for a large map, the index behind them.
+    std::size_t heap_bytes() const noexcept { return heap_ ? block_bytes(capacity_) : 0; }
 
     void reserve(std::size_t capacity) {
         if (capacity > capacity_) grow(capacity);
