@@ -51,4 +51,21 @@ std::string note_hint(Hint hint) {
     return {};
 }
 
+std::string note_near_miss(NearMiss miss) {
+    switch (miss) {
+        case NearMiss::FoodCalorie:
+            return "the food Calorie is 1000 cal, the kilocalorie 'kcal'; 'cal' is the small calorie";
+        case NearMiss::NauticalMile:
+            return "'nm' is the nanometre; the nautical mile is 'nmi' and the newton metre 'N.m'";
+        case NearMiss::Stokes:
+            return "'st' is the stone, a mass; the stokes, a kinematic viscosity, is 'cm2/s'";
+        case NearMiss::Revolutions:
+            return "revolutions per minute are written '1/min' ('rem' is a radiation dose)";
+        case NearMiss::Decibel:
+            return "the decibel is a logarithmic unit: use LogTarvel.unit(\"dB\") ('db' is the decibarn, an "
+                   "area)";
+    }
+    return {};
+}
+
 }  // namespace tarvel

@@ -25,11 +25,23 @@ enum class Hint : unsigned char {
     Case,          // "KM", "Meter"
 };
 
+// Spellings whose nearest catalogue name would change the value by orders of magnitude, or mean another
+// quantity altogether: what was probably meant instead.
+enum class NearMiss : unsigned char {
+    FoodCalorie,   // "Cal" is not 'cal'
+    NauticalMile,  // "NM" is not 'nm'
+    Stokes,        // "St" is not 'st'
+    Revolutions,   // "rpm" is not 'rem'
+    Decibel,       // "dB" is not 'db'
+};
+
 // "'hourr' is not a unit"
 std::string note_not_a_unit(std::string_view term);
 // "did you mean 'km/hr'?", "did you mean 'hour', 'hr' or 'h'?"
 std::string note_did_you_mean(const std::vector<std::string>& suggestions);
 // One sentence on the rule behind a suggestion.
 std::string note_hint(Hint hint);
+// One sentence on what a near miss means and how to write it.
+std::string note_near_miss(NearMiss miss);
 
 }  // namespace tarvel

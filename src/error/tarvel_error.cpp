@@ -76,6 +76,10 @@ TarvelError TarvelError::non_uniform_power(std::string unit_text) {
 }
 TarvelError TarvelError::copy_required() { return {ErrorKind::CopyRequired, {}, {}}; }
 
+TarvelError TarvelError::custom_unit_clash(std::string text, std::string catalogue_unit) {
+    return {ErrorKind::CustomUnitClash, std::move(text), std::move(catalogue_unit)};
+}
+
 std::string TarvelError::message() const {
     switch (kind) {
         case ErrorKind::UnitNotFound: return "Unit " + first + " not found";
@@ -102,6 +106,9 @@ std::string TarvelError::message() const {
             return "an array in " + first + " can only be raised to a single exponent";
         case ErrorKind::CopyRequired:
             return "copy=False needs a float64 or float32 ndarray that the unit leaves unchanged";
+        case ErrorKind::CustomUnitClash:
+            return "'" + first + "' already names the catalogue unit " + second +
+                   ": a custom unit needs a name and a symbol of its own";
     }
     return first;
 }

@@ -36,6 +36,9 @@ enum class ErrorKind : unsigned char {
     NonUniformPower,
     // copy=False where the magnitudes must be copied or converted (ValueError):
     CopyRequired,
+    // A custom unit whose name or symbol already names a catalogue unit, prefixed ones included
+    // (ValueError): first is the text, second the catalogue unit it names.
+    CustomUnitClash,
 };
 
 struct TarvelError {
@@ -58,6 +61,7 @@ struct TarvelError {
     static TarvelError unsupported_dtype(std::string dtype_text);
     static TarvelError non_uniform_power(std::string unit_text);
     static TarvelError copy_required();
+    static TarvelError custom_unit_clash(std::string text, std::string catalogue_unit);
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;
