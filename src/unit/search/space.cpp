@@ -1,6 +1,7 @@
 #include "unit/search/space.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 
 namespace tarvel {
@@ -42,23 +43,32 @@ Space make_space(const Dimensions* const* units, const std::int32_t* target, con
         space.range.push_back(static_cast<std::uint32_t>(to > from ? to - from : from - to));
     }
 
-    space.whole = n <= WHOLE_UNIT_COUNT_LIMIT;
-    for (double component : dimensions) space.whole = space.whole && is_whole(component, WHOLE_TARGET_LIMIT);
-    for (const Dimensions& unit : space.dimensions) {
-        for (double component : unit) space.whole = space.whole && is_whole(component, WHOLE_UNIT_LIMIT);
+    // Dimensions that are halves, quarters, ... of whole numbers (a unit defined from a half power) take
+    // the whole-number path too, all scaled by the same power of two: the scaling is exact, and so is
+    // every sum of the double check within the limits, so a map is zero in one exactly when in the other.
+    constexpr int MOST_HALVINGS = 8;
+    double scale = 1.0;
+    space.whole = false;
+    for (int halvings = 0; halvings <= MOST_HALVINGS && !space.whole && n <= WHOLE_UNIT_COUNT_LIMIT; ++halvings) {
+        scale = std::ldexp(1.0, halvings);
+        bool whole = true;
+        for (double component : dimensions) whole = whole && is_whole(component * scale, WHOLE_TARGET_LIMIT);
+        for (const Dimensions& unit : space.dimensions) {
+            for (double component : unit) whole = whole && is_whole(component * scale, WHOLE_UNIT_LIMIT);
+        }
+        space.whole = whole;
     }
     if (!space.whole) return space;
+    auto scaled = [scale](double component) { return static_cast<std::int64_t>(component * scale); };
     for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
-        std::int64_t rest = static_cast<std::int64_t>(dimensions[k]);
-        for (std::size_t i = 0; i < n; ++i) {
-            rest -= static_cast<std::int64_t>(space.dimensions[i][k]) * space.start[i];
-        }
+        std::int64_t rest = scaled(dimensions[k]);
+        for (std::size_t i = 0; i < n; ++i) rest -= scaled(space.dimensions[i][k]) * space.start[i];
         space.start_rest[k] = rest;
     }
     for (std::size_t m = 0; m < space.movable.size(); ++m) {
         WholeDimensions change{};
         for (std::size_t k = 0; k < DIMENSION_COUNT; ++k) {
-            change[k] = static_cast<std::int64_t>(space.dimensions[space.movable[m]][k]) * space.direction[m];
+            change[k] = scaled(space.dimensions[space.movable[m]][k]) * space.direction[m];
         }
         space.step_change.push_back(change);
     }
