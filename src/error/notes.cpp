@@ -47,6 +47,10 @@ std::string note_hint(Hint hint) {
             return "the second, the minute and the hour are 's', 'min' and 'hr'";
         case Hint::Case:
             return "unit names and symbols are case-sensitive";
+        case Hint::PrefixCase:
+            return "prefixes differ by case, by orders of magnitude: 'M' is mega and 'm' milli, 'P' peta and "
+                   "'p' pico, 'Z' zetta and 'z' zepto, 'Y' yotta and 'y' yocto, 'R' ronna and 'r' ronto, 'Q' "
+                   "quetta and 'q' quecto: check which was meant";
     }
     return {};
 }

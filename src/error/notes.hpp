@@ -23,6 +23,7 @@ enum class Hint : unsigned char {
     TimeSymbol,    // "sec"
     Spaces,        // "kg . m"
     Case,          // "KM", "Meter"
+    PrefixCase,    // "MM": mega or milli
 };
 
 // Spellings whose nearest catalogue name would change the value by orders of magnitude, or mean another

@@ -159,6 +159,21 @@ std::optional<Fixed> respelled(std::string_view name, HintSet hints) {
     return std::nullopt;
 }
 
+bool is_prefix_symbol(char c) noexcept {
+    for (const PrefixDefinition& prefix : PREFIXES) {
+        if (prefix.symbol.size() == 1 && prefix.symbol[0] == c) return true;
+    }
+    return false;
+}
+
+// Lower-casing turned a leading prefix into another one ("MM" into 'mm', mega into milli): the fixed
+// name is that prefix before a unit ('meter' is no prefix before "eter").
+bool lowers_a_prefix(std::string_view written, std::string_view fixed) {
+    if (written.size() < 2 || fixed.size() < 2 || written[0] < 'A' || written[0] > 'Z') return false;
+    const char lower = static_cast<char>(written[0] - 'A' + 'a');
+    return fixed[0] == lower && is_prefix_symbol(written[0]) && is_prefix_symbol(lower) && resolves(fixed.substr(1));
+}
+
 // The forms of one name that resolve after undoing the usual slips, first the closest.
 std::optional<Fixed> fix_name(std::string_view name) {
     // A near miss is fixed to what it means, or left unresolved for its note.
@@ -186,7 +201,10 @@ std::optional<Fixed> fix_name(std::string_view name) {
             forms.emplace_back(std::move(spelt), hints | hint_bit(Hint::Spelling));
         }
         for (auto& [candidate, candidate_hints] : forms) {
-            if (auto fixed = respelled(candidate, candidate_hints)) return fixed;
+            if (auto fixed = respelled(candidate, candidate_hints)) {
+                if (lowers_a_prefix(name, fixed->name)) fixed->hints |= hint_bit(Hint::PrefixCase);
+                return fixed;
+            }
             // Plurals: "meters", "inches", "centuries".
             const HintSet plural = candidate_hints | hint_bit(Hint::Plural);
             if (candidate.ends_with("ies")) {

@@ -232,3 +232,17 @@ def test_a_custom_unit_may_not_take_a_catalogue_name(name, abbr, clash):
 def test_a_custom_unit_with_names_of_its_own_is_taken():
     dozen = Tarvel.custom("dozen", "dz", 12)
     assert float((dozen * 3).as_unitless()) == 36
+
+
+@pytest.mark.parametrize("text", ["MM", "MG", "PM", "MM/s", "kg.MM"])
+def test_a_case_fix_that_turns_one_prefix_into_another_says_so(text):
+    _, notes = notes_of(Tarvel.unit, text)
+    assert any("prefixes differ by case" in note for note in notes), notes
+    for suggestion in suggestions(notes):
+        Tarvel.unit(suggestion)
+
+
+@pytest.mark.parametrize("text", ["KM", "Kg", "METER", "Meter"])
+def test_a_case_fix_that_keeps_the_prefix_gives_no_prefix_warning(text):
+    _, notes = notes_of(Tarvel.unit, text)
+    assert not any("prefixes differ by case" in note for note in notes), notes
