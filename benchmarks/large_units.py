@@ -10,6 +10,8 @@ dimension is split between both sides (see unit_text). The state holds 2,000 cus
 units of one dimension with exponent 1 and 2,000 with exponent -1 (and a few other dimensions between
 them), all of factor 1, so that telling two of them apart takes a comparison of their names.
 
+Two rows divide quantities over the same 16,000 (64,000) custom units, so that all entries but two cancel.
+
 Each row gives the median time of `--repeats` runs, its target, and the ratio of the time at n units to
 the time at n/2 (about 2 for linear work, 4 for quadratic, 8 for cubic).
 """
@@ -85,6 +87,14 @@ def state(half):
     return (1, 1.0, tuple(units), dimensions, 1.0)
 
 
+def custom_state(count, exponent, first=0):
+    """A state of `count` custom units of length from number `first` on, each with this exponent."""
+    length = (0.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0)
+    units = tuple((f"custom unit {i}", f"cu{i}", 0.0, 1.0, length, exponent) for i in range(first, first + count))
+    dimensions = tuple(length[k] * count * exponent + 0.0 for k in range(8))
+    return (1, 1.0, units, dimensions, 1.0)
+
+
 def median_seconds(run, repeats):
     times = []
     for _ in range(repeats):
@@ -129,6 +139,20 @@ class Load:
         pickle.loads(blob)
 
 
+class Cancel:
+    # A quotient of two quantities over nearly the same custom units: all entries but two cancel.
+    # Fresh operands each run: a result cached for the same operands would measure nothing.
+    def __init__(self, count):
+        self.a = custom_state(count, 2.0)
+        self.b = custom_state(count, 2.0, first=1)
+
+    def prepare(self):
+        return Tarvel._from_state(self.a), Tarvel._from_state(self.b)
+
+    def __call__(self, operands):
+        operands[0] / operands[1]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--repeats", type=int, default=5)
@@ -142,6 +166,8 @@ def main():
         ("parse the 16.8 KB text", Parse(text), Parse(half_text), None),
         ("str() of the 16.8 KB text", Str(text), Str(half_text), 10e-3),
         ("load a 2,000 + 2,000-unit state", Load(2000), Load(1000), 20e-3),
+        ("quotient cancelling 16,000 entries", Cancel(16000), Cancel(8000), None),
+        ("quotient cancelling 64,000 entries", Cancel(64000), Cancel(32000), None),
     ]
     print(f"{'row':36} {'median ms':>10} {'target ms':>10} {'n / (n/2)':>10}")
     for name, full, half, target in rows:

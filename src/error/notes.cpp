@@ -96,6 +96,27 @@ std::string note_hint(Hint hint) {
             return "the second, the minute and the hour are 's', 'min' and 'hr'";
         case Hint::Case:
             return "unit names and symbols are case-sensitive";
+        case Hint::PrefixCase:
+            return "prefixes differ by case, by orders of magnitude: 'M' is mega and 'm' milli, 'P' peta and "
+                   "'p' pico, 'Z' zetta and 'z' zepto, 'Y' yotta and 'y' yocto, 'R' ronna and 'r' ronto, 'Q' "
+                   "quetta and 'q' quecto: check which was meant";
+    }
+    return {};
+}
+
+std::string note_near_miss(NearMiss miss) {
+    switch (miss) {
+        case NearMiss::FoodCalorie:
+            return "the food Calorie is 1000 cal, the kilocalorie 'kcal'; 'cal' is the small calorie";
+        case NearMiss::NauticalMile:
+            return "'nm' is the nanometre; the nautical mile is 'nmi' and the newton metre 'N.m'";
+        case NearMiss::Stokes:
+            return "'st' is the stone, a mass; the stokes, a kinematic viscosity, is 'cm2/s'";
+        case NearMiss::Revolutions:
+            return "revolutions per minute are written '1/min' ('rem' is a radiation dose)";
+        case NearMiss::Decibel:
+            return "the decibel is a logarithmic unit: use LogTarvel.unit(\"dB\") ('db' is the decibarn, an "
+                   "area)";
     }
     return {};
 }

@@ -23,6 +23,17 @@ enum class Hint : unsigned char {
     TimeSymbol,    // "sec"
     Spaces,        // "kg . m"
     Case,          // "KM", "Meter"
+    PrefixCase,    // "MM": mega or milli
+};
+
+// Spellings whose nearest catalogue name would change the value by orders of magnitude, or mean another
+// quantity altogether: what was probably meant instead.
+enum class NearMiss : unsigned char {
+    FoodCalorie,   // "Cal" is not 'cal'
+    NauticalMile,  // "NM" is not 'nm'
+    Stokes,        // "St" is not 'st'
+    Revolutions,   // "rpm" is not 'rem'
+    Decibel,       // "dB" is not 'db'
 };
 
 // Why the common-notation reader refuses a text it could read in more than one way, or not as units.
@@ -45,5 +56,7 @@ std::string note_not_a_unit(std::string_view term);
 std::string note_did_you_mean(const std::vector<std::string>& suggestions);
 // One sentence on the rule behind a suggestion.
 std::string note_hint(Hint hint);
+// One sentence on what a near miss means and how to write it.
+std::string note_near_miss(NearMiss miss);
 
 }  // namespace tarvel

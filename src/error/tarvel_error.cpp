@@ -90,6 +90,10 @@ TarvelError TarvelError::no_preferred_product(std::string unit_text, std::string
     return {ErrorKind::NoPreferredProduct, std::move(unit_text), std::move(preferred_texts)};
 }
 
+TarvelError TarvelError::custom_unit_clash(std::string text, std::string catalogue_unit) {
+    return {ErrorKind::CustomUnitClash, std::move(text), std::move(catalogue_unit)};
+}
+
 std::string TarvelError::message() const {
     switch (kind) {
         case ErrorKind::UnitNotFound: return "Unit " + first + " not found";
@@ -128,6 +132,9 @@ std::string TarvelError::message() const {
         case ErrorKind::NoPreferredProduct:
             return first + " is no short product of " + second +
                    ": add a unit of these dimensions to the preferred units";
+        case ErrorKind::CustomUnitClash:
+            return "'" + first + "' already names the catalogue unit " + second +
+                   ": a custom unit needs a name and a symbol of its own";
     }
     return first;
 }

@@ -46,6 +46,9 @@ enum class ErrorKind : unsigned char {
     CopyRequired,
     // as_preferred: no short product of the preferred units has the quantity's dimensions (TypeError):
     NoPreferredProduct,
+    // A custom unit whose name or symbol already names a catalogue unit, prefixed ones included
+    // (ValueError): first is the text, second the catalogue unit it names.
+    CustomUnitClash,
 };
 
 struct TarvelError {
@@ -77,6 +80,7 @@ struct TarvelError {
     static TarvelError copy_required();
     // The quantity's unit text, and the preferred units' texts joined by ", ".
     static TarvelError no_preferred_product(std::string unit_text, std::string preferred_texts);
+    static TarvelError custom_unit_clash(std::string text, std::string catalogue_unit);
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;

@@ -15,6 +15,7 @@
 
 #include "module/numpy_api.hpp"
 #include "module/py_ref.hpp"
+#include "module/search_lock.hpp"
 
 namespace tarvel::py {
 
@@ -302,8 +303,7 @@ PyObject* run_elementwise(const std::array<LoopInput, N>& inputs, LoopOutput out
         }
     };
     if (size >= RELEASE_GIL_AT) {
-        Py_BEGIN_ALLOW_THREADS body();
-        Py_END_ALLOW_THREADS
+        without_interpreter_lock(body);
     } else {
         body();
     }

@@ -94,7 +94,8 @@ std::nullptr_t raise_error(const TarvelError& error) {
         case ErrorKind::QuotientOutOfRange:
         case ErrorKind::UnreadableQuantity:
         case ErrorKind::NonUniformPower:
-        case ErrorKind::CopyRequired: type = PyExc_ValueError; break;
+        case ErrorKind::CopyRequired:
+        case ErrorKind::CustomUnitClash: type = PyExc_ValueError; break;
     }
     const std::string message = error.message();
     PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");

@@ -4,6 +4,8 @@
 
 #include <Python.h>
 
+#include <cxxabi.h>
+
 #include <new>
 #include <string_view>
 
@@ -21,11 +23,15 @@ std::nullptr_t raise_error(const TarvelError& error);
 std::nullptr_t raise_panic(std::string_view message);
 
 // Runs `body` and turns any C++ exception into a Python exception (InternalError and any other exception
-// -> PanicException, std::bad_alloc -> MemoryError), returning `on_exception` then.
+// -> PanicException, std::bad_alloc -> MemoryError), returning `on_exception` then. The one exception let
+// through is the forced unwind that ends a thread at interpreter shutdown: it is no error, and swallowing
+// it aborts the process (so this function is not noexcept either).
 template <class Body, class Ret>
-Ret guarded(Ret on_exception, Body&& body) noexcept {
+Ret guarded(Ret on_exception, Body&& body) {
     try {
         return body();
+    } catch (const abi::__forced_unwind&) {
+        throw;
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
     } catch (const std::exception& error) {

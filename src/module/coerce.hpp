@@ -28,6 +28,13 @@ public:
         owned_.emplace(std::move(quantity));
         quantity_ = &*owned_;
     }
+    // Keeps a copy (its units shared, not copied) and gives the instance back: for work that outlasts the
+    // read, such as an element loop that releases the interpreter lock.
+    void detach() {
+        if (owned_) return;
+        hold(Quantity(*quantity_));
+        access_ = SharedAccess{};
+    }
 
 private:
     const Quantity* quantity_ = nullptr;

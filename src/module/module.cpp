@@ -69,9 +69,13 @@ PyObject* search_budget_exhaustions(PyObject*, PyObject*) {
     return PyLong_FromUnsignedLongLong(tarvel::search_budget_exhaustions());
 }
 
+PyObject* search_pauses(PyObject*, PyObject*) { return PyLong_FromUnsignedLongLong(tarvel::search_pauses()); }
+
 PyMethodDef module_methods[] = {
     {"_numpy_registry", numpy_registry, METH_NOARGS,
      "Every NumPy name the registry classifies: {name: ('rule', signature) or ('refused', reason)}."},
+    {"_search_pauses", search_pauses, METH_NOARGS,
+     "How many simplification searches in this process have released the interpreter lock (a diagnostic)."},
     {"_search_budget_exhaustions", search_budget_exhaustions, METH_NOARGS,
      "How many simplification searches in this process have run out of their budget (a diagnostic)."},
     // Unit, Dim and checked come from the pure-Python tarvel.annotations, imported on first use only.

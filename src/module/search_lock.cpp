@@ -3,22 +3,60 @@
 #include <Python.h>
 
 #include <bit>
+#include <cmath>
+#include <chrono>
 #include <cstdint>
+#include <thread>
 
 namespace tarvel::py {
 
 namespace {
 
-void* save_thread() { return PyEval_SaveThread(); }
-void restore_thread(void* state) { PyEval_RestoreThread(static_cast<PyThreadState*>(state)); }
+bool interpreter_finalizing() noexcept {
+#if PY_VERSION_HEX >= 0x030D0000
+    return Py_IsFinalizing() != 0;
+#else
+    return _Py_IsFinalizing() != 0;
+#endif
+}
+
+// Whether shutdown had begun when this thread released the lock: then this thread is the one that runs
+// it (no other holds the lock after it has begun), and it takes the lock back as usual.
+thread_local bool released_while_finalizing = false;
+
+[[noreturn]] void wait_for_process_end() {
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+void* save_thread() { return release_interpreter(); }
+void restore_thread(void* state) { reacquire_interpreter(state); }
 
 bool same_bits(double a, double b) noexcept { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 }  // namespace
 
+void* release_interpreter() noexcept {
+    released_while_finalizing = interpreter_finalizing();
+    return PyEval_SaveThread();
+}
+
+void reacquire_interpreter(void* token) {
+    if (!released_while_finalizing && interpreter_finalizing()) wait_for_process_end();
+    PyEval_RestoreThread(static_cast<PyThreadState*>(token));
+}
+
 const SearchPauseHooks& interpreter_pause_hooks() noexcept {
-    static const SearchPauseHooks hooks{save_thread, restore_thread, 256};
+    // The progress is looked at every 256 maps; the lock is given up after a millisecond, a fifth of
+    // CPython's switch interval, unless the search is about to end.
+    static const SearchPauseHooks hooks{save_thread, restore_thread, 256, 1'000'000};
     return hooks;
+}
+
+bool may_search_long(const Quantity& q) noexcept {
+    const UnitMap& map = q.units->unit_map;
+    if (map.size() != 2) return map.size() > 2;
+    constexpr double FEW_MAPS = 256.0;
+    return (std::fabs(map[0].exponent) + 1.0) * (std::fabs(map[1].exponent) + 1.0) > FEW_MAPS;
 }
 
 bool same_quantity(const Quantity& a, const Quantity& b) noexcept {

@@ -211,6 +211,7 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             QuantityOperand factor;
             // Unit text is read in common notations ("m s-1", "m/s^2").
             if (!take_unit_text_or_like(unit, vocabulary, "unit", factor)) return nullptr;
+            factor.detach();
             // Element i is values[i] * unit, as the scalar product normalises it.
             Result<UnitsAndPlan> normalised = normalisation_plan(checked_mul(units, factor.get().units));
             if (!normalised) return raise_error(normalised.error());
@@ -448,6 +449,7 @@ PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargs
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         QuantityOperand other;
         if (!take_unit_like(arguments[0], "other", other)) return nullptr;
+        other.detach();
         return converted_or_raise(self, other.get().units);
     });
 }
@@ -473,6 +475,7 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         const bool has_other = arguments[0] != nullptr && arguments[0] != Py_None;
         QuantityOperand other;
         if (has_other && !take_unit_like(arguments[0], "other", other)) return nullptr;
+        if (has_other) other.detach();
         bool scale = false;
         if (arguments[1] != nullptr && !take_scale(arguments[1], scale)) return nullptr;
         if (!has_other) return PyObject_CallMethod(magnitudes_of(self), "copy", nullptr);

@@ -15,6 +15,7 @@
 
 #include "module/access.hpp"
 #include "module/search_lock.hpp"
+#include "unit/custom_names.hpp"
 #include "module/args.hpp"
 #include "module/unit_reading.hpp"
 #include "module/array_internal.hpp"
@@ -170,6 +171,7 @@ PyObject* method_custom(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyO
         std::string_view abbr;
         if (!extract_text(arguments[0], "name", name)) return nullptr;
         if (!extract_text(arguments[1], "abbr", abbr)) return nullptr;
+        if (Result<void> names = check_custom_unit_names(name, abbr); !names) return raise_error(names.error());
         QuantityOperand definition;
         if (!take_unit_like(arguments[2], "definition", definition)) return nullptr;
         return new_tarvel(custom_quantity(std::string(name), std::string(abbr), definition.get()));

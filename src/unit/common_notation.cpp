@@ -10,7 +10,7 @@
 
 #include "error/notes.hpp"
 #include "unit/number_format.hpp"
-#include "unit/unit_algebra_internal.hpp"
+#include "unit/unit_algebra.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
 #include "unit/white_space.hpp"
 

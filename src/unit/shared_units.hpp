@@ -48,9 +48,13 @@ public:
     bool is_sole_owner() const noexcept {
         return node_ != empty_node() && node_->references.load(std::memory_order_acquire) == 1;
     }
-    // The bytes of the node and of the map's heap part, when this handle is their only owner.
+    // The bytes of the node, of the map's heap part (its index included) and of the custom unit records
+    // only this map holds, when this handle is their only owner.
     std::size_t owned_bytes() const noexcept {
-        return is_sole_owner() ? sizeof(Node) + node_->units.unit_map.heap_bytes() : 0;
+        if (!is_sole_owner()) return 0;
+        std::size_t bytes = sizeof(Node) + node_->units.unit_map.heap_bytes();
+        for (const UnitEntry& entry : node_->units.unit_map) bytes += entry.unit.sole_record_bytes();
+        return bytes;
     }
 
 private:

@@ -245,10 +245,15 @@ bool agrees_scaled_down(const UnitCollection& input, const UnitCollection& resul
 }
 
 // One exchange between units a and b of a related pair: amounts and signs come from the working
-// exponents, so with finite exponents one of the two becomes exactly 0.0.
-void exchange(unsigned char kind, double& wa, double& wb) noexcept {
+// exponents, so with finite exponents one of the two becomes exactly 0.0. False when the survivor's
+// exponent could not take the amount (-2 + 1e-300 == -2), the check the product makes: the exchange
+// would drop a unit the map's sum still needs.
+bool exchange(unsigned char kind, double& wa, double& wb) noexcept {
+    const double a = wa;
+    const double b = wb;
+    double x = 0.0;
     if (kind == EQUAL) {
-        const double x = std::fabs(wa) < std::fabs(wb) ? std::fabs(wa) : std::fabs(wb);
+        x = std::fabs(wa) < std::fabs(wb) ? std::fabs(wa) : std::fabs(wb);
         if (std::signbit(wa)) {
             wa += x;
             wb -= x;
@@ -257,10 +262,13 @@ void exchange(unsigned char kind, double& wa, double& wb) noexcept {
             wb += x;
         }
     } else {
-        const double x = wa < wb ? wa : wb;
+        x = wa < wb ? wa : wb;
         wa -= x;
         wb -= x;
     }
+    // Non-finite exponents are the rebuilt vector's check to catch.
+    if (x == 0.0 || !std::isfinite(x) || !std::isfinite(a) || !std::isfinite(b)) return true;
+    return (wa != a || a == 0.0) && (wb != b || b == 0.0);
 }
 
 // The cancellation is defined by a scan over pairs (a, b) in order (a ascending, then b ascending, b != a,
@@ -274,7 +282,8 @@ void exchange(unsigned char kind, double& wa, double& wb) noexcept {
 // is NaN) and the "not exchanged yet" mark is what ends the scan.
 // `member(m)` is the position of the class's m-th member.
 template <class Member>
-bool scan_class(const UnitMap& map, Member member, std::size_t k, double* working, bool* present) {
+bool scan_class(const UnitMap& map, Member member, std::size_t k, double* working, bool* present,
+                bool& absorbed) {
     Scratch<unsigned char, INLINE_UNITS * INLINE_UNITS> pairs(k * k);
     for (std::size_t a = 0; a < k; ++a) {
         for (std::size_t b = a + 1; b < k; ++b) {
@@ -297,7 +306,7 @@ bool scan_class(const UnitMap& map, Member member, std::size_t k, double* workin
                 if (pair == UNRELATED || (pair & EXCHANGED) != 0) continue;
                 const bool same_sign = std::signbit(working[ia]) == std::signbit(working[ib]);
                 if (((pair & KIND) == EQUAL) == same_sign) continue;
-                exchange(pair & KIND, working[ia], working[ib]);
+                if (!exchange(pair & KIND, working[ia], working[ib])) absorbed = true;
                 present[ia] = working[ia] != 0.0;
                 present[ib] = working[ib] != 0.0;
                 pairs[a * k + b] |= EXCHANGED;
@@ -338,7 +347,7 @@ private:
 // on the other side of a. Each side is a heap of positions; the survivor of an exchange (which can
 // change sides: opposite dimensions with negative exponents, A^-2 B^-3 gives A^1) goes back into one.
 bool cancel_class(const UnitMap& map, const std::uint32_t* members, std::size_t k, const Classes& classes,
-                  double* working, bool* present, PositionHeap& low, PositionHeap& high) {
+                  double* working, bool* present, PositionHeap& low, PositionHeap& high, bool& absorbed) {
     low.clear();
     high.clear();
     for (std::size_t m = 0; m < k; ++m) {
@@ -351,7 +360,9 @@ bool cancel_class(const UnitMap& map, const std::uint32_t* members, std::size_t 
         const std::uint32_t b = std::max(low.top(), high.top());
         low.pop();
         high.pop();
-        exchange(relation(map[a].unit.dimensions(), map[b].unit.dimensions()), working[a], working[b]);
+        if (!exchange(relation(map[a].unit.dimensions(), map[b].unit.dimensions()), working[a], working[b])) {
+            absorbed = true;
+        }
         changed = true;
         for (const std::uint32_t i : {a, b}) {
             present[i] = working[i] != 0.0;
@@ -362,7 +373,7 @@ bool cancel_class(const UnitMap& map, const std::uint32_t* members, std::size_t 
 }
 
 // The exchanges of every class of the map on the working exponents; whether there was any.
-bool cancel_by_class(const UnitMap& map, double* working, bool* present) {
+bool cancel_by_class(const UnitMap& map, double* working, bool* present, bool& absorbed) {
     const std::size_t n = map.size();
     Classes classes(n);
     classify(map, classes);
@@ -394,8 +405,8 @@ bool cancel_by_class(const UnitMap& map, double* working, bool* present) {
         bool finite = true;
         for (std::size_t m = 0; m < k; ++m) finite = finite && std::isfinite(working[first[m]]);
         const bool class_changed =
-            finite ? cancel_class(map, first, k, classes, working, present, low, high)
-                   : scan_class(map, [first](std::size_t m) { return first[m]; }, k, working, present);
+            finite ? cancel_class(map, first, k, classes, working, present, low, high, absorbed)
+                   : scan_class(map, [first](std::size_t m) { return first[m]; }, k, working, present, absorbed);
         changed = changed || class_changed;
     }
     return changed;
@@ -411,12 +422,15 @@ UnitCollection cancel_pairs(const UnitCollection& input) {
         present[i] = true;
     }
     bool changed = false;
+    bool absorbed = false;
     if (n <= SMALL_MAP) {
-        changed = scan_class(map, [](std::size_t m) { return m; }, n, &working[0], &present[0]);
+        changed = scan_class(map, [](std::size_t m) { return m; }, n, &working[0], &present[0], absorbed);
     } else {
-        changed = cancel_by_class(map, &working[0], &present[0]);
+        changed = cancel_by_class(map, &working[0], &present[0], absorbed);
     }
-    if (!changed) return input;
+    // An exchange that lost an exponent leaves the input as it is, as a product that would lose one is
+    // refused: the map must carry what the cached vector says.
+    if (!changed || absorbed) return input;
 
     UnitMap kept;
     kept.reserve(n);

@@ -126,6 +126,31 @@ struct Fixed {
     HintSet hints = 0;
 };
 
+// Names whose nearest catalogue name (by case or by one letter) is another quantity or orders of
+// magnitude off: the lookup notes say what they mean and suggest the name only where it is one unit.
+// Checked before every other rule, so none of them offers the near name.
+struct NearMissRow {
+    std::string_view written;
+    std::string_view meant;  // a name to put in its place, or empty
+    NearMiss miss;
+};
+constexpr std::array<NearMissRow, 7> NEAR_MISSES{{
+    {"Cal", "kcal", NearMiss::FoodCalorie},
+    {"Calorie", "kcal", NearMiss::FoodCalorie},
+    {"Calories", "kcal", NearMiss::FoodCalorie},
+    {"NM", "nmi", NearMiss::NauticalMile},
+    {"St", "", NearMiss::Stokes},
+    {"rpm", "", NearMiss::Revolutions},
+    {"dB", "", NearMiss::Decibel},
+}};
+
+const NearMissRow* near_miss(std::string_view name) noexcept {
+    for (const NearMissRow& row : NEAR_MISSES) {
+        if (row.written == name) return &row;
+    }
+    return nullptr;
+}
+
 std::optional<Fixed> respelled(std::string_view name, HintSet hints) {
     for (const Respelling& row : RESPELLINGS) {
         if (row.from == name) return Fixed{std::string(row.to), hints | hint_bit(row.hint)};
@@ -134,8 +159,28 @@ std::optional<Fixed> respelled(std::string_view name, HintSet hints) {
     return std::nullopt;
 }
 
+bool is_prefix_symbol(char c) noexcept {
+    for (const PrefixDefinition& prefix : PREFIXES) {
+        if (prefix.symbol.size() == 1 && prefix.symbol[0] == c) return true;
+    }
+    return false;
+}
+
+// Lower-casing turned a leading prefix into another one ("MM" into 'mm', mega into milli): the fixed
+// name is that prefix before a unit ('meter' is no prefix before "eter").
+bool lowers_a_prefix(std::string_view written, std::string_view fixed) {
+    if (written.size() < 2 || fixed.size() < 2 || written[0] < 'A' || written[0] > 'Z') return false;
+    const char lower = static_cast<char>(written[0] - 'A' + 'a');
+    return fixed[0] == lower && is_prefix_symbol(written[0]) && is_prefix_symbol(lower) && resolves(fixed.substr(1));
+}
+
 // The forms of one name that resolve after undoing the usual slips, first the closest.
 std::optional<Fixed> fix_name(std::string_view name) {
+    // A near miss is fixed to what it means, or left unresolved for its note.
+    if (const NearMissRow* row = near_miss(name)) {
+        if (row->meant.empty() || !resolves(row->meant)) return std::nullopt;
+        return Fixed{std::string(row->meant), 0};
+    }
     std::vector<std::pair<std::string, HintSet>> bases{{std::string(name), 0}};
     const std::string lower = lower_ascii(name);
     if (lower != name) bases.emplace_back(lower, hint_bit(Hint::Case));
@@ -156,7 +201,10 @@ std::optional<Fixed> fix_name(std::string_view name) {
             forms.emplace_back(std::move(spelt), hints | hint_bit(Hint::Spelling));
         }
         for (auto& [candidate, candidate_hints] : forms) {
-            if (auto fixed = respelled(candidate, candidate_hints)) return fixed;
+            if (auto fixed = respelled(candidate, candidate_hints)) {
+                if (lowers_a_prefix(name, fixed->name)) fixed->hints |= hint_bit(Hint::PrefixCase);
+                return fixed;
+            }
             // Plurals: "meters", "inches", "centuries".
             const HintSet plural = candidate_hints | hint_bit(Hint::Plural);
             if (candidate.ends_with("ies")) {
@@ -549,6 +597,19 @@ std::vector<std::string> unit_lookup_notes(std::string_view text) {
     std::vector<std::string> notes;
     const std::string_view trimmed = trim_white_space(text);
     if (trimmed.empty() || trimmed.size() > MAX_TEXT) return notes;
+    // The near misses the text holds, each said once, whatever else is suggested.
+    auto add_near_misses = [&] {
+        for (std::string_view word : split_words(trimmed)) {
+            for (std::string_view piece : split(word, '/')) {
+                for (std::string_view term : split(piece, '.')) {
+                    while (!term.empty() && is_digit(term.back())) term.remove_suffix(1);
+                    const NearMissRow* row = near_miss(term);
+                    const std::string note = row ? note_near_miss(row->miss) : std::string();
+                    if (row && std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+                }
+            }
+        }
+    };
 
     std::size_t term_count = 0;
     const std::vector<std::string_view> failing = failing_terms(trimmed, term_count);
@@ -559,19 +620,25 @@ std::vector<std::string> unit_lookup_notes(std::string_view text) {
     }
 
     std::optional<Expression> expression = read_leniently(trimmed);
-    if (!expression) return notes;
+    if (!expression) {
+        add_near_misses();
+        return notes;
+    }
     if (expression->unresolved.empty()) {
         const std::optional<std::string> corrected = render(*expression);
         if (corrected && *corrected != trimmed && parses(*corrected)) {
             notes.push_back(note_did_you_mean({*corrected}));
             add_hint_notes(notes, expression->hints);
         }
+        add_near_misses();
         return notes;
     }
+    add_near_misses();
     if (expression->unresolved.size() != 1) return notes;
     // One name is no unit, even respelt: the nearest names in its place.
     const auto [side, position] = expression->unresolved.front();
     const std::string written = expression->sides[side][position].name;
+    if (near_miss(written)) return notes;
     std::vector<std::string> suggestions;
     for (std::string& name : nearest_units(written)) {
         expression->sides[side][position].name = std::move(name);

@@ -1,11 +1,14 @@
+#include "unit/unit_algebra.hpp"
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "error/tarvel_error.hpp"
 #include "unit/number_format.hpp"
-#include "unit/unit_algebra_internal.hpp"
 #include "unit/unit_collection.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
 
@@ -18,8 +21,11 @@ namespace {
 // Returns false when the merged exponent does not represent the two it sums: one of them vanished in
 // rounding (1 + 1e-300 == 1, 2**53 + 1 == 2**53) or the sum overflowed.
 // `whole` is cleared when the resulting exponent is not a small whole number.
+// `cancelled`, when given, collects the positions whose exponent became 0.0 instead of erasing them at
+// once: the caller erases them together.
 template <class Unit>
-bool merge_entry(UnitMap& map, Unit&& unit, double exponent, bool divide, bool& whole) {
+bool merge_entry(UnitMap& map, Unit&& unit, double exponent, bool divide, bool& whole,
+                 std::vector<std::uint32_t>* cancelled) {
     const std::size_t index = map.find(unit);
     if (index == UnitMap::npos) {
         const double inserted = divide ? -exponent : exponent;
@@ -34,7 +40,13 @@ bool merge_entry(UnitMap& map, Unit&& unit, double exponent, bool divide, bool& 
     const bool kept = (std::isfinite(merged) || !std::isfinite(before) || !std::isfinite(added)) &&
                       (merged != before || added == 0.0) && (merged != added || before == 0.0);
     whole = whole && is_small_whole_exponent(merged);
-    if (merged == 0.0) map.erase_at(index);
+    if (merged == 0.0) {
+        if (cancelled) {
+            cancelled->push_back(static_cast<std::uint32_t>(index));
+        } else {
+            map.erase_at(index);
+        }
+    }
     return kept;
 }
 
@@ -175,8 +187,20 @@ UnitCollection combine(const UnitCollection& a, const UnitCollection& b, bool di
     exact = true;
     // Sums of small whole numbers are exact: the vector of two such operands needs no check.
     bool whole = a.whole_terms && b.whole_terms;
+    // Large maps erase what cancelled in one pass at the end (positions stay valid meanwhile: b's units
+    // are distinct, and new ones are appended), which keeps a quotient that cancels thousands of
+    // entries linear; small ones erase at once, without the list.
+    constexpr std::size_t ERASE_TOGETHER_FROM = 32;
+    std::vector<std::uint32_t> cancelled;
+    std::vector<std::uint32_t>* collect =
+        result.unit_map.size() >= ERASE_TOGETHER_FROM && b.unit_map.size() >= ERASE_TOGETHER_FROM ? &cancelled
+                                                                                                  : nullptr;
     for (const UnitEntry& entry : b.unit_map) {
-        exact = merge_entry(result.unit_map, entry.unit, entry.exponent, divide, whole) && exact;
+        exact = merge_entry(result.unit_map, entry.unit, entry.exponent, divide, whole, collect) && exact;
+    }
+    if (!cancelled.empty()) {
+        std::sort(cancelled.begin(), cancelled.end());
+        result.unit_map.erase_sorted(cancelled.data(), cancelled.size());
     }
     result.whole_terms = whole;
     merge_aggregates(result, b.dimensions, b.factor, divide);
@@ -277,7 +301,7 @@ void multiply_by_unit_power_internal(UnitCollection& accumulator, SingleUnit uni
     bool whole =
         accumulator.whole_terms && is_small_whole_exponent(exponent) && has_small_whole_dimensions(unit);
     // The power of the single-unit collection: its one exponent 1.0 becomes `exponent` exactly.
-    merge_entry(accumulator.unit_map, std::move(unit), exponent, divide, whole);
+    merge_entry(accumulator.unit_map, std::move(unit), exponent, divide, whole, nullptr);
     accumulator.whole_terms = whole;
     merge_aggregates(accumulator, powered, factor, divide);
 }

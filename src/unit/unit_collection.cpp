@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <utility>
 
-#include "unit/unit_algebra_internal.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
 #include "unit/white_space.hpp"
 

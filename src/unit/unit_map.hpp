@@ -92,8 +92,28 @@ public:
         if (indexed()) rebuild_index();
     }
 
-    // The bytes the map holds outside its own object (none while its entries fit inline).
-    std::size_t heap_bytes() const noexcept { return heap_ ? capacity_ * sizeof(UnitEntry) : 0; }
+    // Removes the entries at these positions (ascending, distinct) in one pass, keeping the order of the
+    // others: removing many entries one by one would shift the map and rebuild its index each time.
+    void erase_sorted(const std::uint32_t* positions, std::size_t count) noexcept {
+        if (count == 0) return;
+        UnitEntry* entries = data();
+        std::size_t kept = positions[0];
+        std::size_t next = 0;
+        for (std::size_t i = positions[0]; i < size_; ++i) {
+            if (next < count && positions[next] == i) {
+                ++next;
+                continue;
+            }
+            entries[kept++] = std::move(entries[i]);
+        }
+        for (std::size_t i = kept; i < size_; ++i) entries[i].~UnitEntry();
+        size_ = static_cast<std::uint32_t>(kept);
+        if (indexed()) rebuild_index();
+    }
+
+    // The bytes the map holds outside its own object (none while its entries fit inline): its entries and,
+    // for a large map, the index behind them.
+    std::size_t heap_bytes() const noexcept { return heap_ ? block_bytes(capacity_) : 0; }
 
     void reserve(std::size_t capacity) {
         if (capacity > capacity_) grow(capacity);
@@ -112,7 +132,7 @@ private:
     bool indexed() const noexcept { return capacity_ >= INDEX_MIN_CAPACITY; }
 
     // Open addressing with linear probing over at least twice the capacity; a slot holds 1 + a position,
-    // 0 when empty. Entries are never removed from it one by one (erase_at rebuilds it).
+    // 0 when empty. Entries are never removed from it one by one (erase_at and erase_sorted rebuild it).
     static std::size_t index_slots(std::size_t capacity) noexcept {
         std::size_t slots = 2 * INDEX_MIN_CAPACITY;
         while (slots < 2 * capacity) slots *= 2;

@@ -62,7 +62,9 @@ TEST_CASE("a term of the rebuilt vector may overflow where the cached vector did
     const UnitCollection input = tarvel::mul(tarvel::pow(parse("shed/m"), 1e308), parse("ft/m"));
     REQUIRE(std::isfinite(input.dimensions[5]));
     const UnitCollection quick = tarvel::simple_simplify(input);
-    CHECK(quick.unit_map.size() == 2);
+    // Exchanging ft with a metre of exponent -1e308 - 1 would lose the 1 (as a product that loses an
+    // exponent is refused): the input stays as it is.
+    CHECK(quick.unit_map.size() == 3);
     CHECK(tarvel::dimensions_equal(quick.dimensions, input.dimensions));
 }
 

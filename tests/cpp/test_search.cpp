@@ -448,3 +448,34 @@ TEST_CASE("a search inside a pause scope releases once past its threshold and re
     CHECK(tarvel::simplify_mapping_algorithm(search.target, search.start, search.goal));
     CHECK(released == 2);
 }
+
+TEST_CASE("searches over units of fractional dimensions answer as the search by its rules does") {
+    // hf has dimensions in halves: its searches are scaled onto the whole-number path.
+    const std::vector<std::string> pool{"hf", "m", "ft", "N", "J", "s"};
+    std::mt19937 random(91);
+    std::uniform_int_distribution<std::size_t> size(2, 5);
+    std::uniform_int_distribution<int> exponent(-4, 4);
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<std::string> symbols = pool;
+        std::shuffle(symbols.begin() + 1, symbols.end(), random);
+        symbols.resize(size(random));
+        const auto units = units_of(symbols);
+        Exponents target;
+        Exponents goal_map;
+        for (std::size_t i = 0; i < symbols.size(); ++i) {
+            target.push_back(exponent(random));
+            goal_map.push_back(random() % 3 == 0 ? exponent(random) : target.back());
+        }
+        const Exponents start(symbols.size(), 0);
+        const Dimensions goal = dimensions_of(*units, goal_map);
+        const Reference expected = reference_search(*units, target, start, goal);
+        const IntExponentMap target_map(units, target);
+        CAPTURE(trial);
+        SearchStats stats;
+        const auto found =
+            tarvel::simplify_mapping_algorithm(target_map, target_map.with_exponents(start), goal, {}, &stats);
+        REQUIRE(found.has_value() == expected.found.has_value());
+        if (found) CHECK(found->exponents() == *expected.found);
+        CHECK(stats.maps_examined == expected.examined);
+    }
+}

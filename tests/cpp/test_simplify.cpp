@@ -307,3 +307,50 @@ TEST_CASE("simplification keeps the dimension vector of random products of catal
         CHECK(full_terms <= quick_terms);
     }
 }
+
+TEST_CASE("the cancellation never lets an exchange lose an exponent, so the map keeps the cached vector") {
+    // -2 + 1e-300 is -2 and 2**54 - 1 is 2**54: the exchange would drop a unit whose share the cached
+    // vector still holds.
+    const std::vector<Terms> cases = {
+        {{"m", -2}, {"ft", 1e-300}},
+        {{"J", -2}, {"s", -4}, {"erg", 1e-300}},
+        {{"s", -4}, {"J", -2}, {"erg", 1e-300}},
+        {{"m", 18014398509481984.0}, {"ft", -1}},
+    };
+    for (const Terms& terms : cases) {
+        const UnitCollection input = product(terms);
+        const UnitCollection quick = tarvel::simple_simplify(input);
+        CHECK(quick.unit_map.size() == input.unit_map.size());
+        CHECK(tarvel::first_inconsistent_dimension(quick.unit_map, quick.dimensions) == tarvel::DIMENSION_COUNT);
+    }
+    // An exchange that loses nothing still happens.
+    CHECK(tarvel::simple_simplify(product({{"m", -2}, {"ft", 0.5}})).unit_map.size() == 1);
+}
+
+TEST_CASE("a quotient that cancels thousands of entries matches the one that cancels them one at a time") {
+    std::vector<tarvel::SingleUnit> units;
+    for (int i = 0; i < 300; ++i) {
+        std::string name = "unit ";
+        name += std::to_string(i);
+        std::string symbol = "u";
+        symbol += std::to_string(i);
+        units.push_back(SingleUnit::make(std::move(name), std::move(symbol), 0.0, 1.0, {0, 0, 0, 0, 0, 1, 0, 0}));
+    }
+    UnitMap a_map;
+    UnitMap b_map;
+    for (int i = 0; i < 300; ++i) a_map.push_back(units[i], 1.0 + i % 3);
+    for (int i = 299; i >= 0; --i) b_map.push_back(units[i], i % 7 == 0 ? 2.0 : 1.0 + i % 3);
+    const UnitCollection a = UnitCollection::from_single_unit_hashmap(a_map);
+    const UnitCollection b = UnitCollection::from_single_unit_hashmap(b_map);
+    const UnitCollection together = tarvel::div(a, b);
+    UnitCollection one_at_a_time = a;
+    for (const tarvel::UnitEntry& entry : b_map) {
+        one_at_a_time = tarvel::div(one_at_a_time, tarvel::pow(UnitCollection::single(entry.unit), entry.exponent));
+    }
+    REQUIRE(together.unit_map.size() == one_at_a_time.unit_map.size());
+    for (std::size_t i = 0; i < together.unit_map.size(); ++i) {
+        CHECK(together.unit_map[i].unit == one_at_a_time.unit_map[i].unit);
+        CHECK(together.unit_map[i].exponent == one_at_a_time.unit_map[i].exponent);
+    }
+    CHECK(tarvel::dimensions_equal(together.dimensions, one_at_a_time.dimensions));
+}

@@ -68,3 +68,26 @@ TEST_CASE("find agrees with a scan through pushes, erasures, copies and moves, s
         for (std::size_t i = 0; i < map.size(); ++i) CHECK(map.find(map[i].unit) == i);
     }
 }
+
+TEST_CASE("erasing many positions together equals erasing them one by one, and find still agrees") {
+    std::mt19937 rng(23);
+    for (std::size_t size : {5u, 31u, 32u, 100u, 700u}) {
+        UnitMap together;
+        for (std::size_t i = 0; i < size; ++i) together.push_back(numbered(i), static_cast<double>(i));
+        UnitMap one_by_one = together;
+        std::vector<std::uint32_t> positions;
+        for (std::uint32_t i = 0; i < size; ++i) {
+            if (rng() % 3 != 0) positions.push_back(i);
+        }
+        together.erase_sorted(positions.data(), positions.size());
+        for (std::size_t k = positions.size(); k-- > 0;) one_by_one.erase_at(positions[k]);
+        REQUIRE(together.size() == one_by_one.size());
+        for (std::size_t i = 0; i < together.size(); ++i) {
+            CHECK(together[i].unit == one_by_one[i].unit);
+            CHECK(together[i].exponent == one_by_one[i].exponent);
+        }
+        for (std::size_t i = 0; i < size; ++i) CHECK(together.find(numbered(i)) == scanned(together, numbered(i)));
+        together.push_back(numbered(size), 1.0);
+        CHECK(together.find(numbered(size)) == together.size() - 1);
+    }
+}

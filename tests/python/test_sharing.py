@@ -70,3 +70,20 @@ def test_sizeof_counts_a_collection_only_for_its_sole_holder():
     assert sys.getsizeof(wide) == sys.getsizeof(twin) == small
     del twin
     assert sys.getsizeof(wide) == sole
+
+
+@pytest.mark.parametrize("count", [40, 1000])
+def test_sizeof_counts_the_index_of_a_large_map_and_the_custom_unit_records_it_alone_holds(count):
+    length = (0.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0)
+    units = tuple((f"custom unit number {i}", f"cu{i}", 0.0, 1.0, length, 1.0) for i in range(count))
+    q = Tarvel._from_state((1, 1.0, units, (0.0,) * 5 + (float(count), 0.0, 0.0), 1.0))
+    small = sys.getsizeof(Tarvel.unit("m"))
+    # The map's entries (a record pointer and an exponent) and its index: 4-byte slots, a power of two
+    # of at least twice the entries.
+    entries, index = count * 16, (1 << (2 * count - 1).bit_length()) * 4
+    # Each record holds two strings, a factor, an offset, eight dimensions and the name (19 characters
+    # and more, so on the heap).
+    assert sys.getsizeof(q) >= small + entries + index + count * (8 * 8 + 20)
+    # The records of units that the catalogue or another quantity also holds are not this one's.
+    shared = q * 1.0
+    assert sys.getsizeof(shared) == small

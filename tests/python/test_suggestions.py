@@ -168,3 +168,81 @@ def test_every_suggestion_for_a_slip_works(text):
         for term in failed_terms(notes):
             with pytest.raises(LookupError):
                 Tarvel.unit(term)
+
+
+# Near misses: (written, what it most likely meant, a fragment the notes must hold). Every suggestion
+# offered must be that quantity to within a factor of two: none may change the value by orders of
+# magnitude or mean another quantity.
+NEAR_MISSES = [
+    ("Cal", "kcal", "food Calorie"),
+    ("Cal/hr", "kcal/hr", "food Calorie"),
+    ("kg.Cal", "kg.kcal", "food Calorie"),
+    ("NM", "nmi", "nautical mile"),
+    ("St", "cm2/s", "stokes"),
+    ("N.St", "N.cm2/s", "stokes"),
+    ("rpm", "1/min", "'1/min'"),
+    ("dB", None, 'LogTarvel.unit("dB")'),
+    ("KM", "km", None),
+    ("meters", "m", None),
+    ("kilomter", "km", None),
+    ("degC", "°C", None),
+    ("mph", "mi/hr", None),
+    ("Kg", "kg", None),
+]
+
+
+@pytest.mark.parametrize(("text", "meant", "fragment"), NEAR_MISSES)
+def test_suggestions_for_near_misses_keep_the_value(text, meant, fragment):
+    try:
+        resolved = Tarvel.unit(text)
+    except LookupError as error:
+        notes = getattr(error, "__notes__", [])
+    else:
+        # The catalogue reads it now: then it must read it as what was meant.
+        if meant is None:
+            pytest.skip(f"{text} is a catalogue unit")
+        assert 0.1 < float(resolved.as_unit(meant).as_number()) < 10
+        return
+    if fragment:
+        assert any(fragment in note for note in notes), notes
+    offered = suggestions(notes)
+    if meant is None:
+        assert offered == []
+    for suggestion in offered:
+        ratio = float(Tarvel.unit(suggestion).as_unit(meant).as_number())
+        assert 0.5 <= ratio <= 2, (suggestion, ratio)
+
+
+def test_the_decibel_note_points_to_a_working_call():
+    assert str(LogTarvel.unit("dB")).endswith("[dB]")
+
+
+@pytest.mark.parametrize(("name", "abbr", "clash"), [
+    ("meter", "mtr", "meter"),
+    ("my meter", "m", "m"),
+    ("kilometer", "kmx", "kilometer"),
+    ("thing", "km", "km"),
+    ("thing", "uN", "uN"),
+])
+def test_a_custom_unit_may_not_take_a_catalogue_name(name, abbr, clash):
+    with pytest.raises(ValueError, match=f"^'{re.escape(clash)}' already names the catalogue unit"):
+        Tarvel.custom(name, abbr, 2)
+
+
+def test_a_custom_unit_with_names_of_its_own_is_taken():
+    dozen = Tarvel.custom("dozen", "dz", 12)
+    assert float((dozen * 3).as_unitless()) == 36
+
+
+@pytest.mark.parametrize("text", ["MM", "MG", "PM", "MM/s", "kg.MM"])
+def test_a_case_fix_that_turns_one_prefix_into_another_says_so(text):
+    _, notes = notes_of(Tarvel.unit, text)
+    assert any("prefixes differ by case" in note for note in notes), notes
+    for suggestion in suggestions(notes):
+        Tarvel.unit(suggestion)
+
+
+@pytest.mark.parametrize("text", ["KM", "Kg", "METER", "Meter"])
+def test_a_case_fix_that_keeps_the_prefix_gives_no_prefix_warning(text):
+    _, notes = notes_of(Tarvel.unit, text)
+    assert not any("prefixes differ by case" in note for note in notes), notes

@@ -253,3 +253,98 @@ def test_a_search_on_one_thread_never_refuses_another_on_the_same_quantity(opera
         stop.set()
         worker.join()
     assert not errors
+
+
+# --- Daemon threads at interpreter shutdown ---------------------------------------------------------------
+# CPython ends a daemon thread that asks for the lock back after shutdown began; the process must exit
+# cleanly whatever the thread was doing without the lock.
+EXIT_SCRIPTS = {
+    "search": """
+q = Tarvel.unit("N.m.A") ** 1000000
+work = lambda: str(q)
+""",
+    "array product": """
+a = TarvelArray(np.ones(4_000_000), "m")
+work = lambda: a * a
+""",
+    "array conversion": """
+a = TarvelArray(np.ones(4_000_000), "m")
+km = Tarvel.unit("km")
+work = lambda: a.as_unit(km)
+""",
+}
+EXIT_FRAME = """
+import sys, threading, time
+import numpy as np
+from tarvel import Tarvel, TarvelArray
+{body}
+def loop():
+    while True:
+        work()
+threading.Thread(target=loop, daemon=True).start()
+time.sleep({delay})
+sys.exit(0)
+"""
+
+
+@pytest.mark.parametrize("case", sorted(EXIT_SCRIPTS))
+def test_exit_is_clean_while_a_daemon_thread_works_without_the_lock(case):
+    import subprocess
+    pytest.importorskip("numpy")
+    # Exits at several points of the thread's work, so that both ways back to the lock are met: after
+    # shutdown began, and while waiting for it when shutdown begins.
+    for delay in (0.0, 0.01, 0.02, 0.03, 0.05, 0.08):
+        script = EXIT_FRAME.format(body=EXIT_SCRIPTS[case], delay=delay)
+        done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+        assert (done.returncode, done.stderr) == (0, ""), delay
+
+
+def test_a_conversion_target_is_free_while_the_array_loop_runs():
+    np = pytest.importorskip("numpy")
+    from tarvel import TarvelArray
+
+    a = TarvelArray(np.arange(2_000_000, dtype=float), "m")
+    target = Tarvel.unit("km") * 1.0
+    errors = []
+    stop = threading.Event()
+
+    def other():
+        try:
+            while not stop.is_set():
+                str(target)
+                target.simplify_inplace()
+        except Exception as error:
+            errors.append(error)
+
+    worker = threading.Thread(target=other)
+    worker.start()
+    try:
+        for _ in range(5):
+            assert float(a.as_unit(target)[1_000_000]) == 1000.0
+            a.as_number(target)
+    finally:
+        stop.set()
+        worker.join()
+    assert not errors
+
+
+def _fractional_unit():
+    return Tarvel.custom("halffoot", "hf", Tarvel.unit("m") ** 0.5)
+
+
+def test_long_two_unit_searches_release_the_lock_and_short_searches_keep_it():
+    import tarvel
+
+    hf = _fractional_unit()
+    long_search = (hf * Tarvel.unit("J")) ** 2e9
+    before = tarvel._search_pauses()
+    long_search.simplify()
+    assert tarvel._search_pauses() > before
+    # Searches of microseconds, of few and of many units, never give the lock up.
+    short = [Tarvel.unit("W.s.N/J"), Tarvel.unit("N.m.W.J") ** 3, (hf * Tarvel.unit("J/N")) ** 7,
+             Tarvel.unit("N.J.W.Pa.kg.m.s.Gy.L.ha") ** 3, Tarvel.unit("m") ** 20 * Tarvel.unit("ft") ** 20]
+    before = tarvel._search_pauses()
+    for q in short:
+        str(q)
+        q.simplify()
+    assert tarvel._search_pauses() == before

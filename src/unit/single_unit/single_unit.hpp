@@ -92,6 +92,17 @@ public:
     const Dimensions& dimensions() const noexcept { return record_->dimensions; }
     std::size_t hash() const noexcept { return record_->name_hash; }
     const UnitRecord* record() const noexcept { return record_; }
+    // The bytes of a record that this unit alone holds (a custom unit's record with one reference): the
+    // record and the heap parts of its strings. 0 for a shared or catalogue record.
+    std::size_t sole_record_bytes() const noexcept {
+        if (!record_ || record_->immortal || record_->references.load(std::memory_order_acquire) != 1) return 0;
+        const std::size_t inline_capacity = std::string().capacity();
+        std::size_t bytes = sizeof(UnitRecord);
+        for (const std::string* text : {&record_->name, &record_->symbol}) {
+            if (text->capacity() > inline_capacity) bytes += text->capacity() + 1;
+        }
+        return bytes;
+    }
 
     // The same record is the same unit; otherwise all five fields decide.
     friend bool operator==(const SingleUnit& a, const SingleUnit& b) noexcept {
