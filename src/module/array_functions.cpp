@@ -24,6 +24,7 @@
 #include "module/py_ref.hpp"
 #include "module/array_internal.hpp"
 #include "module/tarvel_array.hpp"
+#include "quantity/operation_plan.hpp"
 #include "unit/simplify.hpp"
 
 namespace tarvel::py {
@@ -615,7 +616,7 @@ PyRef attach(PyObject* result, UnitsOf&& units_of, bool normalise, const Binding
 Result<UnitCollection> product_of(const std::vector<UnitCollection>& factors) {
     UnitCollection units = UnitCollection::empty();
     for (const UnitCollection& factor : factors) {
-        Result<UnitCollection> product = checked_mul(units, factor);
+        Result<UnitCollection> product = raw_result_units(Operation::Product, units, factor);
         if (!product) return product;
         units = std::move(*product);
     }
@@ -654,7 +655,7 @@ PyRef histogram_result(PyObject* result, const Binding& binding, const UnitColle
             return PyRef::steal(PyTuple_Pack(2, plain.get(), edges.get()));
         }
     } else {
-        std::optional<UnitCollection> per_value = units_or_raise(checked_div(counts, value_units));
+        std::optional<UnitCollection> per_value = units_or_raise(raw_result_units(Operation::Quotient, counts, value_units));
         if (!per_value) return {};
         counts = std::move(*per_value);
     }
@@ -696,7 +697,7 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
             if (!binding.value_units) return PyRef::borrow(result);
             return attach_all(result, value_units, false, binding);
         case ResultUnits::ValueSquared: {
-            std::optional<UnitCollection> squared = units_or_raise(checked_mul(value_units, value_units));
+            std::optional<UnitCollection> squared = units_or_raise(raw_result_units(Operation::Product, value_units, value_units));
             return squared ? attach_all(result, *squared, true, binding) : PyRef();
         }
         case ResultUnits::Product: {
@@ -705,7 +706,7 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
         }
         case ResultUnits::ValueTimesCoordinate: {
             const UnitCollection& coordinate = binding.coordinate_units ? *binding.coordinate_units : none;
-            std::optional<UnitCollection> product = units_or_raise(checked_mul(value_units, coordinate));
+            std::optional<UnitCollection> product = units_or_raise(raw_result_units(Operation::Product, value_units, coordinate));
             return product ? attach_all(result, *product, true, binding) : PyRef();
         }
         case ResultUnits::ValuePerSpacing: {
@@ -713,7 +714,7 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
             if (own.empty()) return attach_all(result, value_units, true, binding);
             std::vector<UnitCollection> quotients;
             for (const UnitCollection& spacing : own) {
-                std::optional<UnitCollection> quotient = units_or_raise(checked_div(value_units, spacing));
+                std::optional<UnitCollection> quotient = units_or_raise(raw_result_units(Operation::Quotient, value_units, spacing));
                 if (!quotient) return {};
                 quotients.push_back(std::move(*quotient));
             }

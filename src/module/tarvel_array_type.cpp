@@ -21,6 +21,7 @@
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "module/tarvel_array.hpp"
+#include "quantity/operation_plan.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
 
@@ -115,7 +116,7 @@ PyObject* nested_elements(PyObject* self, Make make) {
 // --- Construction ------------------------------------------------------------------------------------
 
 // A list or tuple whose first element is a Tarvel: every element converted into the first one's units.
-bool quantity_sequence(PyObject* values, PyRef& magnitudes, UnitCollection& units) {
+bool quantity_sequence(PyObject* values, PyRef& magnitudes, SharedUnits& units) {
     PyRef items = PyRef::steal(PySequence_Fast(values, "values must be a sequence"));
     if (!items) return false;
     const Py_ssize_t n = PySequence_Fast_GET_SIZE(items.get());
@@ -181,7 +182,7 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
         PyRef magnitudes;
-        UnitCollection units;
+        SharedUnits units;
         bool fresh = false;  // the magnitudes are a new array of our own
         if (is_tarvel_array(values)) {
             magnitudes = PyRef::borrow(magnitudes_of(values));
@@ -203,11 +204,11 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             QuantityOperand factor;
             if (!take_unit_like(unit, "unit", factor)) return nullptr;
             // Element i is values[i] * unit, as the scalar product normalises it.
-            Result<UnitsAndPlan> normalised = normalisation_plan(checked_mul(units, factor.get().units));
+            Result<const OperationPlan*> normalised = plan_operation(Operation::Product, units, factor.get().units);
             if (!normalised) return raise_error(normalised.error());
-            const MagnitudePlan plan = normalised->plan;
+            const MagnitudePlan plan = (*normalised)->result;
             const double scale = factor.get().value;
-            units = std::move(normalised->units);
+            units = (*normalised)->units;
             if (plan.kind != MagnitudePlan::Kind::Identity || scale != 1.0) {
                 if (!copy) return raise_error(TarvelError::copy_required());
                 const std::array<LoopInput, 1> inputs{LoopInput{magnitudes.get(), 0.0}};
@@ -392,7 +393,7 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
                 return wrap_magnitudes(result, units_of(self));
             case Rule::SquaredUnits: {
                 PyRef owned = PyRef::steal(result);
-                Result<UnitCollection> squared = power_units(units_of(self), 2.0);
+                Result<UnitCollection> squared = raw_result_units(Operation::Power, units_of(self), {}, 2.0);
                 if (!squared) return raise_error(squared.error());
                 return wrap_magnitudes(owned.release(), *squared);
             }
@@ -507,11 +508,12 @@ PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, P
 // round() and round_sfig(): quick simplification of the units, then each element rounded as the scalar.
 template <class Round>
 PyObject* rounded(PyObject* self, Round round) {
-    Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self).get());
+    Result<const OperationPlan*> normalised = plan_operation(Operation::Normalise, units_of(self));
     if (!normalised) return raise_error(normalised.error());
-    const MagnitudePlan n = normalised->plan;
+    const MagnitudePlan n = (*normalised)->result;
+    const SharedUnits units = (*normalised)->units;
     PyObject* magnitudes = map_magnitudes(self, [n, round](double a) noexcept { return round(n.apply(a)); });
-    return wrap_magnitudes(magnitudes, normalised->units);
+    return wrap_magnitudes(magnitudes, units);
 }
 
 PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -566,9 +568,10 @@ constexpr Py_ssize_t LATEX_ELEMENT_LIMIT = 400;
 PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
-        Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self).get());
+        Result<const OperationPlan*> normalised = plan_operation(Operation::Normalise, units_of(self));
         if (!normalised) return raise_error(normalised.error());
-        const MagnitudePlan plan = normalised->plan;
+        const MagnitudePlan plan = (*normalised)->result;
+        const SharedUnits simple_units = (*normalised)->units;
         PyRef ndim_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "ndim"));
         if (!ndim_object) return nullptr;
         const long ndim = PyLong_AsLong(ndim_object.get());
@@ -612,7 +615,7 @@ PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf,
             out += "\\end{bmatrix}";
         }
         out += '~';
-        out += as_latex(normalised->units);
+        out += as_latex(simple_units);
         out += '$';
         return to_py_str(out);
     });
