@@ -35,6 +35,7 @@ namespace {
 enum class Role : unsigned char {
     Pass,        // (no letter) not a quantity: axis, dtype, flags; a quantity here is refused
     Value,       // v: a quantity in the row's value units; the first one given sets them
+    Interval,    // i: a difference of values (a tolerance): into the value units by factors alone
     Values,      // s: a sequence of values (or one value)
     Coordinate,  // c: a quantity in the row's coordinate units; the first one given sets them
     Own,         // u: a quantity that keeps its own units (a factor of a product, a spacing, weights)
@@ -77,7 +78,7 @@ constexpr const char* JOIN = "arrays:s axis out:o * dtype casting";
 constexpr const char* JOIN_TUPLE = "tup:s * dtype casting";
 constexpr const char* LIKE = "a:v dtype order subok shape * device";
 // atol is a quantity; left out, NumPy's default applies to the magnitudes in the first argument's units.
-constexpr const char* CLOSE = "a:v b:v rtol:p atol:v equal_nan";
+constexpr const char* CLOSE = "a:v b:v rtol:p atol:i equal_nan";
 constexpr const char* PRODUCT = "a:u b:u";
 constexpr const char* SPLIT = "ary:v indices_or_sections axis";
 
@@ -314,6 +315,7 @@ bool has_lazy_argument(PyObject* args, PyObject* kwargs) {
 Role role_of_letter(char letter) {
     switch (letter) {
         case 'v': return Role::Value;
+        case 'i': return Role::Interval;
         case 's': return Role::Values;
         case 'c': return Role::Coordinate;
         case 'u': return Role::Own;
@@ -452,7 +454,8 @@ bool is_plain_nan(PyObject* value) noexcept {
 
 // A quantity in a domain whose units the first one given sets; later ones are converted into them.
 // A plain number or array is unitless, so it joins only a unitless domain.
-PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Binding& binding) {
+PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Binding& binding,
+                bool interval = false) {
     if (binding.absent(value) || is_plain_nan(value)) return PyRef::borrow(value);
     if (!is_quantity(value) && !PyUnicode_Check(value)) {
         if (!domain) domain = UnitCollection::empty();
@@ -461,10 +464,10 @@ PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Bi
     ArrayOperand operand;
     if (!extract_array_operand(value, operand)) return {};
     if (!domain) {
-        domain = std::move(operand.units);
+        domain = operand.units;
         return std::move(operand.magnitudes);
     }
-    return PyRef::steal(magnitudes_in(operand, *domain));
+    return PyRef::steal(interval ? interval_magnitudes_in(operand, *domain) : magnitudes_in(operand, *domain));
 }
 
 PyRef own_units(PyObject* value, Binding& binding) {
@@ -517,6 +520,7 @@ PyRef convert(PyObject* value, const Parameter* parameter, Py_ssize_t position, 
     const Role role = parameter ? parameter->role : Role::Pass;
     switch (role) {
         case Role::Value: return in_domain(value, binding.value_units, binding);
+        case Role::Interval: return in_domain(value, binding.value_units, binding, true);
         case Role::Values: return values(value, binding);
         case Role::Coordinate: return in_domain(value, binding.coordinate_units, binding);
         case Role::Own: return own_units(value, binding);

@@ -258,17 +258,30 @@ PyObject* float_array(PyObject* object, bool copy) {
     return raise_error(TarvelError::unsupported_dtype(dtype_text));
 }
 
-PyObject* magnitudes_in(const ArrayOperand& operand, const SharedUnits& target) {
-    OperationPlan planned;
-    if (!plan_or_raise(plan_operation(Operation::Conversion, operand.units, target), planned)) return nullptr;
-    const MagnitudePlan* plan = &planned.result;
-    if (plan->kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
-    if (!operand_is_array(operand)) return PyFloat_FromDouble(plan->apply(scalar_of(operand)));
-    if (operand_is_duck(operand)) return duck_apply(*plan, operand.magnitudes.get());
+namespace {
+
+PyObject* magnitudes_through(const ArrayOperand& operand, const MagnitudePlan& plan) {
+    if (plan.kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
+    if (!operand_is_array(operand)) return PyFloat_FromDouble(plan.apply(scalar_of(operand)));
+    if (operand_is_duck(operand)) return duck_apply(plan, operand.magnitudes.get());
     const std::array<LoopInput, 1> inputs{loop_input(operand)};
-    return visit_plan(*plan, [&](auto apply) {
+    return visit_plan(plan, [&](auto apply) {
         return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
     });
+}
+
+}  // namespace
+
+PyObject* magnitudes_in(const ArrayOperand& operand, const SharedUnits& target) {
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(Operation::Conversion, operand.units, target), plan)) return nullptr;
+    return magnitudes_through(operand, plan.result);
+}
+
+PyObject* interval_magnitudes_in(const ArrayOperand& operand, const SharedUnits& target) {
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(Operation::Tolerance, target, operand.units), plan)) return nullptr;
+    return magnitudes_through(operand, plan.right);
 }
 
 PyObject* wrap_magnitudes(PyObject* magnitudes, const SharedUnits& units) {

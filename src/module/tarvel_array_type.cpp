@@ -818,8 +818,16 @@ PyObject* inplace_slot(PyObject* self, PyObject* other) {
     });
 }
 
+// A quantity is true whatever its magnitude (0 °C is no zero), so an array's truth is NumPy's for an array
+// of true elements: one element is true, more are ambiguous (NumPy's own error, as is an empty array's).
 int slot_bool(PyObject* self) {
-    return guarded(-1, [&] { return PyObject_IsTrue(magnitudes_of(self)); });
+    return guarded(-1, [&] {
+        PyRef size = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "size"));
+        if (!size) return -1;
+        if (PyLong_Check(size.get()) && PyLong_AsLong(size.get()) == 1) return 1;
+        if (PyErr_Occurred()) return -1;
+        return PyObject_IsTrue(magnitudes_of(self));
+    });
 }
 
 // @ is numpy.matmul, which comes back through the ufunc rules.
