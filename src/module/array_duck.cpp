@@ -147,8 +147,24 @@ bool is_duck_array(PyObject* object) noexcept {
 bool is_duck_array_type(PyTypeObject* type) noexcept {
     const NumpyApi* numpy = numpy_api_if_loaded();
     if (!numpy || PyType_IsSubtype(type, numpy->ndarray) || type == tarvel_array_type()) return false;
-    return type_has(type, "__array_ufunc__") && type_has(type, "__array_function__") &&
-           type_has(type, "dtype") && type_has(type, "shape");
+    // The last few answers, by type: NumPy's scalar types come here on every element read, and a failed
+    // attribute look-up costs an exception. A type is held while it is remembered, so its address stays
+    // its own.
+    struct Known {
+        PyTypeObject* type;
+        bool duck;
+    };
+    static Known known[8] = {};
+    static std::size_t next = 0;
+    for (const Known& entry : known) {
+        if (entry.type == type) return entry.duck;
+    }
+    const bool duck = type_has(type, "__array_ufunc__") && type_has(type, "__array_function__") &&
+                      type_has(type, "dtype") && type_has(type, "shape");
+    Known& slot = known[next++ % std::size(known)];
+    Py_XDECREF(reinterpret_cast<PyObject*>(slot.type));
+    slot = Known{reinterpret_cast<PyTypeObject*>(Py_NewRef(reinterpret_cast<PyObject*>(type))), duck};
+    return duck;
 }
 
 namespace {

@@ -287,6 +287,8 @@ PyObject* interval_magnitudes_in(const ArrayOperand& operand, const SharedUnits&
 PyObject* wrap_magnitudes(PyObject* magnitudes, const SharedUnits& units) {
     if (!magnitudes) return nullptr;
     PyRef owned = PyRef::steal(magnitudes);
+    // An element of a float64 array (a float subclass) is read at once: a[i] is this path.
+    if (PyFloat_Check(magnitudes)) return new_tarvel(Quantity{units, PyFloat_AS_DOUBLE(magnitudes)});
     if (is_ndarray(magnitudes) || is_duck_array(magnitudes)) return new_tarvel_array(magnitudes, units);
     const double value = PyFloat_AsDouble(magnitudes);
     if (value == -1.0 && PyErr_Occurred()) return nullptr;
