@@ -75,6 +75,19 @@ TarvelError TarvelError::non_uniform_power(std::string unit_text) {
     return {ErrorKind::NonUniformPower, std::move(unit_text), {}};
 }
 TarvelError TarvelError::copy_required() { return {ErrorKind::CopyRequired, {}, {}}; }
+TarvelError TarvelError::lazy_magnitudes(std::string type_name) {
+    return {ErrorKind::LazyMagnitudes, std::move(type_name), {}};
+}
+TarvelError TarvelError::element_deletion() { return {ErrorKind::ElementDeletion, {}, {}}; }
+TarvelError TarvelError::malformed_ufunc_call(std::string what) {
+    return {ErrorKind::MalformedUfuncCall, std::move(what), {}};
+}
+TarvelError TarvelError::no_in_memory_attribute(std::string name) {
+    return {ErrorKind::NoInMemoryAttribute, std::move(name), {}};
+}
+TarvelError TarvelError::not_broadcastable(std::string shapes) {
+    return {ErrorKind::NotBroadcastable, std::move(shapes), {}};
+}
 
 std::string TarvelError::message() const {
     switch (kind) {
@@ -102,6 +115,13 @@ std::string TarvelError::message() const {
             return "an array in " + first + " can only be raised to a single exponent";
         case ErrorKind::CopyRequired:
             return "copy=False needs a float64 or float32 ndarray that the unit leaves unchanged";
+        case ErrorKind::LazyMagnitudes:
+            return "this operation needs the magnitudes in memory, and these are a lazy " + first +
+                   ": call .compute() first";
+        case ErrorKind::ElementDeletion: return "TarvelArray elements cannot be deleted";
+        case ErrorKind::MalformedUfuncCall: return first;
+        case ErrorKind::NoInMemoryAttribute: return "a TarvelArray in memory has no attribute '" + first + "'";
+        case ErrorKind::NotBroadcastable: return "operands could not be broadcast together with shapes " + first;
     }
     return first;
 }

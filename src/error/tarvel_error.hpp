@@ -36,6 +36,17 @@ enum class ErrorKind : unsigned char {
     NonUniformPower,
     // copy=False where the magnitudes must be copied or converted (ValueError):
     CopyRequired,
+    // An operation that reads the magnitudes of a lazy array (TypeError, naming its type):
+    LazyMagnitudes,
+    // del a[i] (TypeError):
+    ElementDeletion,
+    // __array_ufunc__ called without a ufunc, a method and inputs, or with a ufunc whose name is no
+    // text (TypeError):
+    MalformedUfuncCall,
+    // A lazy array's attribute asked of an array in memory (AttributeError, naming it):
+    NoInMemoryAttribute,
+    // Operands whose shapes do not broadcast (ValueError, the shapes as NumPy writes them):
+    NotBroadcastable,
 };
 
 struct TarvelError {
@@ -58,6 +69,11 @@ struct TarvelError {
     static TarvelError unsupported_dtype(std::string dtype_text);
     static TarvelError non_uniform_power(std::string unit_text);
     static TarvelError copy_required();
+    static TarvelError lazy_magnitudes(std::string type_name);
+    static TarvelError element_deletion();
+    static TarvelError malformed_ufunc_call(std::string what);
+    static TarvelError no_in_memory_attribute(std::string name);
+    static TarvelError not_broadcastable(std::string shapes);  // "(3,) (2,)"
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;

@@ -277,10 +277,7 @@ PyObject* duck_unary(ArrayUnary op, const ArrayOperand& s) {
 
 bool refuse_lazy(PyObject* magnitudes) {
     if (!is_duck_array(magnitudes)) return false;
-    PyErr_Format(PyExc_TypeError,
-                 "this operation needs the magnitudes in memory, and these are a lazy %s: call .compute() "
-                 "first",
-                 Py_TYPE(magnitudes)->tp_name);
+    raise_error(TarvelError::lazy_magnitudes(Py_TYPE(magnitudes)->tp_name));
     return true;
 }
 

@@ -165,7 +165,7 @@ bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
     if (!name_object) return false;
     const char* text = PyUnicode_Check(name_object.get()) ? PyUnicode_AsUTF8(name_object.get()) : nullptr;
     if (!text) {
-        if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "a ufunc's __name__ must be text");
+        if (!PyErr_Occurred()) raise_error(TarvelError::malformed_ufunc_call("a ufunc's __name__ must be text"));
         return false;
     }
     const auto found = table().find(std::string_view(text));
@@ -483,8 +483,8 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
     return guarded(static_cast<PyObject*>(nullptr), [&]() -> PyObject* {
         const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
         if (nargs < 2) {
-            PyErr_SetString(PyExc_TypeError, "__array_ufunc__ takes the ufunc, the method and the inputs");
-            return nullptr;
+            return raise_error(
+                TarvelError::malformed_ufunc_call("__array_ufunc__ takes the ufunc, the method and the inputs"));
         }
         PyObject* ufunc = PyTuple_GET_ITEM(args, 0);
         PyObject* method_object = PyTuple_GET_ITEM(args, 1);

@@ -73,7 +73,12 @@ std::nullptr_t raise_error(const TarvelError& error) {
         case ErrorKind::NotCoercibleToNumber: type = PyExc_TypeError; break;
         case ErrorKind::UnsupportedNumpy:
         case ErrorKind::UnitsWouldBeDropped:
-        case ErrorKind::UnsupportedDtype: type = PyExc_TypeError; break;
+        case ErrorKind::UnsupportedDtype:
+        case ErrorKind::LazyMagnitudes:
+        case ErrorKind::ElementDeletion:
+        case ErrorKind::MalformedUfuncCall: type = PyExc_TypeError; break;
+        case ErrorKind::NoInMemoryAttribute: type = PyExc_AttributeError; break;
+        case ErrorKind::NotBroadcastable:
         case ErrorKind::InvalidPower:
         case ErrorKind::ProductOutOfRange:
         case ErrorKind::QuotientOutOfRange:

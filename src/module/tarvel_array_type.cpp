@@ -299,7 +299,7 @@ PyObject* slot_item(PyObject* self, Py_ssize_t index) {
 int slot_setitem(PyObject* self, PyObject* key, PyObject* value) {
     return guarded(-1, [&]() -> int {
         if (!value) {
-            PyErr_SetString(PyExc_TypeError, "TarvelArray elements cannot be deleted");
+            raise_error(TarvelError::element_deletion());
             return -1;
         }
         ArrayOperand operand;
@@ -780,7 +780,7 @@ template <const char* Name>
 PyObject* dask_attribute(PyObject* self, void*) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!is_lazy(self)) {
-            PyErr_Format(PyExc_AttributeError, "a TarvelArray in memory has no attribute '%s'", Name);
+            raise_error(TarvelError::no_in_memory_attribute(Name));
             return nullptr;
         }
         return PyObject_GetAttrString(magnitudes_of(self), Name);
