@@ -43,22 +43,17 @@ PyObject* with_float(const char* name, PyObject* a, double value, bool value_fir
 // double as the scalar formula does.
 PyObject* as_double(PyObject* magnitudes) {
     if (PyFloat_CheckExact(magnitudes)) return Py_NewRef(magnitudes);
-    PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes, "dtype"));
-    PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
-    if (!code) return nullptr;
-    if (PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) return Py_NewRef(magnitudes);
+    const char code = array_dtype_code(magnitudes);
+    if (code == '\0') return nullptr;
+    if (code != 'f') return Py_NewRef(magnitudes);
     return PyObject_CallMethod(magnitudes, "astype", "s", "float64");
 }
 
 bool is_float32(PyObject* magnitudes) {
     if (PyFloat_CheckExact(magnitudes)) return false;
-    PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes, "dtype"));
-    PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
-    if (!code) {
-        PyErr_Clear();
-        return false;
-    }
-    return PyUnicode_CompareWithASCIIString(code.get(), "f") == 0;
+    const char code = array_dtype_code(magnitudes);
+    if (code == '\0') PyErr_Clear();
+    return code == 'f';
 }
 
 PyObject* plan_steps(const MagnitudePlan& plan, PyObject* x);

@@ -235,21 +235,18 @@ PyObject* float_array(PyObject* object, bool copy) {
     if (!array) return nullptr;
     PyRef dtype = PyRef::steal(PyObject_GetAttrString(array.get(), "dtype"));
     if (!dtype) return nullptr;
-    PyRef kind = PyRef::steal(PyObject_GetAttrString(dtype.get(), "char"));
-    if (!kind) return nullptr;
-    const char* text = PyUnicode_Check(kind.get()) ? PyUnicode_AsUTF8(kind.get()) : nullptr;
-    if (!text) return nullptr;
-    const std::string_view code(text);
-    if (code == "d" || code == "f") {
+    const char code = dtype_code(dtype.get());
+    if (code == '\0') return nullptr;
+    if (code == 'd' || code == 'f') {
         PyRef native = PyRef::steal(PyObject_GetAttrString(dtype.get(), "isnative"));
         if (!native) return nullptr;
         if (native.get() == Py_True) {
             if (lazy && copy) return PyObject_CallMethod(array.get(), "copy", nullptr);
             return array.release();
         }
-        return PyObject_CallMethod(array.get(), "astype", "s", code == "d" ? "=f8" : "=f4");
+        return PyObject_CallMethod(array.get(), "astype", "s", code == 'd' ? "=f8" : "=f4");
     }
-    if (code.size() == 1 && std::string_view("?bBhHiIlLqQpPnN").find(code[0]) != std::string_view::npos) {
+    if (std::string_view("?bBhHiIlLqQpPnN").find(code) != std::string_view::npos) {
         return PyObject_CallMethod(array.get(), "astype", "O", numpy->float64);
     }
     PyRef name = PyRef::steal(PyObject_Str(dtype.get()));

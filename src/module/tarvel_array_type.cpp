@@ -145,12 +145,10 @@ bool starts_with_tarvel(PyObject* values) {
 
 // The magnitudes as float64 or float32 as `dtype` asks (anything numpy.dtype reads); other dtypes raise.
 bool with_dtype(PyRef& magnitudes, PyObject* dtype, bool& fresh) {
-    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy_module(), "dtype"));
-    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
-    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
-    if (!code) return false;
-    if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0 &&
-        PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) {
+    PyRef wanted = PyRef::steal(as_dtype(dtype));
+    const char code = wanted ? dtype_code(wanted.get()) : '\0';
+    if (code == '\0') return false;
+    if (code != 'd' && code != 'f') {
         PyRef name = PyRef::steal(PyObject_Str(wanted.get()));
         const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
         if (text) raise_error(TarvelError::unsupported_dtype(text));
@@ -402,10 +400,9 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
             case Rule::FloatDtype: {
                 PyRef owned = PyRef::steal(result);
                 PyRef dtype = PyRef::steal(PyObject_GetAttrString(result, "dtype"));
-                PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
-                if (!code) return nullptr;
-                if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0 &&
-                    PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) {
+                const char code = dtype ? dtype_code(dtype.get()) : '\0';
+                if (code == '\0') return nullptr;
+                if (code != 'd' && code != 'f') {
                     PyRef name = PyRef::steal(PyObject_Str(dtype.get()));
                     const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
                     if (!text) return nullptr;
@@ -637,14 +634,10 @@ PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyO
 // --- NumPy protocols, copy and pickle -------------------------------------------------------------------
 
 bool is_object_dtype(PyObject* dtype) {
-    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy_module(), "dtype"));
-    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
-    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
-    if (!code) {
-        PyErr_Clear();
-        return false;
-    }
-    return PyUnicode_CompareWithASCIIString(code.get(), "O") == 0;
+    PyRef wanted = PyRef::steal(as_dtype(dtype));
+    const char code = wanted ? dtype_code(wanted.get()) : '\0';
+    if (code == '\0') PyErr_Clear();
+    return code == 'O';
 }
 
 // An object array of the elements as Tarvel, of the array's shape: no unit is lost.
