@@ -54,7 +54,7 @@ PyObject* map_magnitudes(PyObject* self, Kernel kernel) {
 }
 
 // The instance's magnitudes converted with `plan` into `units`, as a new TarvelArray.
-PyObject* converted(PyObject* self, const MagnitudePlan& plan, const UnitCollection& units) {
+PyObject* converted(PyObject* self, const MagnitudePlan& plan, const SharedUnits& units) {
     if (plan.kind == MagnitudePlan::Kind::Identity) {
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
@@ -67,8 +67,8 @@ PyObject* converted(PyObject* self, const MagnitudePlan& plan, const UnitCollect
     return wrap_magnitudes(magnitudes, units);
 }
 
-PyObject* converted_or_raise(PyObject* self, const UnitCollection& target) {
-    Result<MagnitudePlan> plan = conversion_plan_or_error(units_of(self), target);
+PyObject* converted_or_raise(PyObject* self, const SharedUnits& target) {
+    Result<MagnitudePlan> plan = planned_magnitudes(Operation::Conversion, units_of(self), target);
     if (!plan) return raise_error(plan.error());
     return converted(self, *plan, target);
 }
@@ -461,7 +461,7 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         if (arguments[1] != nullptr && !take_scale(arguments[1], scale)) return nullptr;
         if (!has_other) return PyObject_CallMethod(magnitudes_of(self), "copy", nullptr);
         const Quantity& target = other.get();
-        Result<MagnitudePlan> plan = conversion_plan_or_error(units_of(self), target.units);
+        Result<MagnitudePlan> plan = planned_magnitudes(Operation::Conversion, units_of(self), target.units);
         if (!plan) return raise_error(plan.error());
         const double divisor = target.value;
         if (is_lazy(self)) {
@@ -479,7 +479,7 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
 PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        Result<MagnitudePlan> plan = dimensionless_plan(units_of(self));
+        Result<MagnitudePlan> plan = planned_magnitudes(Operation::Ratio, units_of(self));
         if (!plan) return raise_error(plan.error());
         const MagnitudePlan p = *plan;
         if (is_lazy(self)) return duck_apply(p, magnitudes_of(self));
@@ -676,7 +676,7 @@ PyObject* method_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
         if (!dimensions_equal(units.dimensions, NO_DIMENSIONS)) {
             return raise_error(TarvelError::units_would_be_dropped(as_string(units)));
         }
-        Result<MagnitudePlan> plan = dimensionless_plan(units);
+        Result<MagnitudePlan> plan = planned_magnitudes(Operation::Ratio, units_of(self));
         if (!plan) return raise_error(plan.error());
         PyRef plain;
         if (plan->fs == 1.0) {

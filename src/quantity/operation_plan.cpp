@@ -178,6 +178,12 @@ Result<const OperationPlan*> plan_operation(Operation op, const SharedUnits& lef
     return remembered(entry, compute(op, left, right), op, left, right, 0);
 }
 
+Result<MagnitudePlan> planned_magnitudes(Operation op, const SharedUnits& left, const SharedUnits& right) {
+    Result<const OperationPlan*> plan = plan_operation(op, left, right);
+    if (!plan) return fail(std::move(plan.error()));
+    return (*plan)->result;
+}
+
 Result<const OperationPlan*> plan_power(const SharedUnits& base, double power) {
     const auto bits = std::bit_cast<std::uint64_t>(power);
     const SharedUnits none;

@@ -52,6 +52,10 @@ struct OperationPlan {
 Result<const OperationPlan*> plan_operation(Operation op, const SharedUnits& left,
                                             const SharedUnits& right = SharedUnits());
 
+// The plan a one-operand operation (Conversion into `right`, Ratio, Normalise) applies to a magnitude.
+Result<MagnitudePlan> planned_magnitudes(Operation op, const SharedUnits& left,
+                                         const SharedUnits& right = SharedUnits());
+
 // The plan of a magnitude in `base` raised to `power`, remembered in the same way.
 Result<const OperationPlan*> plan_power(const SharedUnits& base, double power);
 
