@@ -57,6 +57,37 @@ BASKET = [
 ]
 
 
+# Rows against floors of their own, measured in the same run: (what, tarvel statement, floor statement,
+# floor description, bound on tarvel/floor, n).
+FLOORS = [
+    ("a[i]", "a[i]", "k * 5.0", "a Tarvel made from a float (k * 5.0)", 2.0, 100),
+    ("np.sqrt(s)", "np.sqrt(s)", "np.sqrt(w)",
+     "a stand-in class whose __array_ufunc__ calls the ufunc on its buffer and wraps the result", 1.3, 1),
+    ("np.sqrt(s)", "np.sqrt(s)", "np.sqrt(w)",
+     "a stand-in class whose __array_ufunc__ calls the ufunc on its buffer and wraps the result", 1.3, 100),
+]
+
+
+class StandIn:
+    """The least an array class with units can do: NumPy's override dispatch, the ufunc on the buffer and
+    a wrapper around the result."""
+
+    def __init__(self, buffer):
+        self.buffer = buffer
+
+    def __array_ufunc__(self, ufunc, method, *inputs, **kwargs):
+        args = [x.buffer if type(x) is StandIn else x for x in inputs]
+        return StandIn(getattr(ufunc, method)(*args, **kwargs))
+
+
+def floor_namespace(n):
+    from tarvel import Tarvel
+
+    ns = setup_namespace("tarvel", n)
+    ns.update(k=Tarvel.unit("km"), w=StandIn(ns["x"]))
+    return ns
+
+
 def import_library(name):
     """The library's module, or None when it is not installed (or has no array class)."""
     try:
@@ -268,6 +299,26 @@ def main(argv=None):
                 for p in PEERS:
                     checks.append((f"{what}, n={n:,}: {p}/tarvel >= 10", peers[p], lambda v: v >= 10))
     print_table(header, table)
+
+    print("\nAgainst floors of their own (same run):")
+    floor_measurements = []
+    for what, stmt, floor_stmt, floor_what, bound, n in FLOORS:
+        ns = floor_namespace(n)
+        pair = (Measurement(stmt, ns, pass_seconds), Measurement(floor_stmt, ns, pass_seconds))
+        floor_measurements.append(pair)
+    for _ in range(repeats):
+        for pair in floor_measurements:
+            for measurement in pair:
+                measurement.run_pass()
+    floor_table = []
+    for (what, _, floor_stmt, floor_what, bound, n), (mine, floor) in zip(FLOORS, floor_measurements):
+        value = ratio(mine.median(), floor.median())
+        floor_table.append([what, f"{n:,}", format_time(mine.median()), floor_stmt, format_time(floor.median()),
+                            format_ratio(value)])
+        results.append({"row": what, "n": n, "floor": floor_what, "tarvel ns": mine.median(),
+                        "floor ns": floor.median(), "tarvel/floor": value})
+        checks.append((f"{what}, n={n:,}: tarvel / {floor_what} <= {bound}", value, lambda v, b=bound: v <= b))
+    print_table(["operation", "n", "tarvel", "floor", "floor time", "tarvel/floor"], floor_table)
 
     print(f"\nMemory of one float64 array of {large:,} elements (tracemalloc):")
     memory = {}

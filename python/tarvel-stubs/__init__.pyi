@@ -1166,10 +1166,10 @@ class TarvelArray(Generic[_Units]):
         array([1000., 2000.])
         """
     def __bool__(self) -> bool:
-        """``bool(a)``: the truth of the one element; ValueError for several.
+        """``bool(a)``: true for one element, as every quantity is (0 °C is no zero); ValueError for several.
 
-        >>> bool(TarvelArray([1], "m")), bool(TarvelArray([0], "m"))
-        (True, False)
+        >>> bool(TarvelArray([1], "m")), bool(TarvelArray([0], "°C"))
+        (True, True)
         """
     def __len__(self) -> int:
         """``len(a)``: the length of the first dimension.

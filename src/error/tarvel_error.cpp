@@ -93,6 +93,19 @@ TarvelError TarvelError::no_preferred_product(std::string unit_text, std::string
 TarvelError TarvelError::custom_unit_clash(std::string text, std::string catalogue_unit) {
     return {ErrorKind::CustomUnitClash, std::move(text), std::move(catalogue_unit)};
 }
+TarvelError TarvelError::lazy_magnitudes(std::string type_name) {
+    return {ErrorKind::LazyMagnitudes, std::move(type_name), {}};
+}
+TarvelError TarvelError::element_deletion() { return {ErrorKind::ElementDeletion, {}, {}}; }
+TarvelError TarvelError::malformed_ufunc_call(std::string what) {
+    return {ErrorKind::MalformedUfuncCall, std::move(what), {}};
+}
+TarvelError TarvelError::no_in_memory_attribute(std::string name) {
+    return {ErrorKind::NoInMemoryAttribute, std::move(name), {}};
+}
+TarvelError TarvelError::not_broadcastable(std::string shapes) {
+    return {ErrorKind::NotBroadcastable, std::move(shapes), {}};
+}
 
 std::string TarvelError::message() const {
     switch (kind) {
@@ -135,6 +148,13 @@ std::string TarvelError::message() const {
         case ErrorKind::CustomUnitClash:
             return "'" + first + "' already names the catalogue unit " + second +
                    ": a custom unit needs a name and a symbol of its own";
+        case ErrorKind::LazyMagnitudes:
+            return "this operation needs the magnitudes in memory, and these are a lazy " + first +
+                   ": call .compute() first";
+        case ErrorKind::ElementDeletion: return "TarvelArray elements cannot be deleted";
+        case ErrorKind::MalformedUfuncCall: return first;
+        case ErrorKind::NoInMemoryAttribute: return "a TarvelArray in memory has no attribute '" + first + "'";
+        case ErrorKind::NotBroadcastable: return "operands could not be broadcast together with shapes " + first;
     }
     return first;
 }

@@ -49,6 +49,17 @@ enum class ErrorKind : unsigned char {
     // A custom unit whose name or symbol already names a catalogue unit, prefixed ones included
     // (ValueError): first is the text, second the catalogue unit it names.
     CustomUnitClash,
+    // An operation that reads the magnitudes of a lazy array (TypeError, naming its type):
+    LazyMagnitudes,
+    // del a[i] (TypeError):
+    ElementDeletion,
+    // __array_ufunc__ called without a ufunc, a method and inputs, or with a ufunc whose name is no
+    // text (TypeError):
+    MalformedUfuncCall,
+    // A lazy array's attribute asked of an array in memory (AttributeError, naming it):
+    NoInMemoryAttribute,
+    // Operands whose shapes do not broadcast (ValueError, the shapes as NumPy writes them):
+    NotBroadcastable,
 };
 
 struct TarvelError {
@@ -81,6 +92,11 @@ struct TarvelError {
     // The quantity's unit text, and the preferred units' texts joined by ", ".
     static TarvelError no_preferred_product(std::string unit_text, std::string preferred_texts);
     static TarvelError custom_unit_clash(std::string text, std::string catalogue_unit);
+    static TarvelError lazy_magnitudes(std::string type_name);
+    static TarvelError element_deletion();
+    static TarvelError malformed_ufunc_call(std::string what);
+    static TarvelError no_in_memory_attribute(std::string name);
+    static TarvelError not_broadcastable(std::string shapes);  // "(3,) (2,)"
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;

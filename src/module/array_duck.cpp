@@ -1,7 +1,7 @@
 // Arrays whose magnitudes are a foreign array NumPy dispatches to (a chunked, lazy array, say): the
 // element loops cannot read their buffers, so each formula runs as the same steps through NumPy's ufuncs,
-// which hand the work to the array's own __array_ufunc__. The units and plans are computed here, when the
-// expression is built; the steps are those of the scalar formula, in its order, so the bits agree.
+// which hand the work to the array's own __array_ufunc__. The units and plans come from the core's planner
+// when the expression is built; the steps are those of the scalar formula, in its order, so the bits agree.
 
 #include <cmath>
 #include <string_view>
@@ -11,6 +11,7 @@
 #include "module/boundary.hpp"
 #include "module/numpy_api.hpp"
 #include "module/objects.hpp"
+#include "quantity/operation_plan.hpp"
 
 namespace tarvel::py {
 
@@ -42,22 +43,17 @@ PyObject* with_float(const char* name, PyObject* a, double value, bool value_fir
 // double as the scalar formula does.
 PyObject* as_double(PyObject* magnitudes) {
     if (PyFloat_CheckExact(magnitudes)) return Py_NewRef(magnitudes);
-    PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes, "dtype"));
-    PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
-    if (!code) return nullptr;
-    if (PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) return Py_NewRef(magnitudes);
+    const char code = array_dtype_code(magnitudes);
+    if (code == '\0') return nullptr;
+    if (code != 'f') return Py_NewRef(magnitudes);
     return PyObject_CallMethod(magnitudes, "astype", "s", "float64");
 }
 
 bool is_float32(PyObject* magnitudes) {
     if (PyFloat_CheckExact(magnitudes)) return false;
-    PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitudes, "dtype"));
-    PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
-    if (!code) {
-        PyErr_Clear();
-        return false;
-    }
-    return PyUnicode_CompareWithASCIIString(code.get(), "f") == 0;
+    const char code = array_dtype_code(magnitudes);
+    if (code == '\0') PyErr_Clear();
+    return code == 'f';
 }
 
 PyObject* plan_steps(const MagnitudePlan& plan, PyObject* x);
@@ -79,52 +75,56 @@ PyObject* step(const char* name, PyObject* a, PyObject* b) {
     return ufunc_call(name, a, b);
 }
 
-PyObject* wrap_or_raise(PyObject* magnitudes, const UnitCollection& units) {
+PyObject* wrap_or_raise(PyObject* magnitudes, const SharedUnits& units) {
     if (!magnitudes) return nullptr;
     PyObject* result = new_tarvel_array(magnitudes, units);
     Py_DECREF(magnitudes);
     return result;
 }
 
-PyObject* addition(ArrayBinary op, PyObject* a, PyObject* b, const ArrayOperand& s, const ArrayOperand& o) {
-    Result<MagnitudePlan> addend = addition_plan(s.units, o.units);
-    if (!addend) return raise_error(addend.error());
-    Result<UnitsAndPlan> normalised = normalisation_plan(s.units);
-    if (!normalised) return raise_error(normalised.error());
-    PyRef other = PyRef::steal(plan_steps(*addend, b));
-    if (!other) return nullptr;
-    PyRef sum = PyRef::steal(op == ArrayBinary::Add          ? step("add", a, other.get())
-                             : op == ArrayBinary::Subtract ? step("subtract", a, other.get())
-                                                           : step("subtract", other.get(), a));
-    if (!sum) return nullptr;
-    return wrap_or_raise(plan_steps(normalised->plan, sum.get()), normalised->units);
+// The plan of an operation copied out of the planner's memo; false with the error raised.
+bool plan_or_raise(Result<const OperationPlan*>&& planned, OperationPlan& out) {
+    if (!planned) {
+        raise_error(planned.error());
+        return false;
+    }
+    out = **planned;
+    return true;
 }
 
-PyObject* product(const char* name, PyObject* a, PyObject* b, Result<UnitCollection> units) {
-    Result<UnitsAndPlan> normalised = normalisation_plan(std::move(units));
-    if (!normalised) return raise_error(normalised.error());
-    PyRef raw = PyRef::steal(step(name, a, b));
+// result(formula(left(a), right(b))) as ufunc steps; `name` is the formula's ufunc.
+PyObject* planned_steps(const OperationPlan& plan, const char* name, PyObject* a, PyObject* b) {
+    PyRef x = PyRef::steal(plan_steps(plan.left, a));
+    PyRef y = x ? PyRef::steal(plan_steps(plan.right, b)) : PyRef();
+    PyRef raw = y ? PyRef::steal(step(name, x.get(), y.get())) : PyRef();
     if (!raw) return nullptr;
-    return wrap_or_raise(plan_steps(normalised->plan, raw.get()), normalised->units);
+    return wrap_or_raise(plan_steps(plan.result, raw.get()), plan.units);
+}
+
+PyObject* planned(Operation op, const char* name, PyObject* a, PyObject* b, const ArrayOperand& left,
+                  const ArrayOperand& right) {
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(op, left.units, right.units), plan)) return nullptr;
+    return planned_steps(plan, name, a, b);
 }
 
 // base ** exponent. With units on the base, the exponent has to be one number known now: reading a
 // lazy exponent would mean computing it.
 PyObject* power(const ArrayOperand& base, PyObject* b, const ArrayOperand& exponent, PyObject* e) {
-    Result<MagnitudePlan> ratio = dimensionless_plan(exponent.units);
-    if (!ratio) return raise_error(ratio.error());
-    PyRef p = PyRef::steal(plan_steps(*ratio, e));
+    OperationPlan ratio;
+    if (!plan_or_raise(plan_operation(Operation::Ratio, exponent.units), ratio)) return nullptr;
+    PyRef p = PyRef::steal(plan_steps(ratio.result, e));
     if (!p) return nullptr;
     double uniform = 1.0;
-    if (base.units.unit_map.size() != 0 || has_units(base.units)) {
+    if (base.units->unit_map.size() != 0 || has_units(base.units)) {
         if (!PyFloat_CheckExact(p.get())) {
             return raise_error(TarvelError::non_uniform_power(as_string(base.units)));
         }
         uniform = PyFloat_AS_DOUBLE(p.get());
     }
-    Result<UnitCollection> units = power_units(base.units, uniform);
-    if (!units) return raise_error(units.error());
-    return product("power", b, p.get(), std::move(*units));
+    OperationPlan plan;
+    if (!plan_or_raise(plan_power(base.units, uniform), plan)) return nullptr;
+    return planned_steps(plan, "power", b, p.get());
 }
 
 }  // namespace
@@ -142,8 +142,24 @@ bool is_duck_array(PyObject* object) noexcept {
 bool is_duck_array_type(PyTypeObject* type) noexcept {
     const NumpyApi* numpy = numpy_api_if_loaded();
     if (!numpy || PyType_IsSubtype(type, numpy->ndarray) || type == tarvel_array_type()) return false;
-    return type_has(type, "__array_ufunc__") && type_has(type, "__array_function__") &&
-           type_has(type, "dtype") && type_has(type, "shape");
+    // The last few answers, by type: NumPy's scalar types come here on every element read, and a failed
+    // attribute look-up costs an exception. A type is held while it is remembered, so its address stays
+    // its own.
+    struct Known {
+        PyTypeObject* type;
+        bool duck;
+    };
+    static Known known[8] = {};
+    static std::size_t next = 0;
+    for (const Known& entry : known) {
+        if (entry.type == type) return entry.duck;
+    }
+    const bool duck = type_has(type, "__array_ufunc__") && type_has(type, "__array_function__") &&
+                      type_has(type, "dtype") && type_has(type, "shape");
+    Known& slot = known[next++ % std::size(known)];
+    Py_XDECREF(reinterpret_cast<PyObject*>(slot.type));
+    slot = Known{reinterpret_cast<PyTypeObject*>(Py_NewRef(reinterpret_cast<PyObject*>(type))), duck};
+    return duck;
 }
 
 namespace {
@@ -206,15 +222,22 @@ PyObject* duck_binary_steps(ArrayBinary op, const ArrayOperand& s, const ArrayOp
     if (!b) return nullptr;
     switch (op) {
         case ArrayBinary::Add:
+            return planned(Operation::Sum, "add", a.get(), b.get(), s, o);
         case ArrayBinary::Subtract:
-        case ArrayBinary::SubtractFrom:
-            return addition(op, a.get(), b.get(), s, o);
+            return planned(Operation::Difference, "subtract", a.get(), b.get(), s, o);
+        case ArrayBinary::SubtractFrom: {
+            // o - s in s's units: the planner's difference of (s, o) with the formula reversed.
+            OperationPlan plan;
+            if (!plan_or_raise(plan_operation(Operation::Difference, s.units, o.units), plan)) return nullptr;
+            std::swap(plan.left, plan.right);
+            return planned_steps(plan, "subtract", b.get(), a.get());
+        }
         case ArrayBinary::Multiply:
-            return product("multiply", a.get(), b.get(), checked_mul(s.units, o.units));
+            return planned(Operation::Product, "multiply", a.get(), b.get(), s, o);
         case ArrayBinary::Divide:
-            return product("divide", a.get(), b.get(), checked_div(s.units, o.units));
+            return planned(Operation::Quotient, "divide", a.get(), b.get(), s, o);
         case ArrayBinary::DivideInto:
-            return product("divide", b.get(), a.get(), checked_div(o.units, s.units));
+            return planned(Operation::Quotient, "divide", b.get(), a.get(), o, s);
         case ArrayBinary::Power:
             return power(s, a.get(), o, b.get());
         case ArrayBinary::PowerOf:
@@ -224,11 +247,11 @@ PyObject* duck_binary_steps(ArrayBinary op, const ArrayOperand& s, const ArrayOp
 }
 
 PyObject* duck_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp op) {
-    Result<MagnitudePlan> plan = conversion_plan_or_error(o.units, s.units);
-    if (!plan) return raise_error(plan.error());
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(Operation::Comparison, s.units, o.units), plan)) return nullptr;
     PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
     PyRef wide = a ? PyRef::steal(as_double(o.magnitudes.get())) : PyRef();
-    PyRef b = wide ? PyRef::steal(plan_steps(*plan, wide.get())) : PyRef();
+    PyRef b = wide ? PyRef::steal(plan_steps(plan.right, wide.get())) : PyRef();
     if (!b) return nullptr;
     static constexpr const char* NAMES[] = {"less", "less_equal", "equal", "not_equal", "greater",
                                             "greater_equal"};
@@ -240,19 +263,16 @@ PyObject* duck_unary(ArrayUnary op, const ArrayOperand& s) {
     PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
     if (!a) return nullptr;
     if (op == ArrayUnary::Absolute) return wrap_or_raise(stored(ufunc_call("absolute", a.get()), f32), s.units);
-    Result<UnitsAndPlan> normalised = normalisation_plan(s.units);
-    if (!normalised) return raise_error(normalised.error());
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(Operation::Normalise, s.units), plan)) return nullptr;
     PyRef value = op == ArrayUnary::Negate ? PyRef::steal(ufunc_call("negative", a.get())) : std::move(a);
     if (!value) return nullptr;
-    return wrap_or_raise(stored(plan_steps(normalised->plan, value.get()), f32), normalised->units);
+    return wrap_or_raise(stored(plan_steps(plan.result, value.get()), f32), plan.units);
 }
 
 bool refuse_lazy(PyObject* magnitudes) {
     if (!is_duck_array(magnitudes)) return false;
-    PyErr_Format(PyExc_TypeError,
-                 "this operation needs the magnitudes in memory, and these are a lazy %s: call .compute() "
-                 "first",
-                 Py_TYPE(magnitudes)->tp_name);
+    raise_error(TarvelError::lazy_magnitudes(Py_TYPE(magnitudes)->tp_name));
     return true;
 }
 

@@ -27,6 +27,7 @@
 #include "module/tarvel_array.hpp"
 #include "quantity/quantity.hpp"
 #include "quantity/temperature.hpp"
+#include "quantity/operation_plan.hpp"
 #include "unit/simplify.hpp"
 
 namespace tarvel::py {
@@ -37,6 +38,7 @@ namespace {
 enum class Role : unsigned char {
     Pass,        // (no letter) not a quantity: axis, dtype, flags; a quantity here is refused
     Value,       // v: a quantity in the row's value units; the first one given sets them
+    Interval,    // i: a difference of values (a tolerance): into the value units by factors alone
     Values,      // s: a sequence of values (or one value)
     Coordinate,  // c: a quantity in the row's coordinate units; the first one given sets them
     Own,         // u: a quantity that keeps its own units (a factor of a product, a spacing, weights)
@@ -96,7 +98,7 @@ constexpr const char* JOIN = "arrays:s axis out:o * dtype casting";
 constexpr const char* JOIN_TUPLE = "tup:s * dtype casting";
 constexpr const char* LIKE = "a:v dtype order subok shape * device";
 // atol is a quantity; left out, NumPy's default applies to the magnitudes in the first argument's units.
-constexpr const char* CLOSE = "a:v b:v rtol:p atol:v equal_nan";
+constexpr const char* CLOSE = "a:v b:v rtol:p atol:i equal_nan";
 constexpr const char* PRODUCT = "a:u b:u";
 constexpr const char* SPLIT = "ary:v indices_or_sections axis";
 // where= would make the number of factors differ from element to element, so it must be plain truth.
@@ -494,6 +496,7 @@ bool has_lazy_argument(PyObject* args, PyObject* kwargs) {
 Role role_of_letter(char letter) {
     switch (letter) {
         case 'v': return Role::Value;
+        case 'i': return Role::Interval;
         case 's': return Role::Values;
         case 'c': return Role::Coordinate;
         case 'u': return Role::Own;
@@ -647,7 +650,8 @@ bool is_plain_nan(PyObject* value) noexcept {
 
 // A quantity in a domain whose units the first one given sets; later ones are converted into them.
 // A plain number or array is unitless, so it joins only a unitless domain.
-PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Binding& binding) {
+PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Binding& binding,
+                bool interval = false) {
     if (binding.absent(value) || is_plain_nan(value)) return PyRef::borrow(value);
     if (!is_quantity(value) && !PyUnicode_Check(value)) {
         if (!domain) domain = UnitCollection::empty();
@@ -656,10 +660,10 @@ PyRef in_domain(PyObject* value, std::optional<UnitCollection>& domain, const Bi
     ArrayOperand operand;
     if (!extract_array_operand(value, operand)) return {};
     if (!domain) {
-        domain = std::move(operand.units);
+        domain = operand.units;
         return std::move(operand.magnitudes);
     }
-    return PyRef::steal(magnitudes_in(operand, *domain));
+    return PyRef::steal(interval ? interval_magnitudes_in(operand, *domain) : magnitudes_in(operand, *domain));
 }
 
 PyRef own_units(PyObject* value, Binding& binding) {
@@ -735,6 +739,7 @@ PyRef convert(PyObject* value, const Parameter* parameter, Py_ssize_t position, 
         }
         case Role::OwnEach: return own_each(value, binding);
         case Role::Coefficients: return PyRef::borrow(value);  // converted once x's units are known
+        case Role::Interval: return in_domain(value, binding.value_units, binding, true);
         case Role::Values: return values(value, binding);
         case Role::Coordinate: return in_domain(value, binding.coordinate_units, binding);
         case Role::Own: return own_units(value, binding);
@@ -834,7 +839,7 @@ PyRef attach(PyObject* result, UnitsOf&& units_of, bool normalise, const Binding
 Result<UnitCollection> product_of(const std::vector<UnitCollection>& factors) {
     UnitCollection units = UnitCollection::empty();
     for (const UnitCollection& factor : factors) {
-        Result<UnitCollection> product = checked_mul(units, factor);
+        Result<UnitCollection> product = raw_result_units(Operation::Product, units, factor);
         if (!product) return product;
         units = std::move(*product);
     }
@@ -873,7 +878,7 @@ PyRef histogram_result(PyObject* result, const Binding& binding, const UnitColle
             return PyRef::steal(PyTuple_Pack(2, plain.get(), edges.get()));
         }
     } else {
-        std::optional<UnitCollection> per_value = units_or_raise(checked_div(counts, value_units));
+        std::optional<UnitCollection> per_value = units_or_raise(raw_result_units(Operation::Quotient, counts, value_units));
         if (!per_value) return {};
         counts = std::move(*per_value);
     }
@@ -1065,7 +1070,7 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
             if (!binding.value_units) return PyRef::borrow(result);
             return attach_all(result, value_units, false, binding);
         case ResultUnits::ValueSquared: {
-            std::optional<UnitCollection> squared = units_or_raise(checked_mul(value_units, value_units));
+            std::optional<UnitCollection> squared = units_or_raise(raw_result_units(Operation::Product, value_units, value_units));
             return squared ? attach_all(result, *squared, true, binding) : PyRef();
         }
         case ResultUnits::Product: {
@@ -1074,7 +1079,7 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
         }
         case ResultUnits::ValueTimesCoordinate: {
             const UnitCollection& coordinate = binding.coordinate_units ? *binding.coordinate_units : none;
-            std::optional<UnitCollection> product = units_or_raise(checked_mul(value_units, coordinate));
+            std::optional<UnitCollection> product = units_or_raise(raw_result_units(Operation::Product, value_units, coordinate));
             return product ? attach_all(result, *product, true, binding) : PyRef();
         }
         case ResultUnits::ValuePerSpacing:
@@ -1086,7 +1091,7 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
             if (own.empty()) return attach_all(result, change, true, binding);
             std::vector<UnitCollection> quotients;
             for (const UnitCollection& spacing : own) {
-                std::optional<UnitCollection> quotient = units_or_raise(checked_div(change, spacing));
+                std::optional<UnitCollection> quotient = units_or_raise(raw_result_units(Operation::Quotient, change, spacing));
                 if (!quotient) return {};
                 quotients.push_back(std::move(*quotient));
             }

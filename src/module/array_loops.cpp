@@ -1,5 +1,7 @@
 #include "module/array_loops.hpp"
 
+#include "module/boundary.hpp"
+
 #include <string>
 
 namespace tarvel::py::loops {
@@ -19,9 +21,10 @@ PyObject* shape_tuple(const Py_ssize_t* shape, int ndim) {
 }
 
 bool raise_broadcast_error(const Py_buffer* const* views, std::size_t count) {
-    std::string text = "operands could not be broadcast together with shapes";
+    std::string text;
     for (std::size_t k = 0; k < count; ++k) {
-        text += " (";
+        if (k > 0) text += ' ';
+        text += '(';
         for (int d = 0; d < views[k]->ndim; ++d) {
             text += std::to_string(views[k]->shape[d]);
             text += ',';
@@ -29,7 +32,7 @@ bool raise_broadcast_error(const Py_buffer* const* views, std::size_t count) {
         if (views[k]->ndim > 1) text.pop_back();
         text += ')';
     }
-    PyErr_SetString(PyExc_ValueError, text.c_str());
+    raise_error(TarvelError::not_broadcastable(std::move(text)));
     return false;
 }
 

@@ -1,5 +1,5 @@
-// Operations on array operands: each computes the result units and the magnitude plans once with the
-// scalar core's functions, then runs the scalar formula over the elements.
+// Operations on array operands: each asks the core's operation planner once for the result units and the
+// magnitude plans, then runs the scalar formula over the elements.
 
 #include <cmath>
 #include <functional>
@@ -11,6 +11,7 @@
 #include "module/coerce.hpp"
 #include "module/numpy_api.hpp"
 #include "module/objects.hpp"
+#include "quantity/operation_plan.hpp"
 
 namespace tarvel::py {
 
@@ -34,7 +35,7 @@ PyObject* tarvel_or_raise(Result<Quantity>&& result) {
 
 // Runs a two-input kernel and wraps the magnitudes in `units`.
 template <class Kernel>
-PyObject* binary_loop(const ArrayOperand& s, const ArrayOperand& o, const UnitCollection& units,
+PyObject* binary_loop(const ArrayOperand& s, const ArrayOperand& o, const SharedUnits& units,
                       Kernel kernel) {
     const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
     PyObject* magnitudes = run_elementwise(inputs, LoopOutput::Float64, kernel);
@@ -94,53 +95,66 @@ Result<double> uniform_exponent(const ArrayOperand& exponent, const MagnitudePla
     return first;
 }
 
+// The plan of an operation, copied out of the planner's memo (the next plan may take its slot); false
+// with the error raised when the operation is refused.
+bool plan_or_raise(Result<const OperationPlan*>&& planned, OperationPlan& out) {
+    if (!planned) {
+        raise_error(planned.error());
+        return false;
+    }
+    out = **planned;
+    return true;
+}
+
 // base ** exponent, with kernel arguments in the order (s, o).
 PyObject* power_loop(const ArrayOperand& s, const ArrayOperand& o, bool s_is_base) {
     const ArrayOperand& base = s_is_base ? s : o;
     const ArrayOperand& exponent = s_is_base ? o : s;
-    Result<MagnitudePlan> ratio = dimensionless_plan(exponent.units);
-    if (!ratio) return raise_error(ratio.error());
-    const MagnitudePlan r = *ratio;
+    OperationPlan ratio;
+    if (!plan_or_raise(plan_operation(Operation::Ratio, exponent.units), ratio)) return nullptr;
+    const MagnitudePlan r = ratio.result;
     // A base without any unit takes any exponent, element by element; with units the exponent is one.
     double p = 1.0;
-    if (base.units.unit_map.size() != 0 || has_units(base.units)) {
+    if (base.units->unit_map.size() != 0 || has_units(base.units)) {
         bool failed = false;
         Result<double> uniform = uniform_exponent(exponent, r, base.units, failed);
         if (failed) return nullptr;
         if (!uniform) return raise_error(uniform.error());
         p = *uniform;
     }
-    Result<UnitCollection> units = power_units(base.units, p);
-    if (!units) return raise_error(units.error());
-    Result<UnitsAndPlan> normalised = normalisation_plan(std::move(*units));
-    if (!normalised) return raise_error(normalised.error());
-    const MagnitudePlan n = normalised->plan;
+    OperationPlan plan;
+    if (!plan_or_raise(plan_power(base.units, p), plan)) return nullptr;
+    const MagnitudePlan n = plan.result;
     if (s_is_base) {
-        return binary_loop(s, o, normalised->units,
+        return binary_loop(s, o, plan.units,
                            [n, r](double b, double e) noexcept { return n.apply(std::pow(b, r.apply(e))); });
     }
-    return binary_loop(s, o, normalised->units,
+    return binary_loop(s, o, plan.units,
                        [n, r](double e, double b) noexcept { return n.apply(std::pow(b, r.apply(e))); });
 }
 
+// The planned binary operation over the elements: result(formula(left(a), right(b))), one loop per plan
+// kind so that each is a plain loop the compiler can vectorise. `swap` hands the planner (o, s).
 template <class Formula>
-PyObject* normalised_loop(const ArrayOperand& s, const ArrayOperand& o, Result<UnitCollection> units,
-                          Formula formula) {
-    Result<UnitsAndPlan> normalised = normalisation_plan(std::move(units));
-    if (!normalised) return raise_error(normalised.error());
-    return visit_plan(normalised->plan, [&](auto n) {
-        return binary_loop(s, o, normalised->units,
-                           [n, formula](double a, double b) noexcept { return n(formula(a, b)); });
-    });
-}
-
-template <class Formula>
-PyObject* addition_loop(const ArrayOperand& s, const ArrayOperand& o, Formula formula) {
-    Result<MagnitudePlan> addend = addition_plan(s.units, o.units);
-    if (!addend) return raise_error(addend.error());
-    return visit_plan(*addend, [&](auto add_plan) {
-        return normalised_loop(s, o, s.units, [add_plan, formula](double a, double b) noexcept {
-            return formula(a, add_plan(b));
+PyObject* planned_loop(Operation op, const ArrayOperand& s, const ArrayOperand& o, Formula formula,
+                       bool swap = false) {
+    OperationPlan plan;
+    if (!plan_or_raise(swap ? plan_operation(op, o.units, s.units) : plan_operation(op, s.units, o.units), plan)) {
+        return nullptr;
+    }
+    const MagnitudePlan& on_s = swap ? plan.right : plan.left;
+    const MagnitudePlan& on_o = swap ? plan.left : plan.right;
+    if (on_s.kind != MagnitudePlan::Kind::Identity) {
+        // Only a difference of temperatures in mixed units converts both sides: rare enough for one loop.
+        return binary_loop(s, o, plan.units, [plan = plan.result, on_s, on_o, formula](double a, double b) noexcept {
+            return plan.apply(formula(on_s.apply(a), on_o.apply(b)));
+        });
+    }
+    return visit_plan(plan.result, [&](auto n) {
+        return visit_plan(on_o, [&](auto convert) {
+            return binary_loop(s, o, plan.units, [n, convert, formula](double a, double b) noexcept {
+                return n(formula(a, convert(b)));
+            });
         });
     });
 }
@@ -174,7 +188,7 @@ bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
             return false;
         }
         out.magnitudes = std::move(magnitudes);
-        out.units = UnitCollection::empty();
+        out.units = SharedUnits();
         return true;
     };
     if (is_duck_array(object)) return unitless();
@@ -221,21 +235,18 @@ PyObject* float_array(PyObject* object, bool copy) {
     if (!array) return nullptr;
     PyRef dtype = PyRef::steal(PyObject_GetAttrString(array.get(), "dtype"));
     if (!dtype) return nullptr;
-    PyRef kind = PyRef::steal(PyObject_GetAttrString(dtype.get(), "char"));
-    if (!kind) return nullptr;
-    const char* text = PyUnicode_Check(kind.get()) ? PyUnicode_AsUTF8(kind.get()) : nullptr;
-    if (!text) return nullptr;
-    const std::string_view code(text);
-    if (code == "d" || code == "f") {
+    const char code = dtype_code(dtype.get());
+    if (code == '\0') return nullptr;
+    if (code == 'd' || code == 'f') {
         PyRef native = PyRef::steal(PyObject_GetAttrString(dtype.get(), "isnative"));
         if (!native) return nullptr;
         if (native.get() == Py_True) {
             if (lazy && copy) return PyObject_CallMethod(array.get(), "copy", nullptr);
             return array.release();
         }
-        return PyObject_CallMethod(array.get(), "astype", "s", code == "d" ? "=f8" : "=f4");
+        return PyObject_CallMethod(array.get(), "astype", "s", code == 'd' ? "=f8" : "=f4");
     }
-    if (code.size() == 1 && std::string_view("?bBhHiIlLqQpPnN").find(code[0]) != std::string_view::npos) {
+    if (std::string_view("?bBhHiIlLqQpPnN").find(code) != std::string_view::npos) {
         return PyObject_CallMethod(array.get(), "astype", "O", numpy->float64);
     }
     PyRef name = PyRef::steal(PyObject_Str(dtype.get()));
@@ -244,21 +255,37 @@ PyObject* float_array(PyObject* object, bool copy) {
     return raise_error(TarvelError::unsupported_dtype(dtype_text));
 }
 
-PyObject* magnitudes_in(const ArrayOperand& operand, const UnitCollection& target) {
-    Result<MagnitudePlan> plan = conversion_plan_or_error(operand.units, target);
-    if (!plan) return raise_error(plan.error());
-    if (plan->kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
-    if (!operand_is_array(operand)) return PyFloat_FromDouble(plan->apply(scalar_of(operand)));
-    if (operand_is_duck(operand)) return duck_apply(*plan, operand.magnitudes.get());
+namespace {
+
+PyObject* magnitudes_through(const ArrayOperand& operand, const MagnitudePlan& plan) {
+    if (plan.kind == MagnitudePlan::Kind::Identity) return Py_NewRef(operand.magnitudes.get());
+    if (!operand_is_array(operand)) return PyFloat_FromDouble(plan.apply(scalar_of(operand)));
+    if (operand_is_duck(operand)) return duck_apply(plan, operand.magnitudes.get());
     const std::array<LoopInput, 1> inputs{loop_input(operand)};
-    return visit_plan(*plan, [&](auto apply) {
+    return visit_plan(plan, [&](auto apply) {
         return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
     });
+}
+
+}  // namespace
+
+PyObject* magnitudes_in(const ArrayOperand& operand, const SharedUnits& target) {
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(Operation::Conversion, operand.units, target), plan)) return nullptr;
+    return magnitudes_through(operand, plan.result);
+}
+
+PyObject* interval_magnitudes_in(const ArrayOperand& operand, const SharedUnits& target) {
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(Operation::Tolerance, target, operand.units), plan)) return nullptr;
+    return magnitudes_through(operand, plan.right);
 }
 
 PyObject* wrap_magnitudes(PyObject* magnitudes, const SharedUnits& units) {
     if (!magnitudes) return nullptr;
     PyRef owned = PyRef::steal(magnitudes);
+    // An element of a float64 array (a float subclass) is read at once: a[i] is this path.
+    if (PyFloat_Check(magnitudes)) return new_tarvel(Quantity{units, PyFloat_AS_DOUBLE(magnitudes)});
     if (is_ndarray(magnitudes) || is_duck_array(magnitudes)) return new_tarvel_array(magnitudes, units);
     const double value = PyFloat_AsDouble(magnitudes);
     if (value == -1.0 && PyErr_Occurred()) return nullptr;
@@ -272,20 +299,18 @@ PyObject* array_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand
     if (operand_is_duck(s) || operand_is_duck(o)) return duck_binary(op, s, o);
     switch (op) {
         case ArrayBinary::Add:
-            return addition_loop(s, o, [](double a, double b) noexcept { return a + b; });
+            return planned_loop(Operation::Sum, s, o, [](double a, double b) noexcept { return a + b; });
         case ArrayBinary::Subtract:
-            return addition_loop(s, o, [](double a, double b) noexcept { return a - b; });
+            return planned_loop(Operation::Difference, s, o, [](double a, double b) noexcept { return a - b; });
         case ArrayBinary::SubtractFrom:
-            return addition_loop(s, o, [](double a, double b) noexcept { return b - a; });
+            return planned_loop(Operation::Difference, s, o, [](double a, double b) noexcept { return b - a; });
         case ArrayBinary::Multiply:
-            return normalised_loop(s, o, checked_mul(s.units, o.units),
-                                   [](double a, double b) noexcept { return a * b; });
+            return planned_loop(Operation::Product, s, o, [](double a, double b) noexcept { return a * b; });
         case ArrayBinary::Divide:
-            return normalised_loop(s, o, checked_div(s.units, o.units),
-                                   [](double a, double b) noexcept { return a / b; });
+            return planned_loop(Operation::Quotient, s, o, [](double a, double b) noexcept { return a / b; });
         case ArrayBinary::DivideInto:
-            return normalised_loop(s, o, checked_div(o.units, s.units),
-                                   [](double a, double b) noexcept { return b / a; });
+            return planned_loop(Operation::Quotient, s, o, [](double a, double b) noexcept { return b / a; },
+                                true);
         case ArrayBinary::Power:
             return power_loop(s, o, true);
         case ArrayBinary::PowerOf:
@@ -301,10 +326,10 @@ PyObject* array_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp 
         return PyBool_FromLong(*result ? 1 : 0);
     }
     if (operand_is_duck(s) || operand_is_duck(o)) return duck_compare(s, o, op);
-    Result<MagnitudePlan> plan = conversion_plan_or_error(o.units, s.units);
-    if (!plan) return raise_error(plan.error());
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(Operation::Comparison, s.units, o.units), plan)) return nullptr;
     const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
-    return visit_plan(*plan, [&](auto apply) {
+    return visit_plan(plan.right, [&](auto apply) {
         return visit_compare(op, [&](auto holds) {
             return run_elementwise(inputs, LoopOutput::Bool, [apply, holds](double a, double b) noexcept {
                 return holds(a, apply(b));
@@ -332,14 +357,14 @@ PyObject* array_unary(ArrayUnary op, const ArrayOperand& s) {
             run_elementwise(inputs, LoopOutput::Float64, [](double a) noexcept { return std::fabs(a); });
         return magnitudes ? wrap_magnitudes(magnitudes, s.units) : nullptr;
     }
-    Result<UnitsAndPlan> normalised = normalisation_plan(s.units);
-    if (!normalised) return raise_error(normalised.error());
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(Operation::Normalise, s.units), plan)) return nullptr;
     const bool negate_it = op == ArrayUnary::Negate;
-    PyObject* magnitudes = visit_plan(normalised->plan, [&](auto n) {
+    PyObject* magnitudes = visit_plan(plan.result, [&](auto n) {
         return run_elementwise(inputs, LoopOutput::Float64,
                                [n, negate_it](double a) noexcept { return n(negate_it ? -a : a); });
     });
-    return magnitudes ? wrap_magnitudes(magnitudes, normalised->units) : nullptr;
+    return magnitudes ? wrap_magnitudes(magnitudes, plan.units) : nullptr;
 }
 
 // A 0-d ndarray is a NumPy scalar here, as it is to the scalar operations.

@@ -15,6 +15,7 @@
 #include "module/boundary.hpp"
 #include "module/numpy_api.hpp"
 #include "module/objects.hpp"
+#include "quantity/operation_plan.hpp"
 
 namespace tarvel::py {
 
@@ -24,8 +25,9 @@ enum class Kind {
     Operator,    // + - * / ** : the operators' loops (forward or reflected as the operands stand)
     Compare,     // comparisons: the operators' loops, plain bool arrays
     Unary,       // negative, positive, absolute: the unary operators
-    Algebra,     // sqrt, cbrt, square, reciprocal: units by the core's algebra, then normalised
+    Algebra,     // sqrt, cbrt, square, reciprocal: planned as the power, product or quotient they are
     SameUnits,   // the others converted into the first operand's units (as + does); result in them
+    Extremum,    // maximum, minimum: the others converted as for a comparison (with offsets)
     Keeping,     // on the magnitudes, result in the same units
     PureNumber,  // dimensionless input as a plain ratio; plain result
     Angle,       // dimensionless input as a plain ratio; result in radians (inverse trigonometry)
@@ -96,10 +98,10 @@ const std::unordered_map<std::string_view, Row>& table() {
         {"cbrt", algebra(Algebra::Cbrt)},
         {"square", algebra(Algebra::Square)},
         {"reciprocal", algebra(Algebra::Reciprocal)},
-        {"maximum", kind(Kind::SameUnits, true)},
-        {"minimum", kind(Kind::SameUnits, true)},
-        {"fmax", kind(Kind::SameUnits, true)},
-        {"fmin", kind(Kind::SameUnits, true)},
+        {"maximum", kind(Kind::Extremum, true)},
+        {"minimum", kind(Kind::Extremum, true)},
+        {"fmax", kind(Kind::Extremum, true)},
+        {"fmin", kind(Kind::Extremum, true)},
         {"hypot", kind(Kind::SameUnits)},
         {"remainder", kind(Kind::SameUnits)},
         {"fmod", kind(Kind::SameUnits)},
@@ -166,7 +168,7 @@ bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
     if (!name_object) return false;
     const char* text = PyUnicode_Check(name_object.get()) ? PyUnicode_AsUTF8(name_object.get()) : nullptr;
     if (!text) {
-        if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "a ufunc's __name__ must be text");
+        if (!PyErr_Occurred()) raise_error(TarvelError::malformed_ufunc_call("a ufunc's __name__ must be text"));
         return false;
     }
     const auto found = table().find(std::string_view(text));
@@ -184,9 +186,29 @@ bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
     return true;
 }
 
-const UnitCollection& radians() {
-    static const UnitCollection rad = *UnitCollection::from_unit_name("rad");
+const SharedUnits& radians() {
+    static const SharedUnits rad = *shared_units_from_text("rad");
     return rad;
+}
+
+// One plan of the planner, as a Result of the plan itself (copied out of the memo).
+Result<OperationPlan> plan_of(Result<const OperationPlan*>&& planned) {
+    if (!planned) return fail(std::move(planned.error()));
+    return **planned;
+}
+
+// The plan of operand `units` into the first operand's: `op` is Sum (factors alone, as + converts) or
+// Extremum (with offsets, as a comparison converts).
+Result<MagnitudePlan> into_first_plan(Operation op, const SharedUnits& first, const SharedUnits& units) {
+    Result<const OperationPlan*> planned = plan_operation(op, first, units);
+    if (!planned) return fail(std::move(planned.error()));
+    return (*planned)->right;
+}
+
+Result<MagnitudePlan> ratio_plan(const SharedUnits& units) {
+    Result<const OperationPlan*> planned = plan_operation(Operation::Ratio, units);
+    if (!planned) return fail(std::move(planned.error()));
+    return (*planned)->result;
 }
 
 std::nullptr_t unsupported(std::string_view name, std::string_view method) {
@@ -301,7 +323,7 @@ PyObject* store_in_out(PyObject* result, PyObject* out, PyObject* where) {
     } else {
         target = PyRef::borrow(out);
         if (is_tarvel_array(result) || is_tarvel(result)) {
-            Result<MagnitudePlan> ratio = dimensionless_plan(value.units);
+            Result<MagnitudePlan> ratio = ratio_plan(value.units);
             if (!ratio) return raise_error(TarvelError::units_would_be_dropped(as_string(value.units)));
             magnitudes = PyRef::steal(through_plan(value, *ratio));
         } else {
@@ -320,40 +342,38 @@ PyObject* store_in_out(PyObject* result, PyObject* out, PyObject* where) {
 }
 
 PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
-    Result<UnitCollection> units = [&]() -> Result<UnitCollection> {
+    Result<OperationPlan> normalised = [&]() -> Result<OperationPlan> {
         switch (which) {
             case Algebra::Sqrt:
-                return power_units(s.units, 0.5);
+                return plan_of(plan_power(s.units, 0.5));
             case Algebra::Cbrt:
-                return power_units(s.units, 1.0 / 3.0);
+                return plan_of(plan_power(s.units, 1.0 / 3.0));
             case Algebra::Square:
-                return checked_mul(s.units, s.units);
+                return plan_of(plan_operation(Operation::Product, s.units, s.units));
             case Algebra::Reciprocal:
-                return checked_div(UnitCollection::empty(), s.units);
+                return plan_of(plan_operation(Operation::Quotient, SharedUnits(), s.units));
         }
         throw InternalError("unknown unit algebra");
     }();
-    if (!units) return raise_error(units.error());
-    Result<UnitsAndPlan> normalised = normalisation_plan(std::move(*units));
     if (!normalised) return raise_error(normalised.error());
-    const UnitCollection& result_units = normalised->units;
+    const SharedUnits& result_units = normalised->units;
     if (!operand_is_array(s)) {
         const double a = PyFloat_AS_DOUBLE(s.magnitudes.get());
         const double v = which == Algebra::Sqrt     ? std::sqrt(a)
                          : which == Algebra::Cbrt   ? std::cbrt(a)
                          : which == Algebra::Square ? a * a
                                                     : 1.0 / a;
-        return new_tarvel(Quantity{result_units, normalised->plan.apply(v)});
+        return new_tarvel(Quantity{result_units, normalised->result.apply(v)});
     }
     if (operand_is_duck(s)) {
         static constexpr const char* NAMES[] = {"sqrt", "cbrt", "square", "reciprocal"};
-        return wrap_magnitudes(duck_algebra(NAMES[static_cast<int>(which)], normalised->plan, s.magnitudes.get()),
+        return wrap_magnitudes(duck_algebra(NAMES[static_cast<int>(which)], normalised->result, s.magnitudes.get()),
                                result_units);
     }
     const std::array<LoopInput, 1> inputs{LoopInput{s.magnitudes.get(), 0.0}};
     // One loop per function and plan kind, so that each is a plain loop the compiler can vectorise.
     auto run = [&](auto f) {
-        return visit_plan(normalised->plan, [&](auto n) {
+        return visit_plan(normalised->result, [&](auto n) {
             return run_elementwise(inputs, LoopOutput::Float64,
                                    [f, n](double a) noexcept { return n(f(a)); });
         });
@@ -419,11 +439,11 @@ CompareOp swapped(CompareOp op) noexcept {
 
 bool is_quantity_object(PyObject* object) noexcept { return is_tarvel(object) || is_tarvel_array(object); }
 
-// Every operand through `plan_of(units)`; false with the error raised when a plan fails.
+// Every operand through `conversion_of(units)`; false with the error raised when a plan fails.
 template <class PlanOf>
-bool converted_all(const std::vector<ArrayOperand>& operands, std::vector<PyRef>& out, PlanOf plan_of) {
+bool converted_all(const std::vector<ArrayOperand>& operands, std::vector<PyRef>& out, PlanOf conversion_of) {
     for (const ArrayOperand& operand : operands) {
-        Result<MagnitudePlan> plan = plan_of(operand.units);
+        Result<MagnitudePlan> plan = conversion_of(operand.units);
         if (!plan) {
             raise_error(plan.error());
             return false;
@@ -443,8 +463,8 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
     for (const ArrayOperand& operand : operands) any_array = any_array || operand_is_array(operand);
     const bool extra_kwargs = rest && PyDict_GET_SIZE(rest) > 0;
     std::vector<PyRef> magnitudes;
-    auto raw = [](const UnitCollection&) -> Result<MagnitudePlan> { return MagnitudePlan{}; };
-    auto ratio = [](const UnitCollection& units) { return dimensionless_plan(units); };
+    auto raw = [](const SharedUnits&) -> Result<MagnitudePlan> { return MagnitudePlan{}; };
+    auto ratio = [](const SharedUnits& units) { return ratio_plan(units); };
     switch (row.kind) {
         case Kind::Operator:
             if (call && n == 2 && !extra_kwargs) {
@@ -470,9 +490,11 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
         case Kind::Algebra:
             if (call && n == 1 && !extra_kwargs) return algebra_result(row.algebra, operands[0]);
             break;
-        case Kind::SameUnits: {
-            const UnitCollection& target = operands[0].units;
-            auto into_first = [&target](const UnitCollection& units) { return addition_plan(target, units); };
+        case Kind::SameUnits:
+        case Kind::Extremum: {
+            const SharedUnits& target = operands[0].units;
+            const Operation conversion = row.kind == Kind::Extremum ? Operation::Extremum : Operation::Sum;
+            auto into_first = [&](const SharedUnits& units) { return into_first_plan(conversion, target, units); };
             if (!converted_all(operands, magnitudes, into_first)) return nullptr;
             return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), target);
         }
@@ -496,28 +518,29 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
             return wrap_magnitudes(narrowed(call_numpy(ufunc, method, magnitudes, rest), narrow), radians());
         }
         case Kind::Arctan2: {
-            const UnitCollection& target = operands[0].units;
-            auto into_first = [&target](const UnitCollection& units) { return addition_plan(target, units); };
+            const SharedUnits& target = operands[0].units;
+            auto into_first = [&](const SharedUnits& units) { return into_first_plan(Operation::Sum, target, units); };
             if (!converted_all(operands, magnitudes, into_first)) return nullptr;
             return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), radians());
         }
         case Kind::Product: {
             if (!call || n != 2) break;
             if (!converted_all(operands, magnitudes, raw)) return nullptr;
-            Result<UnitsAndPlan> normalised = normalisation_plan(checked_mul(operands[0].units, operands[1].units));
+            Result<OperationPlan> normalised =
+                plan_of(plan_operation(Operation::Product, operands[0].units, operands[1].units));
             if (!normalised) return raise_error(normalised.error());
             PyObject* product = call_numpy(ufunc, method, magnitudes, rest);
             if (!product) return nullptr;
-            ArrayOperand plain{PyRef::steal(product), UnitCollection::empty()};
+            ArrayOperand plain{PyRef::steal(product), SharedUnits()};
             if (!is_ndarray(product) && !is_duck_array(product)) {
                 const double value = PyFloat_AsDouble(product);
                 if (value == -1.0 && PyErr_Occurred()) return nullptr;
-                return new_tarvel(Quantity{normalised->units, normalised->plan.apply(value)});
+                return new_tarvel(Quantity{normalised->units, normalised->result.apply(value)});
             }
             PyRef plain_array = PyRef::steal(float_array(product, false));
             if (!plain_array) return nullptr;
             plain.magnitudes = std::move(plain_array);
-            return wrap_magnitudes(through_plan(plain, normalised->plan), normalised->units);
+            return wrap_magnitudes(through_plan(plain, normalised->result), normalised->units);
         }
     }
     return unsupported(name, method);
@@ -555,8 +578,8 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
     return guarded(static_cast<PyObject*>(nullptr), [&]() -> PyObject* {
         const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
         if (nargs < 2) {
-            PyErr_SetString(PyExc_TypeError, "__array_ufunc__ takes the ufunc, the method and the inputs");
-            return nullptr;
+            return raise_error(
+                TarvelError::malformed_ufunc_call("__array_ufunc__ takes the ufunc, the method and the inputs"));
         }
         PyObject* ufunc = PyTuple_GET_ITEM(args, 0);
         PyObject* method_object = PyTuple_GET_ITEM(args, 1);

@@ -89,6 +89,11 @@ std::nullptr_t raise_error(const TarvelError& error) {
         case ErrorKind::UnitsWouldBeDropped:
         case ErrorKind::UnsupportedDtype:
         case ErrorKind::NoPreferredProduct: type = PyExc_TypeError; break;
+        case ErrorKind::LazyMagnitudes:
+        case ErrorKind::ElementDeletion:
+        case ErrorKind::MalformedUfuncCall: type = PyExc_TypeError; break;
+        case ErrorKind::NoInMemoryAttribute: type = PyExc_AttributeError; break;
+        case ErrorKind::NotBroadcastable:
         case ErrorKind::InvalidPower:
         case ErrorKind::ProductOutOfRange:
         case ErrorKind::QuotientOutOfRange:

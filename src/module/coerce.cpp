@@ -4,7 +4,7 @@
 #include "module/boundary.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
-#include "quantity/operation_memo.hpp"
+#include "quantity/operation_plan.hpp"
 
 namespace tarvel::py {
 

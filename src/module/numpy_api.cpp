@@ -78,4 +78,32 @@ bool is_ndarray(PyObject* object) noexcept {
     return numpy && PyObject_TypeCheck(object, numpy->ndarray);
 }
 
+char dtype_code(PyObject* dtype) {
+    PyObject* code = PyObject_GetAttrString(dtype, "char");
+    if (!code) return '\0';
+    const char* text = PyUnicode_Check(code) ? PyUnicode_AsUTF8(code) : nullptr;
+    const char result = text && text[0] != '\0' && text[1] == '\0' ? text[0] : '\0';
+    Py_DECREF(code);
+    if (result == '\0' && !PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "a dtype code is one letter");
+    return result;
+}
+
+char array_dtype_code(PyObject* array) {
+    PyObject* dtype = PyObject_GetAttrString(array, "dtype");
+    if (!dtype) return '\0';
+    const char code = dtype_code(dtype);
+    Py_DECREF(dtype);
+    return code;
+}
+
+PyObject* as_dtype(PyObject* spec) {
+    PyObject* numpy = numpy_module();
+    if (!numpy) return nullptr;
+    PyObject* dtype_type = PyObject_GetAttrString(numpy, "dtype");
+    if (!dtype_type) return nullptr;
+    PyObject* dtype = PyObject_CallOneArg(dtype_type, spec);
+    Py_DECREF(dtype_type);
+    return dtype;
+}
+
 }  // namespace tarvel::py

@@ -31,4 +31,12 @@ const NumpyApi* numpy_api_if_loaded() noexcept;
 // True for an ndarray (or a subclass) once NumPy is loaded.
 bool is_ndarray(PyObject* object) noexcept;
 
+// The one-letter code of a dtype object (its `char`: 'd' float64, 'f' float32, 'O' object, ...), or '\0'
+// with an exception set when it has none.
+char dtype_code(PyObject* dtype);
+// The code of an array's dtype (any object with a `dtype` attribute, lazy arrays included).
+char array_dtype_code(PyObject* array);
+// numpy.dtype(spec): a new reference, or nullptr with NumPy's exception.
+PyObject* as_dtype(PyObject* spec);
+
 }  // namespace tarvel::py

@@ -15,12 +15,14 @@ bool is_tarvel_array(PyObject* object) noexcept;
 PyObject* new_tarvel_array(PyObject* magnitudes, SharedUnits units);
 // A quantity-like operand for the array protocols: a TarvelArray, a Tarvel, a number, a plain array or
 // unit text, read as magnitudes (array or float) plus units.
-struct ArrayOperand { PyRef magnitudes; UnitCollection units; };
+struct ArrayOperand { PyRef magnitudes; SharedUnits units; };
 // Extracts any operand; false with TypeError set when it is not one.
 bool extract_array_operand(PyObject* object, ArrayOperand& out);
 // `operand`'s magnitudes re-expressed in `target` with the scalar conversion rule (new reference), or
 // nullptr with the scalar's TypeError ("[km] and [s] are not compatible") set.
-PyObject* magnitudes_in(const ArrayOperand& operand, const UnitCollection& target);
+PyObject* magnitudes_in(const ArrayOperand& operand, const SharedUnits& target);
+// The same for a difference of values (a tolerance): by factors alone, offsets never apply.
+PyObject* interval_magnitudes_in(const ArrayOperand& operand, const SharedUnits& target);
 // The method TarvelArray.__array_function__, defined in array_functions.cpp [array-functions helper]:
 PyObject* tarvel_array_function(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
 }

@@ -25,6 +25,7 @@
 #include "module/py_ref.hpp"
 #include "module/readable_methods.hpp"
 #include "module/tarvel_array.hpp"
+#include "quantity/operation_plan.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
 
@@ -57,7 +58,7 @@ PyObject* map_magnitudes(PyObject* self, Kernel kernel) {
 }
 
 // The instance's magnitudes converted with `plan` into `units`, as a new TarvelArray.
-PyObject* converted(PyObject* self, const MagnitudePlan& plan, const UnitCollection& units) {
+PyObject* converted(PyObject* self, const MagnitudePlan& plan, const SharedUnits& units) {
     if (plan.kind == MagnitudePlan::Kind::Identity) {
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
@@ -70,8 +71,8 @@ PyObject* converted(PyObject* self, const MagnitudePlan& plan, const UnitCollect
     return wrap_magnitudes(magnitudes, units);
 }
 
-PyObject* converted_or_raise(PyObject* self, const UnitCollection& target) {
-    Result<MagnitudePlan> plan = conversion_plan_or_error(units_of(self), target);
+PyObject* converted_or_raise(PyObject* self, const SharedUnits& target) {
+    Result<MagnitudePlan> plan = planned_magnitudes(Operation::Conversion, units_of(self), target);
     if (!plan) return raise_error(plan.error());
     return converted(self, *plan, target);
 }
@@ -122,7 +123,7 @@ PyObject* nested_elements(PyObject* self, Make make) {
 // --- Construction ------------------------------------------------------------------------------------
 
 // A list or tuple whose first element is a Tarvel: every element converted into the first one's units.
-bool quantity_sequence(PyObject* values, PyRef& magnitudes, UnitCollection& units) {
+bool quantity_sequence(PyObject* values, PyRef& magnitudes, SharedUnits& units) {
     PyRef items = PyRef::steal(PySequence_Fast(values, "values must be a sequence"));
     if (!items) return false;
     const Py_ssize_t n = PySequence_Fast_GET_SIZE(items.get());
@@ -151,12 +152,10 @@ bool starts_with_tarvel(PyObject* values) {
 
 // The magnitudes as float64 or float32 as `dtype` asks (anything numpy.dtype reads); other dtypes raise.
 bool with_dtype(PyRef& magnitudes, PyObject* dtype, bool& fresh) {
-    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy_module(), "dtype"));
-    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
-    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
-    if (!code) return false;
-    if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0 &&
-        PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) {
+    PyRef wanted = PyRef::steal(as_dtype(dtype));
+    const char code = wanted ? dtype_code(wanted.get()) : '\0';
+    if (code == '\0') return false;
+    if (code != 'd' && code != 'f') {
         PyRef name = PyRef::steal(PyObject_Str(wanted.get()));
         const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
         if (text) raise_error(TarvelError::unsupported_dtype(text));
@@ -189,7 +188,7 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
         PyRef magnitudes;
-        UnitCollection units;
+        SharedUnits units;
         bool fresh = false;  // the magnitudes are a new array of our own
         if (is_tarvel_array(values)) {
             magnitudes = PyRef::borrow(magnitudes_of(values));
@@ -213,11 +212,11 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             if (!take_unit_text_or_like(unit, vocabulary, "unit", factor)) return nullptr;
             factor.detach();
             // Element i is values[i] * unit, as the scalar product normalises it.
-            Result<UnitsAndPlan> normalised = normalisation_plan(checked_mul(units, factor.get().units));
+            Result<const OperationPlan*> normalised = plan_operation(Operation::Product, units, factor.get().units);
             if (!normalised) return raise_error(normalised.error());
-            const MagnitudePlan plan = normalised->plan;
+            const MagnitudePlan plan = (*normalised)->result;
             const double scale = factor.get().value;
-            units = std::move(normalised->units);
+            units = (*normalised)->units;
             if (plan.kind != MagnitudePlan::Kind::Identity || scale != 1.0) {
                 if (!copy) return raise_error(TarvelError::copy_required());
                 const std::array<LoopInput, 1> inputs{LoopInput{magnitudes.get(), 0.0}};
@@ -308,7 +307,7 @@ PyObject* slot_item(PyObject* self, Py_ssize_t index) {
 int slot_setitem(PyObject* self, PyObject* key, PyObject* value) {
     return guarded(-1, [&]() -> int {
         if (!value) {
-            PyErr_SetString(PyExc_TypeError, "TarvelArray elements cannot be deleted");
+            raise_error(TarvelError::element_deletion());
             return -1;
         }
         ArrayOperand operand;
@@ -407,10 +406,9 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
             case Rule::FloatDtype: {
                 PyRef owned = PyRef::steal(result);
                 PyRef dtype = PyRef::steal(PyObject_GetAttrString(result, "dtype"));
-                PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
-                if (!code) return nullptr;
-                if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0 &&
-                    PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) {
+                const char code = dtype ? dtype_code(dtype.get()) : '\0';
+                if (code == '\0') return nullptr;
+                if (code != 'd' && code != 'f') {
                     PyRef name = PyRef::steal(PyObject_Str(dtype.get()));
                     const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
                     if (!text) return nullptr;
@@ -480,7 +478,7 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         if (arguments[1] != nullptr && !take_scale(arguments[1], scale)) return nullptr;
         if (!has_other) return PyObject_CallMethod(magnitudes_of(self), "copy", nullptr);
         const Quantity& target = other.get();
-        Result<MagnitudePlan> plan = conversion_plan_or_error(units_of(self), target.units);
+        Result<MagnitudePlan> plan = planned_magnitudes(Operation::Conversion, units_of(self), target.units);
         if (!plan) return raise_error(plan.error());
         const double divisor = target.value;
         if (is_lazy(self)) {
@@ -498,7 +496,7 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
 PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        Result<MagnitudePlan> plan = dimensionless_plan(units_of(self));
+        Result<MagnitudePlan> plan = planned_magnitudes(Operation::Ratio, units_of(self));
         if (!plan) return raise_error(plan.error());
         const MagnitudePlan p = *plan;
         if (is_lazy(self)) return duck_apply(p, magnitudes_of(self));
@@ -524,11 +522,12 @@ PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, P
 // round() and round_sfig(): quick simplification of the units, then each element rounded as the scalar.
 template <class Round>
 PyObject* rounded(PyObject* self, Round round) {
-    Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self).get());
+    Result<const OperationPlan*> normalised = plan_operation(Operation::Normalise, units_of(self));
     if (!normalised) return raise_error(normalised.error());
-    const MagnitudePlan n = normalised->plan;
+    const MagnitudePlan n = (*normalised)->result;
+    const SharedUnits units = (*normalised)->units;
     PyObject* magnitudes = map_magnitudes(self, [n, round](double a) noexcept { return round(n.apply(a)); });
-    return wrap_magnitudes(magnitudes, normalised->units);
+    return wrap_magnitudes(magnitudes, units);
 }
 
 PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -583,9 +582,10 @@ constexpr Py_ssize_t LATEX_ELEMENT_LIMIT = 400;
 PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
-        Result<UnitsAndPlan> normalised = normalisation_plan(units_of(self).get());
+        Result<const OperationPlan*> normalised = plan_operation(Operation::Normalise, units_of(self));
         if (!normalised) return raise_error(normalised.error());
-        const MagnitudePlan plan = normalised->plan;
+        const MagnitudePlan plan = (*normalised)->result;
+        const SharedUnits simple_units = (*normalised)->units;
         PyRef ndim_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "ndim"));
         if (!ndim_object) return nullptr;
         const long ndim = PyLong_AsLong(ndim_object.get());
@@ -634,7 +634,7 @@ PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf,
             out += "\\end{bmatrix}";
         }
         out += '~';
-        out += as_latex(normalised->units);
+        out += as_latex(simple_units);
         out += '$';
         return to_py_str(out);
     });
@@ -656,14 +656,10 @@ PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyO
 // --- NumPy protocols, copy and pickle -------------------------------------------------------------------
 
 bool is_object_dtype(PyObject* dtype) {
-    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy_module(), "dtype"));
-    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
-    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
-    if (!code) {
-        PyErr_Clear();
-        return false;
-    }
-    return PyUnicode_CompareWithASCIIString(code.get(), "O") == 0;
+    PyRef wanted = PyRef::steal(as_dtype(dtype));
+    const char code = wanted ? dtype_code(wanted.get()) : '\0';
+    if (code == '\0') PyErr_Clear();
+    return code == 'O';
 }
 
 // An object array of the elements as Tarvel, of the array's shape: no unit is lost.
@@ -702,7 +698,7 @@ PyObject* method_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
         if (!dimensions_equal(units.dimensions, NO_DIMENSIONS)) {
             return raise_error(TarvelError::units_would_be_dropped(as_string(units)));
         }
-        Result<MagnitudePlan> plan = dimensionless_plan(units);
+        Result<MagnitudePlan> plan = planned_magnitudes(Operation::Ratio, units_of(self));
         if (!plan) return raise_error(plan.error());
         PyRef plain;
         if (plan->fs == 1.0) {
@@ -802,7 +798,7 @@ template <const char* Name>
 PyObject* dask_attribute(PyObject* self, void*) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!is_lazy(self)) {
-            PyErr_Format(PyExc_AttributeError, "a TarvelArray in memory has no attribute '%s'", Name);
+            raise_error(TarvelError::no_in_memory_attribute(Name));
             return nullptr;
         }
         return PyObject_GetAttrString(magnitudes_of(self), Name);
@@ -840,8 +836,16 @@ PyObject* inplace_slot(PyObject* self, PyObject* other) {
     });
 }
 
+// A quantity is true whatever its magnitude (0 °C is no zero), so an array's truth is NumPy's for an array
+// of true elements: one element is true, more are ambiguous (NumPy's own error, as is an empty array's).
 int slot_bool(PyObject* self) {
-    return guarded(-1, [&] { return PyObject_IsTrue(magnitudes_of(self)); });
+    return guarded(-1, [&] {
+        PyRef size = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "size"));
+        if (!size) return -1;
+        if (PyLong_Check(size.get()) && PyLong_AsLong(size.get()) == 1) return 1;
+        if (PyErr_Occurred()) return -1;
+        return PyObject_IsTrue(magnitudes_of(self));
+    });
 }
 
 // @ is numpy.matmul, which comes back through the ufunc rules.

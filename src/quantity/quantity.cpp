@@ -10,7 +10,7 @@
 #include "constant/constants.hpp"
 #include "quantity/decimal_rounding.hpp"
 #include "quantity/magnitude_plan.hpp"
-#include "quantity/operation_memo.hpp"
+#include "quantity/operation_plan.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
 
@@ -112,9 +112,9 @@ bool all_finite(const UnitCollection& units) noexcept {
 
 // base ** p.
 Result<Quantity> raise(const Quantity& base, double p) {
-    Result<const OperationUnits*> work = power_operation_units(base.units, p);
-    if (!work) return fail(std::move(work.error()));
-    return Quantity{(*work)->units, (*work)->plan.apply(std::pow(base.value, p))};
+    Result<const OperationPlan*> plan = plan_power(base.units, p);
+    if (!plan) return fail(std::move(plan.error()));
+    return Quantity{(*plan)->units, (*plan)->result.apply(std::pow(base.value, p))};
 }
 
 }  // namespace
@@ -157,9 +157,9 @@ Result<Quantity> as_unit_internal(const Quantity& q, const UnitCollection& targe
 }
 
 Result<Quantity> as_unit_internal(const Quantity& q, const SharedUnits& target) {
-    const std::optional<double> converted = convert_magnitude(q.units, q.value, target);
-    if (!converted) return fail(incompatible(q.units, target));
-    return Quantity{target, *converted};
+    Result<const OperationPlan*> plan = plan_operation(Operation::Conversion, q.units, target);
+    if (!plan) return fail(std::move(plan.error()));
+    return Quantity{target, (*plan)->result.apply(q.value)};
 }
 
 Result<Quantity> normalise(const Quantity& x) { return normalise_parts(x.units, x.value); }
@@ -239,42 +239,48 @@ double power_of_ten(std::int32_t exponent) {
 
 // --- Arithmetic -----------------------------------------------------------------------------------
 
-// The binary operations between quantities take their unit work from the memo: the same two
+// The binary operations between quantities take their unit work from the planner: the same two
 // collections give the same units and plans every time, so only the magnitudes are computed here.
+namespace {
+
+template <class Formula>
+Result<Quantity> planned(Operation op, const SharedUnits& a, double x, const SharedUnits& b, double y,
+                         Formula formula) {
+    Result<const OperationPlan*> plan = plan_operation(op, a, b);
+    if (!plan) return fail(std::move(plan.error()));
+    return Quantity{(*plan)->units, (*plan)->apply(formula, x, y)};
+}
+
+constexpr auto PLUS = [](double a, double b) noexcept { return a + b; };
+constexpr auto MINUS = [](double a, double b) noexcept { return a - b; };
+constexpr auto MINUS_REVERSED = [](double a, double b) noexcept { return b - a; };
+constexpr auto TIMES = [](double a, double b) noexcept { return a * b; };
+constexpr auto OVER = [](double a, double b) noexcept { return a / b; };
+
+}  // namespace
+
 Result<Quantity> add(const Quantity& s, const Quantity& o) {
-    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Additive);
-    if (!work) return fail(std::move(work.error()));
-    return Quantity{(*work)->units, (*work)->plan.apply(s.value + (*work)->addend.apply(o.value))};
+    return planned(Operation::Sum, s.units, s.value, o.units, o.value, PLUS);
 }
 
 Result<Quantity> subtract(const Quantity& s, const Quantity& o) {
-    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Additive);
-    if (!work) return fail(std::move(work.error()));
-    return Quantity{(*work)->units, (*work)->plan.apply(s.value - (*work)->addend.apply(o.value))};
+    return planned(Operation::Difference, s.units, s.value, o.units, o.value, MINUS);
 }
 
 Result<Quantity> subtract_from(const Quantity& s, const Quantity& o) {
-    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Additive);
-    if (!work) return fail(std::move(work.error()));
-    return Quantity{(*work)->units, (*work)->plan.apply((*work)->addend.apply(o.value) - s.value)};
+    return planned(Operation::Difference, s.units, s.value, o.units, o.value, MINUS_REVERSED);
 }
 
 Result<Quantity> multiply(const Quantity& s, const Quantity& o) {
-    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Multiply);
-    if (!work) return fail(std::move(work.error()));
-    return Quantity{(*work)->units, (*work)->plan.apply(s.value * o.value)};
+    return planned(Operation::Product, s.units, s.value, o.units, o.value, TIMES);
 }
 
 Result<Quantity> divide(const Quantity& s, const Quantity& o) {
-    Result<const OperationUnits*> work = operation_units(s.units, o.units, MemoOperation::Divide);
-    if (!work) return fail(std::move(work.error()));
-    return Quantity{(*work)->units, (*work)->plan.apply(s.value / o.value)};
+    return planned(Operation::Quotient, s.units, s.value, o.units, o.value, OVER);
 }
 
 Result<Quantity> divide_into(const Quantity& s, const Quantity& o) {
-    Result<const OperationUnits*> work = operation_units(o.units, s.units, MemoOperation::Divide);
-    if (!work) return fail(std::move(work.error()));
-    return Quantity{(*work)->units, (*work)->plan.apply(o.value / s.value)};
+    return planned(Operation::Quotient, o.units, o.value, s.units, s.value, OVER);
 }
 
 Result<Quantity> power(const Quantity& s, const Quantity& exponent) {
@@ -310,9 +316,9 @@ bool compare_values(double left, double right, CompareOp op) {
 }
 
 Result<bool> compare(const Quantity& s, const Quantity& o, CompareOp op) {
-    const std::optional<double> other = convert_magnitude(o.units, o.value, s.units);
-    if (!other) return fail(incompatible(o.units, s.units));
-    return compare_values(s.value, *other, op);
+    Result<const OperationPlan*> plan = plan_operation(Operation::Comparison, s.units, o.units);
+    if (!plan) return fail(std::move(plan.error()));
+    return compare_values(s.value, (*plan)->right.apply(o.value), op);
 }
 
 // --- Units and plans of the operations ---------------------------------------------------------------

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "quantity/operation_memo.hpp"
+#include "quantity/operation_plan.hpp"
 #include "unit/simplify.hpp"
 #include "unit/white_space.hpp"
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "quantity/operation_memo.hpp"
+#include "quantity/operation_plan.hpp"
 #include "quantity/quantity.hpp"
 
 namespace {
@@ -20,18 +20,18 @@ SharedUnits parsed(const char* text) {
 }
 
 // The operation computed without any memo: the collection algebra and the quick simplification.
-std::string fresh(const SharedUnits& a, const SharedUnits& b, MemoOperation op) {
-    Result<Quantity> q = op == MemoOperation::Multiply ? normalise(Quantity{mul(a, b), 3.0})
-                         : op == MemoOperation::Divide ? normalise(Quantity{div(a, b), 3.0})
+std::string fresh(const SharedUnits& a, const SharedUnits& b, Operation op) {
+    Result<Quantity> q = op == Operation::Product ? normalise(Quantity{mul(a, b), 3.0})
+                         : op == Operation::Quotient ? normalise(Quantity{div(a, b), 3.0})
                                                        : normalise(Quantity{a, 3.0});
     if (!q) return "error: " + q.error().message();
     return as_string(q->units) + " " + std::to_string(q->value);
 }
 
-std::string memoised(const SharedUnits& a, const SharedUnits& b, MemoOperation op) {
-    Result<const OperationUnits*> work = operation_units(a, b, op);
-    if (!work) return "error: " + work.error().message();
-    return as_string((*work)->units) + " " + std::to_string((*work)->plan.apply(3.0));
+std::string memoised(const SharedUnits& a, const SharedUnits& b, Operation op) {
+    Result<const OperationPlan*> plan = plan_operation(op, a, b);
+    if (!plan) return "error: " + plan.error().message();
+    return as_string((*plan)->units) + " " + std::to_string((*plan)->result.apply(3.0));
 }
 
 }  // namespace
@@ -63,13 +63,13 @@ TEST_CASE("the memo answers every pair as the operation computed afresh, whateve
             for (std::size_t j = 0; j < units.size(); ++j) {
                 const SharedUnits& a = units[pass ? units.size() - 1 - i : i];
                 const SharedUnits& b = units[j];
-                for (MemoOperation op : {MemoOperation::Multiply, MemoOperation::Divide}) {
+                for (Operation op : {Operation::Product, Operation::Quotient}) {
                     CHECK(memoised(a, b, op) == fresh(a, b, op));
                 }
                 if (dimensions_equal(a->dimensions, b->dimensions)) {
-                    CHECK(memoised(a, b, MemoOperation::Additive) == fresh(a, b, MemoOperation::Additive));
+                    CHECK(memoised(a, b, Operation::Sum) == fresh(a, b, Operation::Sum));
                 } else {
-                    CHECK_FALSE(operation_units(a, b, MemoOperation::Additive));
+                    CHECK_FALSE(plan_operation(Operation::Sum, a, b));
                 }
             }
         }
@@ -89,7 +89,7 @@ TEST_CASE("equal texts share one collection; each thread keeps its own memo") {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 1000; ++i) {
                 SharedUnits copy = km;  // counts change on every thread at once
-                answers[t] = memoised(copy, hr, MemoOperation::Divide);
+                answers[t] = memoised(copy, hr, Operation::Quotient);
             }
         });
     }

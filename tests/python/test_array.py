@@ -280,7 +280,7 @@ def test_in_place_operators_keep_the_units_and_the_object():
         with pytest.raises(TypeError, match="not compatible"):
             a *= bad
     assert a.as_number().tolist() == [3.0, 5.0]
-    assert not TarvelArray([0.0], "m") and TarvelArray([2.0], "m")
+    assert TarvelArray([0.0], "m") and TarvelArray([2.0], "m")  # a quantity is true, as the scalar is
     with pytest.raises(ValueError, match="ambiguous"):
         bool(a)
     with pytest.raises(TypeError, match="unhashable"):
