@@ -343,8 +343,15 @@ def test_long_two_unit_searches_release_the_lock_and_short_searches_keep_it():
     # Searches of microseconds, of few and of many units, never give the lock up.
     short = [Tarvel.unit("W.s.N/J"), Tarvel.unit("N.m.W.J") ** 3, (hf * Tarvel.unit("J/N")) ** 7,
              Tarvel.unit("N.J.W.Pa.kg.m.s.Gy.L.ha") ** 3, Tarvel.unit("m") ** 20 * Tarvel.unit("ft") ** 20]
-    before = tarvel._search_pauses()
-    for q in short:
-        str(q)
-        q.simplify()
-    assert tarvel._search_pauses() == before
+    # The release follows the wall clock, so a pass that the system preempted for a millisecond may
+    # release once; one pass of the few that are tried must run through without releasing.
+    pauses = []
+    for _ in range(5):
+        before = tarvel._search_pauses()
+        for q in short:
+            str(q)
+            q.simplify()
+        pauses.append(tarvel._search_pauses() - before)
+        if pauses[-1] == 0:
+            break
+    assert 0 in pauses, pauses
