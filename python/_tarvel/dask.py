@@ -15,6 +15,7 @@ give NumPy-backed TarvelArrays (a Tarvel for a 0-d result) in the same units.
 """
 
 import importlib
+import pickle
 from typing import Any, Callable
 
 from . import _lazy
@@ -115,7 +116,24 @@ def __dask_layers__(array: "TarvelArray") -> Any:
 
 def __dask_tokenize__(array: "TarvelArray") -> Any:
     magnitudes, unit = _parts(array)
-    return ("TarvelArray", _dask.base.tokenize(magnitudes), repr(unit))
+    # The units' full identity (a custom unit's factor, offset and dimensions, not only its printed
+    # name), so that two units printed alike never share a token and a cached result.
+    return ("TarvelArray", _dask.base.tokenize(magnitudes), pickle.dumps(unit, protocol=4))
+
+
+def _handles(function: Any) -> bool:
+    """True when dask computes the NumPy `function` lazily; False when it would compute its inputs first."""
+    import dask.array as da
+    from dask.array import core
+    if function in getattr(core, "_HANDLED_FUNCTIONS", {}):
+        return True
+    module: Any = da
+    for submodule in function.__module__.split(".")[1:]:
+        module = getattr(module, submodule, None)
+        if module is None:
+            return False
+    own = getattr(module, function.__name__, None)
+    return own is not None and own is not function
 
 
 def __dask_postcompute__(array: "TarvelArray") -> Any:

@@ -14,7 +14,7 @@ system. The axis label is the unit text, unless the label has been set by hand.
 
 import importlib
 
-from . import _lazy
+from . import _access, _lazy
 
 _units = _lazy.require("matplotlib.units", "matplotlib")
 _tarvel = importlib.import_module("tarvel")
@@ -29,34 +29,50 @@ def _is_quantity(value: object) -> bool:
     return isinstance(value, (Tarvel, TarvelArray))
 
 
+def _leaves(value: object) -> list:
+    """The elements of a (nested) sequence or object array, flattened; [value] when it is no sequence."""
+    if isinstance(value, (list, tuple)):
+        return [leaf for item in value for leaf in _leaves(item)]
+    if hasattr(value, "filled") and hasattr(value, "mask"):  # a masked array: masked cells are missing
+        data = value.data.astype(object)  # type: ignore[union-attr]
+        data[value.mask] = None  # type: ignore[union-attr]
+        value = data
+    if hasattr(value, "dtype") and getattr(value, "dtype") == object:
+        return list(value.ravel()) if hasattr(value, "ravel") else list(value)  # type: ignore[union-attr]
+    return [value]
+
+
 def _first_element(value: object) -> object:
-    # The first leaf of a (nested) sequence; the value itself when it is no sequence.
-    while isinstance(value, (list, tuple)) or (hasattr(value, "dtype") and getattr(value, "dtype") == object):
-        if len(value) == 0:  # type: ignore[arg-type]
-            return None
-        value = value[0]  # type: ignore[index]
-    return value
+    """The first quantity of a sequence (missing cells may come first); its first element otherwise."""
+    leaves = _leaves(value)
+    return next((leaf for leaf in leaves if _is_quantity(leaf)), leaves[0] if leaves else None)
+
+
+def _is_missing(value: object) -> bool:
+    return value is None or (isinstance(value, float) and value != value) or type(value).__name__ == "NAType"
 
 
 def _as_array(value: object) -> "TarvelArray":
-    """Any plottable quantity as one TarvelArray (a sequence of Tarvel in its first element's units)."""
+    """Any plottable quantity as one TarvelArray (a sequence of Tarvel in its first quantity's units;
+    missing cells, as pandas hands them, are NaN)."""
     if isinstance(value, TarvelArray):
         return value
     if isinstance(value, Tarvel):
         return TarvelArray([value])
+    leaves = _leaves(value)
+    first = next((leaf for leaf in leaves if _is_quantity(leaf)), None)
+    if first is not None and any(_is_missing(leaf) for leaf in leaves):
+        nan = float("nan") * _access.unit_of(first)
+        filled = [nan if _is_missing(leaf) else leaf for leaf in leaves]
+        shape = getattr(value, "shape", (len(filled),))
+        return TarvelArray(filled).reshape(shape)
     if hasattr(value, "tolist"):  # object arrays of Tarvel
         value = value.tolist()  # type: ignore[union-attr]
     return TarvelArray(value)
 
 
-def _as_unit(unit: object) -> "Tarvel":
-    return Tarvel.unit(unit) if isinstance(unit, str) else unit  # type: ignore[return-value]
-
-
-def unit_text(unit: object) -> str:
-    """The unit text of a unit tag (a Tarvel of magnitude 1, or unit text): "min", "m/s2", "" if unitless."""
-    # unit_text() is the bracketed form str() shows: "[min]", "[]".
-    return _as_unit(unit).unit_text()[1:-1]
+_as_unit = _access.unit_of
+unit_text = _access.unit_text
 
 
 class TarvelConverter(_units.ConversionInterface):

@@ -1,8 +1,10 @@
 """Physical quantities: numbers that carry units of measure, arrays of them, and logarithmic ratio
 quantities."""
 
-from collections.abc import Callable, Iterator
-from typing import Any, ClassVar, SupportsFloat, SupportsIndex, TypeAlias, final, overload
+from collections.abc import Callable, Iterable, Iterator
+from typing import Any, ClassVar, Generic, SupportsFloat, SupportsIndex, TypeAlias, final, overload
+
+from typing_extensions import TypeVar
 
 import numpy as np
 import numpy.typing as npt
@@ -26,11 +28,21 @@ _Bools: TypeAlias = npt.NDArray[np.bool_]
 _Axis: TypeAlias = SupportsIndex | tuple[SupportsIndex, ...] | None
 _Shape: TypeAlias = SupportsIndex | tuple[SupportsIndex, ...]
 
+from .annotations import Dim as Dim
+from .annotations import Unit as Unit
+from .annotations import checked as checked
+
+# The dimensions a quantity's type carries: Tarvel["m/s"] (with the mypy plugin tarvel.mypy) or
+# Tarvel[Literal["m/s"]]. Plain Tarvel is Tarvel[str]: any units. (The plugin makes plain Tarvel a
+# Tarvel[Any], which also fits where units are annotated; Any as the default here would make the overloads
+# that take a Tarvel or a number ambiguous to checkers without the plugin.)
+_Units = TypeVar("_Units", bound=str, covariant=True, default=str)
+
 # No class can be subclassed; instances come from the class methods and from operations. An ndarray
 # converts with float() too, so it also matches _Number: the array overload of each Tarvel operator comes
 # first.
 @final
-class Tarvel:
+class Tarvel(Generic[_Units]):
     """Unit! yippee
 
     A physical quantity: a 64-bit magnitude and a unit expression. Make one with ``Tarvel.unit``,
@@ -89,6 +101,34 @@ class Tarvel:
 
         >>> (Tarvel.unit("km") * 5).as_number("mi")
         3.1068559611866697
+        """
+    def __class_getitem__(cls, units: str | Unit | Dim, /) -> Any:
+        """``Tarvel["m/s"]``: the annotation ``Annotated[Tarvel, tarvel.Unit("m/s")]`` at run time, a
+        quantity type with those dimensions for mypy with the plugin ``tarvel.mypy``.
+
+        >>> Tarvel["m/s"]
+        typing.Annotated[tarvel.Tarvel, tarvel.Unit('m/s')]
+        """
+    def to_compact(self) -> Tarvel[_Units]:
+        """The same quantity with the prefix of its first unit chosen so that the magnitude lies in
+        [1, 1000) (for a unit to the power n, in [1, 1000^n)); an exact conversion, as ``as_unit``.
+        Quantities whose first unit takes no prefix (hr, ft, degC, ...) come back unchanged, as do 0,
+        inf and NaN. Printing never does this by itself.
+
+        >>> (Tarvel.unit("m") * 12000).to_compact()
+        12 [km]
+        >>> (Tarvel.unit("kg.m/s2") * 0.02).to_compact()
+        20 [g.m/s2]
+        """
+    def as_preferred(self, units: Iterable[_UnitCoercible]) -> Tarvel[_Units]:
+        """The same quantity in the product of ``units`` (each to a whole power) that has its dimensions
+        and the fewest unit powers; ties go to fewer distinct units, then to earlier ones in the list.
+        An exact conversion, as ``as_unit``; TypeError when no such product exists (up to six powers).
+
+        >>> Tarvel.unit("kg.m2/s2").as_preferred(["J", "W", "s"])
+        1 [J]
+        >>> (Tarvel.unit("kg.m2/s3") * 3600).as_preferred(["kW", "hr"])
+        3.6 [kW]
         """
     def as_unitless(self) -> float:
         """The value of a dimensionless quantity as a plain number; TypeError otherwise.
@@ -797,7 +837,7 @@ class LogTarvel:
 # operation is what the Tarvel operation gives on element i; an index that selects one element gives a
 # Tarvel, anything else a TarvelArray.
 @final
-class TarvelArray:
+class TarvelArray(Generic[_Units]):
     """An N-dimensional NumPy array of magnitudes in one set of units.
 
     >>> TarvelArray([1.0, 2.5], "km") / Tarvel.unit("hr")
@@ -805,6 +845,13 @@ class TarvelArray:
     """
 
     __hash__: ClassVar[None]  # type: ignore[assignment]
+    def __class_getitem__(cls, units: str | Unit | Dim, /) -> Any:
+        """``TarvelArray["m"]``: ``Annotated[TarvelArray, tarvel.Unit("m")]`` at run time, an array type with
+        those dimensions for mypy with the plugin ``tarvel.mypy``.
+
+        >>> TarvelArray["m"]
+        typing.Annotated[tarvel.TarvelArray, tarvel.Unit('m')]
+        """
     def __new__(
         cls, values: Any, unit: _UnitCoercible | None = None, *, dtype: npt.DTypeLike | None = None, copy: bool = True
     ) -> TarvelArray:

@@ -4,11 +4,11 @@ from typing import Any
 from matplotlib.axis import Axis
 from matplotlib.units import AxisInfo, ConversionInterface
 
-from . import Tarvel
+from . import Tarvel, TarvelArray
 
 __all__ = ["TarvelConverter", "support"]
 
-def unit_text(unit: Tarvel | str) -> str: ...
+def unit_text(unit: Tarvel | TarvelArray | str) -> str: ...
 
 class TarvelConverter(ConversionInterface):
     @staticmethod

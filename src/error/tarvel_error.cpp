@@ -62,8 +62,14 @@ TarvelError TarvelError::unreadable_quantity(std::string text) {
     return {ErrorKind::UnreadableQuantity, std::move(text), {}};
 }
 
-TarvelError TarvelError::unsupported_numpy(std::string kind, std::string name) {
-    return {ErrorKind::UnsupportedNumpy, std::move(kind), std::move(name)};
+TarvelError TarvelError::unsupported_numpy(std::string name, std::string reason) {
+    return {ErrorKind::UnsupportedNumpy, std::move(name), std::move(reason)};
+}
+TarvelError TarvelError::unsupported_numpy_argument(std::string name, std::string parameter) {
+    return {ErrorKind::UnsupportedNumpyArgument, std::move(name), std::move(parameter)};
+}
+TarvelError TarvelError::needs_compute(std::string operation) {
+    return {ErrorKind::NeedsCompute, std::move(operation), {}};
 }
 TarvelError TarvelError::units_would_be_dropped(std::string unit_text) {
     return {ErrorKind::UnitsWouldBeDropped, std::move(unit_text), {}};
@@ -75,6 +81,9 @@ TarvelError TarvelError::non_uniform_power(std::string unit_text) {
     return {ErrorKind::NonUniformPower, std::move(unit_text), {}};
 }
 TarvelError TarvelError::copy_required() { return {ErrorKind::CopyRequired, {}, {}}; }
+TarvelError TarvelError::no_preferred_product(std::string unit_text, std::string preferred_texts) {
+    return {ErrorKind::NoPreferredProduct, std::move(unit_text), std::move(preferred_texts)};
+}
 
 std::string TarvelError::message() const {
     switch (kind) {
@@ -91,7 +100,15 @@ std::string TarvelError::message() const {
             return first + " cannot be divided by " + second + ": an exponent would be lost or overflow";
         case ErrorKind::UnreadableQuantity: return "could not read a quantity from " + quoted(first);
         case ErrorKind::UnsupportedNumpy:
-            return "the NumPy " + first + " '" + second + "' is not supported on quantities (it has no unit rule)";
+            return "no unit rule for numpy." + first + (second.empty() ? std::string() : ": " + second);
+        case ErrorKind::UnsupportedNumpyArgument:
+            if (!second.empty() && second.front() >= '0' && second.front() <= '9') {
+                return "no unit rule for argument " + second + " of numpy." + first;
+            }
+            return "no unit rule for the argument '" + second + "' of numpy." + first;
+        case ErrorKind::NeedsCompute:
+            return first + " would compute a lazy TarvelArray into memory: call .compute() first, or keep to "
+                           "operations that stay lazy";
         case ErrorKind::UnitsWouldBeDropped:
             return "a TarvelArray in " + first +
                    " has no plain values: use as_number(unit) to get its magnitudes in a unit";
@@ -102,6 +119,9 @@ std::string TarvelError::message() const {
             return "an array in " + first + " can only be raised to a single exponent";
         case ErrorKind::CopyRequired:
             return "copy=False needs a float64 or float32 ndarray that the unit leaves unchanged";
+        case ErrorKind::NoPreferredProduct:
+            return first + " is no short product of " + second +
+                   ": add a unit of these dimensions to the preferred units";
     }
     return first;
 }

@@ -26,8 +26,12 @@ enum class ErrorKind : unsigned char {
     // Text given to parse() that is no quantity at all (empty, or brackets out of place). Raised as
     // ValueError; a unit part that does not resolve is UnitNotFound instead.
     UnreadableQuantity,
-    // Arrays of quantities. NumPy operation without a unit rule (TypeError, naming it):
+    // Arrays of quantities. NumPy operation without a unit rule (TypeError, naming it and why):
     UnsupportedNumpy,
+    // A quantity given to a NumPy parameter that has no unit rule (TypeError, naming both):
+    UnsupportedNumpyArgument,
+    // A lazy array given to an operation that would read it all into memory (TypeError):
+    NeedsCompute,
     // An array with units asked for plain values (TypeError):
     UnitsWouldBeDropped,
     // Magnitudes of a dtype an array cannot hold (TypeError):
@@ -36,6 +40,8 @@ enum class ErrorKind : unsigned char {
     NonUniformPower,
     // copy=False where the magnitudes must be copied or converted (ValueError):
     CopyRequired,
+    // as_preferred: no short product of the preferred units has the quantity's dimensions (TypeError):
+    NoPreferredProduct,
 };
 
 struct TarvelError {
@@ -53,11 +59,19 @@ struct TarvelError {
     static TarvelError product_out_of_range(std::string left_units, std::string right_units);
     static TarvelError quotient_out_of_range(std::string left_units, std::string right_units);
     static TarvelError unreadable_quantity(std::string text);
-    static TarvelError unsupported_numpy(std::string kind, std::string name);  // "ufunc", "add"
+    // "no unit rule for numpy.gcd: integer arithmetic has no units"; the name as NumPy spells it under
+    // numpy ("linalg.det", "add.reduce", "ndarray.sum"); an empty reason leaves the reason out.
+    static TarvelError unsupported_numpy(std::string name, std::string reason);
+    // "no unit rule for the argument 'axis' of numpy.sum" (parameter: a name, or "1" for a position).
+    static TarvelError unsupported_numpy_argument(std::string name, std::string parameter);
+    // "numpy.sort would compute a lazy TarvelArray: call .compute() first".
+    static TarvelError needs_compute(std::string operation);
     static TarvelError units_would_be_dropped(std::string unit_text);
     static TarvelError unsupported_dtype(std::string dtype_text);
     static TarvelError non_uniform_power(std::string unit_text);
     static TarvelError copy_required();
+    // The quantity's unit text, and the preferred units' texts joined by ", ".
+    static TarvelError no_preferred_product(std::string unit_text, std::string preferred_texts);
 
     // The user-facing message, e.g. "Unit xyz not found" or "[m] and [s] are not compatible".
     std::string message() const;

@@ -23,7 +23,10 @@
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "module/array_internal.hpp"
+#include "module/array_registry.hpp"
 #include "module/tarvel_array.hpp"
+#include "quantity/quantity.hpp"
+#include "quantity/temperature.hpp"
 #include "unit/simplify.hpp"
 
 namespace tarvel::py {
@@ -40,6 +43,8 @@ enum class Role : unsigned char {
     Plain,       // p: a pure number; a quantity there must be dimensionless and becomes a plain ratio
     Bins,        // b: a count or a method name, or else bin edges in value units
     Out,         // o: receives the result, converted into the units it has
+    OwnEach,     // U: a sequence whose elements each keep their own units (factors of a chained product)
+    Coefficients,  // k: polynomial coefficients, highest power first, each in its own units
 };
 
 // How the result's units follow from the arguments'.
@@ -53,6 +58,21 @@ enum class ResultUnits : unsigned char {
     Histogram,             // counts (in the weights' units, per value unit with density) and edges
     EachOwn,               // one result per Own argument, in that argument's units
     FirstValue,            // values first, then indices or counts (unique with its flags)
+    SecondValue,           // a factorisation whose second array carries the values (svd's S, qr's R)
+    Interval,              // a change or spread of the values: intervals for absolute temperatures
+    IntervalSquared,       // var: the interval units squared
+    IntervalPerSpacing,    // gradient: interval units over each axis's spacing units
+    PowerOfCount,          // prod: the value units to the number of factors reduced
+    PowerOfLastAxis,       // det: the value units to the matrix order
+    MatrixPower,           // matrix_power: the value units to its integer n
+    Reciprocal,            // inv, pinv, tensorinv: one over the value units
+    SquareRoot,            // cholesky: the square root of the value units
+    QuotientOwn,           // solve, tensorsolve: the second Own argument's units over the first's
+    LeastSquares,          // lstsq: (b/a, b squared, rank, a)
+    Norm,                  // norms: the value units, except ord=0 which counts non-zero entries
+    ReciprocalOwn,         // fftfreq: one over the spacing's units (cycles per sample without one)
+    Polynomial,            // polyfit: coefficient i (highest power first) in value / coordinate**(deg-i)
+    PolynomialValue,       // polyval: the constant coefficient's units
 };
 
 struct Rule {
@@ -79,13 +99,25 @@ constexpr const char* LIKE = "a:v dtype order subok shape * device";
 constexpr const char* CLOSE = "a:v b:v rtol:p atol:v equal_nan";
 constexpr const char* PRODUCT = "a:u b:u";
 constexpr const char* SPLIT = "ary:v indices_or_sections axis";
+// where= would make the number of factors differ from element to element, so it must be plain truth.
+constexpr const char* PROD = "a:v axis dtype out:o keepdims initial:p where";
+constexpr const char* FFT = "a:v n axis norm out:o";
+constexpr const char* FFT_N = "a:v s axes norm out:o";
+constexpr const char* UFUNC_REDUCE = "array:v axis dtype out:o keepdims initial:v where:p";
+constexpr const char* UFUNC_PROD = "array:v axis dtype out:o keepdims initial:p where";
+constexpr const char* UFUNC_ACCUMULATE = "array:v axis dtype out:o";
+constexpr const char* UFUNC_REDUCEAT = "array:v indices axis dtype out:o";
 
 constexpr ResultUnits PLAIN = ResultUnits::Plain;
 constexpr ResultUnits VALUE = ResultUnits::Value;
+constexpr ResultUnits INTERVAL = ResultUnits::Interval;
 
 constexpr Rule RULES[] = {
     // Joining and splitting
     {"concatenate", VALUE, JOIN},
+    {"concat", VALUE, JOIN},
+    {"row_stack", VALUE, JOIN_TUPLE},
+    {"dsplit", VALUE, "ary:v indices_or_sections"},
     {"stack", VALUE, JOIN},
     {"vstack", VALUE, JOIN_TUPLE},
     {"hstack", VALUE, JOIN_TUPLE},
@@ -124,22 +156,36 @@ constexpr Rule RULES[] = {
     {"setdiff1d", VALUE, "ar1:v ar2:v assume_unique"},
     {"setxor1d", VALUE, "ar1:v ar2:v assume_unique"},
     {"isin", PLAIN, "element:v test_elements:v assume_unique invert * kind"},
+    {"unique_values", VALUE, "x:v"},
+    {"unique_counts", ResultUnits::FirstValue, "x:v"},
+    {"unique_inverse", ResultUnits::FirstValue, "x:v"},
+    {"unique_all", ResultUnits::FirstValue, "x:v"},
+    {"histogram_bin_edges", VALUE, "a:v bins:b range:s weights:p"},
+    {"bincount", ResultUnits::EachOwn, "x / weights:u minlength"},
+    {"digitize", PLAIN, "x:v bins:v right"},
+    {"flatnonzero", PLAIN, "a:v"},
+    {"lexsort", PLAIN, "keys:U axis"},
+    {"trim_zeros", VALUE, "filt:v trim axis"},
     // Reductions and statistics
     {"sum", VALUE, REDUCE},
     {"nansum", VALUE, REDUCE},
     {"mean", VALUE, MEAN},
     {"nanmean", VALUE, MEAN},
-    {"std", VALUE, SPREAD},
-    {"nanstd", VALUE, SPREAD},
-    {"var", ResultUnits::ValueSquared, SPREAD},
-    {"nanvar", ResultUnits::ValueSquared, SPREAD},
+    {"std", INTERVAL, SPREAD},
+    {"nanstd", INTERVAL, SPREAD},
+    {"var", ResultUnits::IntervalSquared, SPREAD},
+    {"nanvar", ResultUnits::IntervalSquared, SPREAD},
     {"min", VALUE, EXTREMUM},
     {"amin", VALUE, EXTREMUM},
     {"nanmin", VALUE, EXTREMUM},
     {"max", VALUE, EXTREMUM},
     {"amax", VALUE, EXTREMUM},
     {"nanmax", VALUE, EXTREMUM},
-    {"ptp", VALUE, "a:v axis out:o keepdims"},
+    {"ptp", INTERVAL, "a:v axis out:o keepdims"},
+    {"prod", ResultUnits::PowerOfCount, PROD},
+    {"cov", ResultUnits::ValueSquared, "m:v y:v rowvar bias ddof fweights aweights:p * dtype"},
+    {"all", PLAIN, "a:v axis out keepdims * where:p"},
+    {"any", PLAIN, "a:v axis out keepdims * where:p"},
     {"argmin", PLAIN, ARG_EXTREMUM},
     {"argmax", PLAIN, ARG_EXTREMUM},
     {"nanargmin", PLAIN, ARG_EXTREMUM},
@@ -159,15 +205,33 @@ constexpr Rule RULES[] = {
     {"trace", VALUE, "a:v offset axis1 axis2 dtype out:o"},
     {"histogram", ResultUnits::Histogram, "a:v bins:b range:s density weights:u"},
     // Calculus and sampling
-    {"diff", VALUE, "a:v n axis prepend:v append:v"},
-    {"ediff1d", VALUE, "ary:v to_end:v to_begin:v"},
-    {"gradient", ResultUnits::ValuePerSpacing, "f:v *varargs:u * axis edge_order"},
+    {"diff", INTERVAL, "a:v n axis prepend:v append:v"},
+    {"ediff1d", INTERVAL, "ary:v to_end:v to_begin:v"},
+    {"gradient", ResultUnits::IntervalPerSpacing, "f:v *varargs:u * axis edge_order"},
+    {"geomspace", VALUE, "start:v stop:v num endpoint dtype axis"},
+    {"logspace", PLAIN, "start:p stop:p num endpoint base:p dtype axis"},
+    {"polyfit", ResultUnits::Polynomial, "x:c y:v deg rcond full w:p cov"},
+    {"polyval", ResultUnits::PolynomialValue, "p:k x:c"},
+    {"sinc", PLAIN, "x:p"},
+    {"i0", PLAIN, "x:p"},
     {"trapezoid", ResultUnits::ValueTimesCoordinate, "y:v x:c dx:c axis"},
     {"trapz", ResultUnits::ValueTimesCoordinate, "y:v x:c dx:c axis"},
     {"interp", VALUE, "x:c xp:c fp:v left:v right:v period:c"},
     {"linspace", VALUE, "start:v stop:v num endpoint retstep dtype axis * device"},
     // Comparison
     {"isclose", PLAIN, CLOSE},
+    {"isneginf", PLAIN, "x:v out"},
+    {"isposinf", PLAIN, "x:v out"},
+    {"isreal", PLAIN, "x:v"},
+    {"iscomplex", PLAIN, "x:v"},
+    {"isrealobj", PLAIN, "x:v"},
+    {"iscomplexobj", PLAIN, "x:v"},
+    {"isfortran", PLAIN, "a:v"},
+    {"isscalar", PLAIN, "element:v"},
+    {"iterable", PLAIN, "y:v"},
+    {"real", VALUE, "val:v"},
+    {"imag", VALUE, "val:v"},
+    {"real_if_close", VALUE, "a:v tol"},
     {"allclose", PLAIN, CLOSE},
     {"array_equal", PLAIN, "a1:v a2:v equal_nan"},
     {"array_equiv", PLAIN, "a1:v a2:v"},
@@ -180,6 +244,47 @@ constexpr Rule RULES[] = {
     {"kron", ResultUnits::Product, PRODUCT},
     {"tensordot", ResultUnits::Product, "a:u b:u axes"},
     {"convolve", ResultUnits::Product, "a:u v:u mode"},
+    {"correlate", ResultUnits::Product, "a:u v:u mode"},
+    {"linalg.matmul", ResultUnits::Product, "x1:u x2:u"},
+    {"linalg.vecdot", ResultUnits::Product, "x1:u x2:u * axis"},
+    {"linalg.outer", ResultUnits::Product, "x1:u x2:u"},
+    {"linalg.cross", ResultUnits::Product, "x1:u x2:u * axis"},
+    {"linalg.tensordot", ResultUnits::Product, "x1:u x2:u * axes"},
+    {"linalg.multi_dot", ResultUnits::Product, "arrays:U * out:o"},
+    // Linear algebra
+    {"linalg.det", ResultUnits::PowerOfLastAxis, "a:v"},
+    {"linalg.inv", ResultUnits::Reciprocal, "a:v"},
+    {"linalg.pinv", ResultUnits::Reciprocal, "a:v rcond:p hermitian * rtol:p"},
+    {"linalg.tensorinv", ResultUnits::Reciprocal, "a:v ind"},
+    {"linalg.matrix_power", ResultUnits::MatrixPower, "a:v n"},
+    {"linalg.cholesky", ResultUnits::SquareRoot, "a:v / * upper"},
+    {"linalg.solve", ResultUnits::QuotientOwn, "a:u b:u"},
+    {"linalg.tensorsolve", ResultUnits::QuotientOwn, "a:u b:u axes"},
+    {"linalg.lstsq", ResultUnits::LeastSquares, "a:u b:u rcond:p"},
+    {"linalg.norm", ResultUnits::Norm, "x:v ord axis keepdims"},
+    {"linalg.vector_norm", ResultUnits::Norm, "x:v / * axis keepdims ord"},
+    {"linalg.matrix_norm", ResultUnits::Norm, "x:v / * keepdims ord"},
+    {"linalg.cond", PLAIN, "x:v p"},
+    {"linalg.matrix_rank", PLAIN, "A:v tol:v hermitian * rtol:p"},
+    {"linalg.eigvals", VALUE, "a:v"},
+    {"linalg.eigvalsh", VALUE, "a:v UPLO"},
+    {"linalg.svdvals", VALUE, "x:v"},
+    {"linalg.eig", ResultUnits::FirstValue, "a:v"},
+    {"linalg.eigh", ResultUnits::FirstValue, "a:v UPLO"},
+    {"linalg.svd", ResultUnits::SecondValue, "a:v full_matrices compute_uv hermitian"},
+    {"linalg.qr", ResultUnits::SecondValue, "a:v mode"},
+    {"linalg.matrix_transpose", VALUE, "x:v"},
+    {"linalg.diagonal", VALUE, "x:v / * offset"},
+    {"linalg.trace", VALUE, "x:v / * offset dtype"},
+    // Fourier transforms with real results; a spacing's frequencies are its reciprocal
+    {"fft.irfft", VALUE, FFT},
+    {"fft.hfft", VALUE, FFT},
+    {"fft.irfft2", VALUE, FFT_N},
+    {"fft.irfftn", VALUE, FFT_N},
+    {"fft.fftshift", VALUE, "x:v axes"},
+    {"fft.ifftshift", VALUE, "x:v axes"},
+    {"fft.fftfreq", ResultUnits::ReciprocalOwn, "n d:u device"},
+    {"fft.rfftfreq", ResultUnits::ReciprocalOwn, "n d:u device"},
     // Rounding and cleaning
     {"round", VALUE, "a:v decimals out:o"},
     {"around", VALUE, "a:v decimals out:o"},
@@ -195,6 +300,14 @@ constexpr Rule RULES[] = {
     {"swapaxes", VALUE, "a:v axis1 axis2"},
     {"moveaxis", VALUE, "a:v source destination"},
     {"squeeze", VALUE, "a:v axis"},
+    {"rollaxis", VALUE, "a:v axis start"},
+    {"diagflat", VALUE, "v:v k"},
+    {"ix_", ResultUnits::EachOwn, "*args:u"},
+    {"diag_indices_from", PLAIN, "arr:v"},
+    {"tril_indices_from", PLAIN, "arr:v k"},
+    {"triu_indices_from", PLAIN, "arr:v k"},
+    {"astype", VALUE, "x:v dtype / * copy device"},
+    {"asarray_chkfinite", VALUE, "a:v dtype order"},
     {"expand_dims", VALUE, "a:v axis"},
     {"broadcast_to", VALUE, "array:v shape subok"},
     {"atleast_1d", ResultUnits::EachOwn, "*arys:u"},
@@ -227,30 +340,79 @@ constexpr Rule RULES[] = {
     {"ones_like", VALUE, LIKE},
     {"empty_like", VALUE, LIKE},
     {"full_like", VALUE, "a:v fill_value:v dtype order subok shape * device"},
+
+    // The array's own methods: the same rows, the array first
+    {"ndarray.sum", VALUE, REDUCE},
+    {"ndarray.prod", ResultUnits::PowerOfCount, PROD},
+    {"ndarray.mean", VALUE, MEAN},
+    {"ndarray.std", INTERVAL, SPREAD},
+    {"ndarray.var", ResultUnits::IntervalSquared, SPREAD},
+    {"ndarray.min", VALUE, EXTREMUM},
+    {"ndarray.max", VALUE, EXTREMUM},
+    {"ndarray.cumsum", VALUE, CUMULATE},
+    {"ndarray.argmin", PLAIN, ARG_EXTREMUM},
+    {"ndarray.argmax", PLAIN, ARG_EXTREMUM},
+    {"ndarray.clip", VALUE, "a:v min:v max:v out:o"},
+
+    // Methods of the ufuncs that have rules (their calls are in the ufunc table)
+    {"add.reduce", VALUE, UFUNC_REDUCE},
+    {"add.accumulate", VALUE, UFUNC_ACCUMULATE},
+    {"add.reduceat", VALUE, UFUNC_REDUCEAT},
+    {"add.outer", VALUE, "A:v B:v"},
+    {"add.at", PLAIN, "a:v indices b:v"},
+    {"subtract.outer", INTERVAL, "A:v B:v"},
+    {"subtract.at", PLAIN, "a:v indices b:v"},
+    {"multiply.reduce", ResultUnits::PowerOfCount, UFUNC_PROD},
+    {"multiply.outer", ResultUnits::Product, "A:u B:u"},
+    {"maximum.reduce", VALUE, UFUNC_REDUCE},
+    {"maximum.accumulate", VALUE, UFUNC_ACCUMULATE},
+    {"maximum.reduceat", VALUE, UFUNC_REDUCEAT},
+    {"maximum.outer", VALUE, "A:v B:v"},
+    {"maximum.at", PLAIN, "a:v indices b:v"},
+    {"minimum.reduce", VALUE, UFUNC_REDUCE},
+    {"minimum.accumulate", VALUE, UFUNC_ACCUMULATE},
+    {"minimum.reduceat", VALUE, UFUNC_REDUCEAT},
+    {"minimum.outer", VALUE, "A:v B:v"},
+    {"minimum.at", PLAIN, "a:v indices b:v"},
+    {"fmax.reduce", VALUE, UFUNC_REDUCE},
+    {"fmax.accumulate", VALUE, UFUNC_ACCUMULATE},
+    {"fmax.reduceat", VALUE, UFUNC_REDUCEAT},
+    {"fmin.reduce", VALUE, UFUNC_REDUCE},
+    {"fmin.accumulate", VALUE, UFUNC_ACCUMULATE},
+    {"fmin.reduceat", VALUE, UFUNC_REDUCEAT},
 };
 
 // --- Messages ----------------------------------------------------------------------------------------
 
+std::nullptr_t raise_no_rule_named(std::string_view name, std::string_view fallback_reason) {
+    const char* reason = numpy_refusal_reason(name);
+    return raise_error(TarvelError::unsupported_numpy(std::string(name), reason ? reason : std::string(fallback_reason)));
+}
+
+// The function's name under numpy ("linalg.norm"), or its repr for an object that is not NumPy's.
 std::nullptr_t raise_no_rule(PyObject* function) {
     PyRef module = PyRef::steal(PyObject_GetAttrString(function, "__module__"));
     PyRef name = module ? PyRef::steal(PyObject_GetAttrString(function, "__name__")) : PyRef();
-    if (!module || !name) {
+    const char* module_text = module && PyUnicode_Check(module.get()) ? PyUnicode_AsUTF8(module.get()) : nullptr;
+    const char* name_text = name && PyUnicode_Check(name.get()) ? PyUnicode_AsUTF8(name.get()) : nullptr;
+    if (!module_text || !name_text) {
         PyErr_Clear();
-        PyErr_Format(PyExc_TypeError, "no unit rule for %R", function);
-        return nullptr;
+        PyRef text = PyRef::steal(PyObject_Repr(function));
+        const char* repr = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
+        if (!repr) return nullptr;
+        return raise_error(TarvelError::unsupported_numpy(repr, "it is not a NumPy function tarvel knows"));
     }
-    PyErr_Format(PyExc_TypeError, "no unit rule for %S.%S", module.get(), name.get());
-    return nullptr;
+    std::string qualified = module_text;
+    qualified = qualified == "numpy" ? std::string() : qualified.starts_with("numpy.") ? qualified.substr(6) + "." : qualified + ".";
+    return raise_no_rule_named(qualified + name_text, "it is not classified yet");
 }
 
 std::nullptr_t raise_quantity_not_allowed(const char* function, const char* parameter) {
-    PyErr_Format(PyExc_TypeError, "no unit rule for the argument '%s' of numpy.%s", parameter, function);
-    return nullptr;
+    return raise_error(TarvelError::unsupported_numpy_argument(function, parameter));
 }
 
 std::nullptr_t raise_positional_quantity_not_allowed(const char* function, Py_ssize_t position) {
-    PyErr_Format(PyExc_TypeError, "no unit rule for argument %zd of numpy.%s", position + 1, function);
-    return nullptr;
+    return raise_error(TarvelError::unsupported_numpy_argument(function, std::to_string(position + 1)));
 }
 
 std::nullptr_t raise_unattachable(const char* function, PyObject* result) {
@@ -284,7 +446,26 @@ struct CompiledRule {
     std::optional<std::size_t> density;    // histogram's flag
     PyRef implementation;                  // NumPy's function without the dispatch step
     PyRef dispatching;                     // the public function, for lazy magnitudes
+    PyRef method_name;                     // an array method: its name, called on the first argument
+    bool lazy_refused = false;             // the lazy library's version would not be exact
 };
+
+// Where a row's name lives: "sum" in numpy, "linalg.det" and "fft.fft" in the submodules, "ndarray.sum"
+// an array method, "add.reduce" a method of a ufunc. Nothing (no exception) when this NumPy lacks it.
+PyRef resolve_row(PyObject* numpy, std::string_view name) {
+    const std::size_t dot = name.find('.');
+    PyRef owner = PyRef::borrow(numpy);
+    if (dot != std::string_view::npos) {
+        owner = PyRef::steal(PyObject_GetAttrString(numpy, std::string(name.substr(0, dot)).c_str()));
+        if (!owner) {
+            PyErr_Clear();
+            return {};
+        }
+    }
+    PyRef found = PyRef::steal(PyObject_GetAttrString(owner.get(), std::string(name.substr(dot + 1)).c_str()));
+    if (!found) PyErr_Clear();
+    return found;
+}
 
 // True when an argument (or an element of a list or tuple argument) is a lazy array: NumPy's own
 // implementation would read it into memory, the public function hands it to the array's library.
@@ -319,6 +500,8 @@ Role role_of_letter(char letter) {
         case 'p': return Role::Plain;
         case 'b': return Role::Bins;
         case 'o': return Role::Out;
+        case 'U': return Role::OwnEach;
+        case 'k': return Role::Coefficients;
         default: break;
     }
     throw InternalError("unknown parameter role in the array function table");
@@ -337,6 +520,7 @@ bool compile_signature(const Rule& rule, CompiledRule& out) {
             keyword_only = true;
             continue;
         }
+        if (token == "/") continue;
         const bool variadic = token.front() == '*';
         if (variadic) token.remove_prefix(1);
         Parameter parameter;
@@ -369,6 +553,7 @@ struct NumpyObjects {
     PyRef dtype_name;   // "dtype", interned
     std::vector<CompiledRule> rules;
     std::unordered_map<PyObject*, const CompiledRule*> by_function;  // keys held by `functions`
+    std::unordered_map<std::string_view, const CompiledRule*> by_name;  // methods of arrays and ufuncs
     std::vector<PyRef> functions;
 };
 
@@ -389,14 +574,16 @@ const NumpyObjects* numpy_objects() {
     if (!made->float64 || !made->float32 || !made->dtype_name) return nullptr;
     made->rules.reserve(std::size(RULES));
     for (const Rule& rule : RULES) {
-        PyRef function = PyRef::steal(PyObject_GetAttrString(numpy.get(), rule.function));
-        if (!function) {
-            if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return nullptr;
-            PyErr_Clear();  // not in this NumPy version
-            continue;
-        }
+        const std::string_view name = rule.function;
+        PyRef function = resolve_row(numpy.get(), name);
+        if (!function) continue;  // not in this NumPy version
         CompiledRule compiled;
         if (!compile_signature(rule, compiled)) return nullptr;
+        if (name.starts_with("ndarray.")) {
+            compiled.method_name = PyRef::steal(PyUnicode_InternFromString(rule.function + 8));
+            if (!compiled.method_name) return nullptr;
+        }
+        compiled.lazy_refused = name.ends_with("percentile") || name.ends_with("quantile");
         compiled.dispatching = PyRef::borrow(function.get());
         compiled.implementation = PyRef::steal(PyObject_GetAttrString(function.get(), "_implementation"));
         if (!compiled.implementation) {
@@ -408,7 +595,15 @@ const NumpyObjects* numpy_objects() {
     }
     // Pointers into `rules` are taken once it no longer grows.
     for (std::size_t i = 0; i < made->rules.size(); ++i) {
-        made->by_function.emplace(made->functions[i].get(), &made->rules[i]);
+        const std::string_view name = made->rules[i].rule->function;
+        const std::size_t dot = name.find('.');
+        const bool method = dot != std::string_view::npos && name.substr(0, dot) != "linalg" &&
+                            name.substr(0, dot) != "fft";
+        if (method) {
+            made->by_name.emplace(name, &made->rules[i]);
+        } else {
+            made->by_function.emplace(made->functions[i].get(), &made->rules[i]);
+        }
     }
     objects = made.release();  // kept for the life of the process, like the classes
     return objects;
@@ -429,6 +624,7 @@ struct Binding {
     std::optional<UnitCollection> value_units;
     std::optional<UnitCollection> coordinate_units;
     std::vector<UnitCollection> own_units;
+    PyRef value_magnitudes;  // the first value's magnitudes, whose shape counts a product's factors
     // Held, since converting an argument may run Python code that could drop the caller's references.
     PyRef out;
     std::array<PyRef, MAX_PARAMETERS> given;  // by parameter; empty when not given
@@ -478,6 +674,22 @@ PyRef own_units(PyObject* value, Binding& binding) {
     return std::move(operand.magnitudes);
 }
 
+// A sequence whose elements keep their own units: a list of their magnitudes.
+PyRef own_each(PyObject* value, Binding& binding) {
+    if (is_quantity(value) || binding.absent(value)) return own_units(value, binding);
+    PyRef sequence = PyRef::steal(PySequence_Fast(value, "expected a sequence of arrays"));
+    if (!sequence) return {};
+    const Py_ssize_t size = PySequence_Fast_GET_SIZE(sequence.get());
+    PyRef converted = PyRef::steal(PyList_New(size));
+    if (!converted) return {};
+    for (Py_ssize_t i = 0; i < size; ++i) {
+        PyRef element = own_units(PySequence_Fast_GET_ITEM(sequence.get(), i), binding);
+        if (!element) return {};
+        PyList_SET_ITEM(converted.get(), i, element.release());
+    }
+    return converted;
+}
+
 PyRef plain_number(PyObject* value) {
     if (!is_quantity(value)) return PyRef::borrow(value);
     ArrayOperand operand;
@@ -515,7 +727,14 @@ PyRef values(PyObject* value, Binding& binding, int depth = 0) {
 PyRef convert(PyObject* value, const Parameter* parameter, Py_ssize_t position, Binding& binding) {
     const Role role = parameter ? parameter->role : Role::Pass;
     switch (role) {
-        case Role::Value: return in_domain(value, binding.value_units, binding);
+        case Role::Value: {
+            const bool first = !binding.value_units;
+            PyRef converted = in_domain(value, binding.value_units, binding);
+            if (first && converted && binding.value_units) binding.value_magnitudes = PyRef::borrow(converted.get());
+            return converted;
+        }
+        case Role::OwnEach: return own_each(value, binding);
+        case Role::Coefficients: return PyRef::borrow(value);  // converted once x's units are known
         case Role::Values: return values(value, binding);
         case Role::Coordinate: return in_domain(value, binding.coordinate_units, binding);
         case Role::Own: return own_units(value, binding);
@@ -670,18 +889,168 @@ PyRef attach_all(PyObject* result, const UnitCollection& units, bool normalise, 
     return attach(result, [&](std::size_t) -> const UnitCollection& { return units; }, normalise, binding);
 }
 
-// Values first, then indices or counts, which stay plain.
-PyRef first_with_units(PyObject* result, const UnitCollection& units, const Binding& binding) {
-    if (!PyTuple_CheckExact(result)) return attach_one(result, units, false, binding);
+// The values in the tuple's item `index`, the other items (indices, counts, unit-free factors) plain. A
+// named tuple NumPy returns (unique_counts, eig, svd) comes back as the same named tuple.
+PyRef nth_with_units(PyObject* result, Py_ssize_t index, const UnitCollection& units, const Binding& binding) {
+    if (!PyTuple_Check(result)) return attach_one(result, units, true, binding);
     PyRef attached = PyRef::steal(PyTuple_New(PyTuple_GET_SIZE(result)));
     if (!attached) return {};
     for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(result); ++i) {
         PyObject* item = PyTuple_GET_ITEM(result, i);
-        PyRef element = i == 0 ? attach_one(item, units, false, binding) : PyRef::borrow(item);
+        PyRef element = i == index ? attach_one(item, units, true, binding) : PyRef::borrow(item);
         if (!element) return {};
         PyTuple_SET_ITEM(attached.get(), i, element.release());
     }
-    return attached;
+    if (PyTuple_CheckExact(result)) return attached;
+    return PyRef::steal(PyObject_Call(reinterpret_cast<PyObject*>(Py_TYPE(result)), attached.get(), nullptr));
+}
+
+// The index of the parameter called `name` in the row, if it has one.
+std::optional<std::size_t> parameter_index(const CompiledRule& rule, std::string_view name) {
+    for (std::size_t i = 0; i < rule.parameters.size(); ++i) {
+        if (rule.parameters[i].name == name) return i;
+    }
+    return std::nullopt;
+}
+
+// The argument given for `name`, or nullptr when it was not given (or given as None / NumPy's no-value).
+PyObject* given_named(const Binding& binding, std::string_view name) {
+    const std::optional<std::size_t> index = parameter_index(binding.rule, name);
+    if (!index) return nullptr;
+    PyObject* value = binding.given[*index].get();
+    return value && !binding.absent(value) ? value : nullptr;
+}
+
+// An integer argument (deg, n), or nothing with an exception set.
+std::optional<long long> integer_named(const Binding& binding, std::string_view name) {
+    PyObject* value = given_named(binding, name);
+    if (!value) {
+        PyErr_Format(PyExc_TypeError, "numpy.%s needs its argument '%s'", binding.function(),
+                     std::string(name).c_str());
+        return std::nullopt;
+    }
+    const long long n = PyLong_AsLongLong(value);
+    if (n == -1 && PyErr_Occurred()) return std::nullopt;
+    return n;
+}
+
+// The shape of the first value's magnitudes as sizes (empty for a scalar).
+std::optional<std::vector<Py_ssize_t>> value_shape(const Binding& binding) {
+    std::vector<Py_ssize_t> sizes;
+    if (!binding.value_magnitudes || PyFloat_Check(binding.value_magnitudes.get())) return sizes;
+    PyRef shape = PyRef::steal(PyObject_GetAttrString(binding.value_magnitudes.get(), "shape"));
+    if (!shape) return std::nullopt;
+    PyRef items = PyRef::steal(PySequence_Fast(shape.get(), "shape must be a sequence"));
+    if (!items) return std::nullopt;
+    for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(items.get()); ++i) {
+        const Py_ssize_t size = PyNumber_AsSsize_t(PySequence_Fast_GET_ITEM(items.get(), i), PyExc_OverflowError);
+        if (size == -1 && PyErr_Occurred()) return std::nullopt;
+        sizes.push_back(size);
+    }
+    return sizes;
+}
+
+// How many factors a product over `axis` multiplies into each result element: a static count, so the
+// result has one unit collection.
+std::optional<double> reduced_count(const Binding& binding) {
+    if (binding.value_units && !is_plain_unitless(*binding.value_units) && given_named(binding, "where")) {
+        raise_error(TarvelError::unsupported_numpy(
+            binding.function(), "where= makes the number of factors, and so the units, differ between elements"));
+        return std::nullopt;
+    }
+    const std::optional<std::vector<Py_ssize_t>> shape = value_shape(binding);
+    if (!shape) return std::nullopt;
+    const auto along = [&](PyObject* axis) -> std::optional<double> {
+        long long index = PyLong_AsLongLong(axis);
+        if (index == -1 && PyErr_Occurred()) return std::nullopt;
+        const auto rank = static_cast<long long>(shape->size());
+        if (index < 0) index += rank;
+        if (index < 0 || index >= rank) {
+            PyErr_Format(PyExc_ValueError, "axis %lld is out of bounds for numpy.%s", index, binding.function());
+            return std::nullopt;
+        }
+        return static_cast<double>((*shape)[static_cast<std::size_t>(index)]);
+    };
+    PyObject* axis = given_named(binding, "axis");
+    double count = 1.0;
+    // A ufunc's reduce runs along axis 0 unless told otherwise (None: every axis).
+    const std::optional<std::size_t> axis_index = parameter_index(binding.rule, "axis");
+    const bool axis_given = axis_index && binding.given[*axis_index];
+    if (!axis && !axis_given && std::string_view(binding.function()).ends_with(".reduce") && !shape->empty()) {
+        return static_cast<double>(shape->front());
+    }
+    if (!axis) {
+        for (const Py_ssize_t size : *shape) count *= static_cast<double>(size);
+        return count;
+    }
+    if (!PyTuple_Check(axis)) return along(axis);
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(axis); ++i) {
+        const std::optional<double> size = along(PyTuple_GET_ITEM(axis, i));
+        if (!size) return std::nullopt;
+        count *= *size;
+    }
+    return count;
+}
+
+// The interval units of a change or spread of the values (K for °C), else the values' own.
+UnitCollection interval_of(const UnitCollection& units) {
+    std::optional<SharedUnits> interval = temperature_interval_units(SharedUnits(units));
+    return interval ? UnitCollection(interval->get()) : units;
+}
+
+// polyfit's coefficients, highest power first: a list of quantities, coefficient i of degree deg in
+// value / coordinate**(deg - i).
+PyRef polynomial_result(PyObject* result, const Binding& binding, const UnitCollection& value,
+                        const UnitCollection& coordinate) {
+    if (PyTuple_Check(result)) {
+        return PyRef::steal(raise_error(TarvelError::unsupported_numpy(
+            binding.function(), "full= and cov= give diagnostics in mixed units: fit the magnitudes")));
+    }
+    const std::optional<long long> degree = integer_named(binding, "deg");
+    if (!degree) return {};
+    const Py_ssize_t size = PySequence_Size(result);
+    if (size < 0) return {};
+    PyRef coefficients = PyRef::steal(PyList_New(size));
+    if (!coefficients) return {};
+    for (Py_ssize_t i = 0; i < size; ++i) {
+        Result<UnitCollection> power = power_units(coordinate, static_cast<double>(*degree - i));
+        Result<UnitCollection> units = power ? checked_div(value, *power) : power;
+        if (!units) return PyRef::steal(raise_error(units.error()));
+        PyRef item = PyRef::steal(PySequence_GetItem(result, i));
+        PyRef attached = item ? attach_one(item.get(), *units, true, binding) : PyRef();
+        if (!attached) return {};
+        PyList_SET_ITEM(coefficients.get(), i, attached.release());
+    }
+    return coefficients;
+}
+
+// polyval's coefficients converted: the constant one sets the result's units R, coefficient i of N in
+// R / x**(N-1-i). Returns the list of magnitudes; `units` receives R.
+PyRef polynomial_coefficients(PyObject* coefficients, const Binding& binding, UnitCollection& units) {
+    PyRef items = PyRef::steal(PySequence_Fast(coefficients, "polynomial coefficients must be a sequence"));
+    if (!items) return {};
+    const Py_ssize_t size = PySequence_Fast_GET_SIZE(items.get());
+    const UnitCollection x = binding.coordinate_units ? *binding.coordinate_units : UnitCollection::empty();
+    units = UnitCollection::empty();
+    if (size > 0) {
+        ArrayOperand constant;
+        if (!extract_array_operand(PySequence_Fast_GET_ITEM(items.get(), size - 1), constant)) return {};
+        units = constant.units;
+    }
+    PyRef converted = PyRef::steal(PyList_New(size));
+    if (!converted) return {};
+    for (Py_ssize_t i = 0; i < size; ++i) {
+        Result<UnitCollection> power = power_units(x, static_cast<double>(size - 1 - i));
+        Result<UnitCollection> target = power ? checked_div(units, *power) : power;
+        if (!target) return PyRef::steal(raise_error(target.error()));
+        ArrayOperand operand;
+        if (!extract_array_operand(PySequence_Fast_GET_ITEM(items.get(), i), operand)) return {};
+        const std::optional<UnitCollection> simple = try_simple_simplify(*target);
+        PyRef magnitudes = PyRef::steal(magnitudes_in(operand, simple ? *simple : *target));
+        if (!magnitudes) return {};
+        PyList_SET_ITEM(converted.get(), i, magnitudes.release());
+    }
+    return converted;
 }
 
 // The result of NumPy's call with the row's units attached.
@@ -708,12 +1077,16 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
             std::optional<UnitCollection> product = units_or_raise(checked_mul(value_units, coordinate));
             return product ? attach_all(result, *product, true, binding) : PyRef();
         }
-        case ResultUnits::ValuePerSpacing: {
+        case ResultUnits::ValuePerSpacing:
+        case ResultUnits::IntervalPerSpacing: {
+            const UnitCollection change = binding.rule.rule->units == ResultUnits::IntervalPerSpacing
+                                              ? interval_of(value_units)
+                                              : value_units;
             // One spacing for every axis, one per axis, or none (unit steps).
-            if (own.empty()) return attach_all(result, value_units, true, binding);
+            if (own.empty()) return attach_all(result, change, true, binding);
             std::vector<UnitCollection> quotients;
             for (const UnitCollection& spacing : own) {
-                std::optional<UnitCollection> quotient = units_or_raise(checked_div(value_units, spacing));
+                std::optional<UnitCollection> quotient = units_or_raise(checked_div(change, spacing));
                 if (!quotient) return {};
                 quotients.push_back(std::move(*quotient));
             }
@@ -723,7 +1096,78 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
             return attach(result, quotient, true, binding);
         }
         case ResultUnits::Histogram: return histogram_result(result, binding, value_units);
-        case ResultUnits::FirstValue: return first_with_units(result, value_units, binding);
+        case ResultUnits::FirstValue: return nth_with_units(result, 0, value_units, binding);
+        case ResultUnits::SecondValue: return nth_with_units(result, 1, value_units, binding);
+        case ResultUnits::Interval: return attach_all(result, interval_of(value_units), false, binding);
+        case ResultUnits::IntervalSquared: {
+            const UnitCollection interval = interval_of(value_units);
+            std::optional<UnitCollection> squared = units_or_raise(checked_mul(interval, interval));
+            return squared ? attach_all(result, *squared, true, binding) : PyRef();
+        }
+        case ResultUnits::PowerOfCount:
+        case ResultUnits::PowerOfLastAxis:
+        case ResultUnits::MatrixPower: {
+            std::optional<double> n;
+            if (binding.rule.rule->units == ResultUnits::PowerOfCount) {
+                n = reduced_count(binding);
+            } else if (binding.rule.rule->units == ResultUnits::MatrixPower) {
+                const std::optional<long long> given = integer_named(binding, "n");
+                if (given) n = static_cast<double>(*given);
+            } else {
+                const std::optional<std::vector<Py_ssize_t>> shape = value_shape(binding);
+                if (shape) n = shape->empty() ? 1.0 : static_cast<double>(shape->back());
+            }
+            if (!n) return {};
+            std::optional<UnitCollection> power = units_or_raise(power_units(value_units, *n));
+            return power ? attach_all(result, *power, true, binding) : PyRef();
+        }
+        case ResultUnits::Reciprocal:
+        case ResultUnits::SquareRoot: {
+            const bool reciprocal = binding.rule.rule->units == ResultUnits::Reciprocal;
+            std::optional<UnitCollection> units = units_or_raise(
+                reciprocal ? checked_div(none, value_units) : power_units(value_units, 0.5));
+            return units ? attach_all(result, *units, true, binding) : PyRef();
+        }
+        case ResultUnits::QuotientOwn:
+        case ResultUnits::LeastSquares: {
+            const UnitCollection& a = own.empty() ? none : own[0];
+            const UnitCollection& b = own.size() < 2 ? none : own[1];
+            std::optional<UnitCollection> x = units_or_raise(checked_div(b, a));
+            if (!x) return {};
+            if (binding.rule.rule->units == ResultUnits::QuotientOwn) return attach_all(result, *x, true, binding);
+            std::optional<UnitCollection> residuals = units_or_raise(checked_mul(b, b));
+            if (!residuals || !PyTuple_Check(result) || PyTuple_GET_SIZE(result) != 4) {
+                return residuals ? PyRef::steal(raise_unattachable(binding.function(), result)) : PyRef();
+            }
+            PyRef parts[4] = {attach_one(PyTuple_GET_ITEM(result, 0), *x, true, binding),
+                              attach_one(PyTuple_GET_ITEM(result, 1), *residuals, true, binding),
+                              PyRef::borrow(PyTuple_GET_ITEM(result, 2)),
+                              attach_one(PyTuple_GET_ITEM(result, 3), a, false, binding)};
+            for (const PyRef& part : parts) {
+                if (!part) return {};
+            }
+            return PyRef::steal(PyTuple_Pack(4, parts[0].get(), parts[1].get(), parts[2].get(), parts[3].get()));
+        }
+        case ResultUnits::Norm: {
+            // ord=0 counts the non-zero entries.
+            PyObject* order = given_named(binding, "ord");
+            if (order && (PyLong_Check(order) || PyFloat_Check(order))) {
+                const double value = PyFloat_AsDouble(order);
+                if (value == -1.0 && PyErr_Occurred()) return {};
+                if (value == 0.0) return PyRef::borrow(result);
+            }
+            return attach_all(result, value_units, false, binding);
+        }
+        case ResultUnits::ReciprocalOwn: {
+            if (own.empty()) return PyRef::borrow(result);
+            std::optional<UnitCollection> units = units_or_raise(checked_div(none, own[0]));
+            return units ? attach_all(result, *units, true, binding) : PyRef();
+        }
+        case ResultUnits::Polynomial: {
+            const UnitCollection& coordinate = binding.coordinate_units ? *binding.coordinate_units : none;
+            return polynomial_result(result, binding, value_units, coordinate);
+        }
+        case ResultUnits::PolynomialValue: return attach_all(result, value_units, true, binding);
         case ResultUnits::EachOwn: {
             if (own.empty()) return PyRef::borrow(result);
             const auto own_of = [&](std::size_t i) -> const UnitCollection& {
@@ -784,9 +1228,26 @@ const Parameter* parameter_named(const CompiledRule& rule, PyObject* key) {
     return nullptr;
 }
 
+std::optional<std::size_t> coefficients_parameter(const CompiledRule& rule) {
+    for (std::size_t i = 0; i < rule.parameters.size(); ++i) {
+        if (rule.parameters[i].role == Role::Coefficients) return i;
+    }
+    return std::nullopt;
+}
+
+// 1 when the lazy array library computes `function` lazily itself, 0 when it would read the arrays into
+// memory first, -1 with an exception set.
+int lazy_library_handles(PyObject* function) {
+    PyRef module = PyRef::steal(PyImport_ImportModule("tarvel.dask"));
+    if (!module) return -1;
+    PyRef answer = PyRef::steal(PyObject_CallMethod(module.get(), "_handles", "O", function));
+    if (!answer) return -1;
+    return PyObject_IsTrue(answer.get());
+}
+
 PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, PyObject* args,
                          PyObject* kwargs) {
-    Binding binding{rule, numpy, {}, {}, {}, {}, {}};
+    Binding binding{rule, numpy, {}, {}, {}, {}, {}, {}};
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
     const bool has_keywords = kwargs && PyDict_GET_SIZE(kwargs) > 0;
 
@@ -866,9 +1327,54 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
         }
     }
 
-    PyObject* function = has_lazy_argument(new_args.get(), new_kwargs.get()) ? rule.dispatching.get()
-                                                                               : rule.implementation.get();
-    PyRef result = PyRef::steal(PyObject_Call(function, new_args.get(), new_kwargs.get()));
+    if (const std::optional<std::size_t> index = coefficients_parameter(rule)) {
+        PyObject* given = binding.given[*index].get();
+        if (given) {
+            UnitCollection units = UnitCollection::empty();
+            PyRef converted = polynomial_coefficients(given, binding, units);
+            if (!converted) return nullptr;
+            binding.value_units = std::move(units);
+            if (*index < static_cast<std::size_t>(nargs)) {
+                if (PyTuple_SetItem(new_args.get(), static_cast<Py_ssize_t>(*index), converted.release()) < 0) {
+                    return nullptr;
+                }
+            } else if (PyDict_SetItem(new_kwargs.get(), rule.parameters[*index].key.get(), converted.get()) < 0) {
+                return nullptr;
+            }
+        }
+    }
+
+    PyRef result;
+    if (rule.method_name) {
+        // An array method: called on the first argument's magnitudes, which may be lazy.
+        if (nargs == 0) return raise_no_rule_named(rule.rule->function, "");
+        PyObject* self = PyTuple_GET_ITEM(new_args.get(), 0);
+        if (is_duck_array(self) && rule.rule->units == ResultUnits::Value &&
+            std::string_view(rule.rule->function) == "ndarray.cumsum" && !given_named(binding, "axis")) {
+            return raise_error(TarvelError::needs_compute("cumsum() without axis="));
+        }
+        PyRef bound = PyRef::steal(PyObject_GetAttr(self, rule.method_name.get()));
+        PyRef rest = PyRef::steal(PyTuple_GetSlice(new_args.get(), 1, nargs));
+        if (!bound || !rest) return nullptr;
+        result = PyRef::steal(PyObject_Call(bound.get(), rest.get(), new_kwargs.get()));
+    } else if (has_lazy_argument(new_args.get(), new_kwargs.get())) {
+        // The lazy library needs an axis for these; without one they would flatten in memory.
+        const std::string_view name = rule.rule->function;
+        if ((name == "cumsum" || name == "nancumsum" || name == "insert" || name == "delete") &&
+            !given_named(binding, "axis")) {
+            return raise_error(TarvelError::needs_compute(std::string("numpy.") + rule.rule->function + " without axis="));
+        }
+        if (rule.lazy_refused) {
+            return raise_error(TarvelError::needs_compute(
+                std::string("numpy.") + rule.rule->function + " (the lazy version is an approximation)"));
+        }
+        const int handled = lazy_library_handles(rule.dispatching.get());
+        if (handled < 0) return nullptr;
+        if (handled == 0) return raise_error(TarvelError::needs_compute(std::string("numpy.") + rule.rule->function));
+        result = PyRef::steal(PyObject_Call(rule.dispatching.get(), new_args.get(), new_kwargs.get()));
+    } else {
+        result = PyRef::steal(PyObject_Call(rule.implementation.get(), new_args.get(), new_kwargs.get()));
+    }
     if (!result) return nullptr;
     PyRef attached = result_with_units(result.get(), binding);
     if (!attached || !binding.out) return attached.release();
@@ -896,6 +1402,61 @@ PyObject* tarvel_array_function(PyObject*, PyObject* const* args, Py_ssize_t nar
         if (found == numpy->by_function.end()) return raise_no_rule(arguments[0]);
         PyObject* kwargs = arguments[3] == Py_None ? nullptr : arguments[3];
         return call_with_rule(*found->second, *numpy, arguments[2], kwargs);
+    });
+}
+
+PyObject* call_registered(std::string_view name, PyObject* args, PyObject* kwargs, bool& found) {
+    found = false;
+    const NumpyObjects* numpy = numpy_objects();
+    if (!numpy) return nullptr;
+    const auto row = numpy->by_name.find(name);
+    if (row == numpy->by_name.end()) return nullptr;
+    found = true;
+    return call_with_rule(*row->second, *numpy, args, kwargs);
+}
+
+PyObject* call_array_method(const char* name, PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                            PyObject* kwnames) {
+    const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+    PyRef positional = PyRef::steal(PyTuple_New(nargs + 1));
+    if (!positional) return nullptr;
+    PyTuple_SET_ITEM(positional.get(), 0, Py_NewRef(self));
+    for (Py_ssize_t i = 0; i < nargs; ++i) PyTuple_SET_ITEM(positional.get(), i + 1, Py_NewRef(args[i]));
+    PyRef keywords;
+    if (kwnames && PyTuple_GET_SIZE(kwnames) > 0) {
+        keywords = PyRef::steal(PyDict_New());
+        if (!keywords) return nullptr;
+        for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(kwnames); ++i) {
+            if (PyDict_SetItem(keywords.get(), PyTuple_GET_ITEM(kwnames, i), args[nargs + i]) < 0) return nullptr;
+        }
+    }
+    const std::string key = std::string("ndarray.") + name;
+    bool found = false;
+    PyObject* result = call_registered(key, positional.get(), keywords.get(), found);
+    if (!found && !PyErr_Occurred()) return raise_no_rule_named(key, "");
+    return result;
+}
+
+PyObject* numpy_registry(PyObject*, PyObject*) {
+    return guarded(static_cast<PyObject*>(nullptr), [&]() -> PyObject* {
+        PyRef listing = PyRef::steal(PyDict_New());
+        if (!listing) return nullptr;
+        const auto add = [&](std::string_view name, const char* kind, std::string_view text) {
+            PyObject* text_object = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+            PyRef value = PyRef::steal(text_object ? Py_BuildValue("(sN)", kind, text_object) : nullptr);
+            PyRef key = PyRef::steal(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
+            return value && key && PyDict_SetItem(listing.get(), key.get(), value.get()) == 0;
+        };
+        for (const Rule& rule : RULES) {
+            if (!add(rule.function, "rule", rule.signature)) return nullptr;
+        }
+        for (const std::string_view name : ufunc_rule_names()) {
+            if (!add(name, "rule", "ufunc")) return nullptr;
+        }
+        for (const NumpyRefusal& refusal : numpy_refusals()) {
+            if (!add(refusal.name, "refused", refusal.reason)) return nullptr;
+        }
+        return listing.release();
     });
 }
 

@@ -11,6 +11,7 @@
 
 #include "module/array_internal.hpp"
 #include "module/array_loops.hpp"
+#include "module/array_registry.hpp"
 #include "module/boundary.hpp"
 #include "module/numpy_api.hpp"
 #include "module/objects.hpp"
@@ -135,6 +136,8 @@ const std::unordered_map<std::string_view, Row>& table() {
         {"isinf", kind(Kind::Predicate)},
         {"isnan", kind(Kind::Predicate)},
         {"signbit", kind(Kind::Predicate)},
+        {"sign", kind(Kind::Predicate)},
+        {"conjugate", kind(Kind::Keeping)},
     };
     return rows;
 }
@@ -192,7 +195,46 @@ std::nullptr_t unsupported(std::string_view name, std::string_view method) {
         text += '.';
         text += method;
     }
-    return raise_error(TarvelError::unsupported_numpy("ufunc", std::move(text)));
+    const char* reason = numpy_refusal_reason(text);
+    if (!reason && method != "__call__") reason = "this method of the ufunc has no unit rule";
+    if (!reason) reason = "the ufunc is not classified yet";
+    return raise_error(TarvelError::unsupported_numpy(std::move(text), reason));
+}
+
+// float32 magnitudes as float64 (new references in place), so that a ufunc of NumPy's runs in double and
+// its result is rounded to float32 once, as the element loops and the scalar operation do. True when any
+// input was float32.
+bool widen_float32(std::vector<PyRef>& magnitudes) {
+    bool widened = false;
+    for (PyRef& magnitude : magnitudes) {
+        if (!is_ndarray(magnitude.get())) continue;
+        PyRef dtype = PyRef::steal(PyObject_GetAttrString(magnitude.get(), "dtype"));
+        PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
+        if (!code) return PyErr_Clear(), widened;
+        if (PyUnicode_CompareWithASCIIString(code.get(), "f") != 0) continue;
+        PyRef wide = PyRef::steal(PyObject_CallMethod(magnitude.get(), "astype", "s", "float64"));
+        if (!wide) return PyErr_Clear(), widened;
+        magnitude = std::move(wide);
+        widened = true;
+    }
+    return widened;
+}
+
+// The result of a ufunc run in double rounded back to float32 (steals `result`).
+PyObject* narrowed(PyObject* result, bool narrow) {
+    if (!result || !narrow || !is_ndarray(result)) return result;
+    PyRef owned = PyRef::steal(result);
+    PyRef dtype = PyRef::steal(PyObject_GetAttrString(result, "dtype"));
+    PyRef code = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "char")) : PyRef();
+    if (!code) return nullptr;
+    if (PyUnicode_CompareWithASCIIString(code.get(), "d") != 0) return owned.release();
+    return PyObject_CallMethod(result, "astype", "s", "float32");
+}
+
+std::vector<std::string_view> ufunc_rule_names_internal() {
+    std::vector<std::string_view> names;
+    for (const auto& [name, row] : table()) names.push_back(name);
+    return names;
 }
 
 // A plain result of scalar operands as a Python float or bool.
@@ -334,6 +376,30 @@ PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
     return wrap_magnitudes(magnitudes, result_units);
 }
 
+// The result stored in the dtype asked for: float64 or float32 magnitudes, any other dtype refused.
+PyObject* with_dtype(PyObject* result, PyObject* dtype) {
+    PyRef owned = PyRef::steal(result);
+    const NumpyApi* numpy = numpy_api();
+    if (!numpy) return nullptr;
+    PyRef dtype_type = PyRef::steal(PyObject_GetAttrString(numpy->module, "dtype"));
+    PyRef wanted = dtype_type ? PyRef::steal(PyObject_CallOneArg(dtype_type.get(), dtype)) : PyRef();
+    PyRef code = wanted ? PyRef::steal(PyObject_GetAttrString(wanted.get(), "char")) : PyRef();
+    if (!code) return nullptr;
+    const bool f64 = PyUnicode_CompareWithASCIIString(code.get(), "d") == 0;
+    const bool f32 = PyUnicode_CompareWithASCIIString(code.get(), "f") == 0;
+    if (!f64 && !f32) {
+        PyRef text = PyRef::steal(PyObject_Str(wanted.get()));
+        const char* name = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
+        if (!name) return nullptr;
+        return raise_error(TarvelError::unsupported_dtype(name));
+    }
+    if (!is_tarvel_array(result)) return owned.release();
+    auto* array = reinterpret_cast<TarvelArrayObject*>(result);
+    PyRef cast = PyRef::steal(PyObject_CallMethod(array->magnitudes, "astype", "O", wanted.get()));
+    if (!cast) return nullptr;
+    return new_tarvel_array(cast.get(), array->units);
+}
+
 CompareOp swapped(CompareOp op) noexcept {
     switch (op) {
         case CompareOp::Less:
@@ -420,12 +486,15 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
                      : !converted_all(operands, magnitudes, raw)) {
                 return nullptr;
             }
-            PyObject* result = call_numpy(ufunc, method, magnitudes, rest);
+            const bool narrow = pure && widen_float32(magnitudes);
+            PyObject* result = narrowed(call_numpy(ufunc, method, magnitudes, rest), narrow);
             return any_array ? result : plain_scalar(result);
         }
-        case Kind::Angle:
+        case Kind::Angle: {
             if (!converted_all(operands, magnitudes, ratio)) return nullptr;
-            return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), radians());
+            const bool narrow = widen_float32(magnitudes);
+            return wrap_magnitudes(narrowed(call_numpy(ufunc, method, magnitudes, rest), narrow), radians());
+        }
         case Kind::Arctan2: {
             const UnitCollection& target = operands[0].units;
             auto into_first = [&target](const UnitCollection& units) { return addition_plan(target, units); };
@@ -454,7 +523,33 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
     return unsupported(name, method);
 }
 
+// A ufunc's method (reduce, accumulate, reduceat, outer, at) through its registry row.
+PyObject* ufunc_method(std::string_view name, std::string_view method, PyObject* args, PyObject* kwargs) {
+    PyRef inputs = PyRef::steal(PyTuple_GetSlice(args, 2, PyTuple_GET_SIZE(args)));
+    if (!inputs) return nullptr;
+    PyRef keywords;
+    if (kwargs && PyDict_GET_SIZE(kwargs) > 0) {
+        keywords = PyRef::steal(PyDict_Copy(kwargs));
+        if (!keywords) return nullptr;
+        // NumPy hands out= over as a tuple; the rows take the one array.
+        PyObject* out = PyDict_GetItemString(keywords.get(), "out");
+        if (out && PyTuple_Check(out)) {
+            if (PyTuple_GET_SIZE(out) != 1) return unsupported(name, method);
+            if (PyDict_SetItemString(keywords.get(), "out", PyTuple_GET_ITEM(out, 0)) < 0) return nullptr;
+        }
+    }
+    std::string key(name);
+    key += '.';
+    key += method;
+    bool found = false;
+    PyObject* result = call_registered(key, inputs.get(), keywords.get(), found);
+    if (!found && !PyErr_Occurred()) return unsupported(name, method);
+    return result;
+}
+
 }  // namespace
+
+std::vector<std::string_view> ufunc_rule_names() { return ufunc_rule_names_internal(); }
 
 PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs) {
     return guarded(static_cast<PyObject*>(nullptr), [&]() -> PyObject* {
@@ -475,11 +570,8 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
         const std::string_view name = entry->first;
         const Row& row = entry->second;
         const bool call = method == "__call__";
-        if (!call &&
-            !(row.reduces && (method == "reduce" || method == "accumulate" || method == "reduceat"))) {
-            return unsupported(name, method);
-        }
         (void)self;
+        if (!call) return ufunc_method(name, method, args, kwargs);
         // out= and where= are applied to the finished result, so no other rule needs to know them.
         const bool any_kwargs = kwargs && PyDict_GET_SIZE(kwargs) > 0;
         PyRef rest = any_kwargs ? PyRef::steal(PyDict_Copy(kwargs)) : PyRef();
@@ -513,7 +605,15 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
             }
         }
         if (operands.empty()) return unsupported(name, method);
+        // dtype= names the magnitudes' precision: computed as always, stored as float64 or float32.
+        PyRef dtype;
+        if (PyObject* given = any_kwargs ? PyDict_GetItemString(rest.get(), "dtype") : nullptr) {
+            dtype = PyRef::borrow(given);
+            if (PyDict_DelItemString(rest.get(), "dtype") < 0) return nullptr;
+            if (dtype.get() == Py_None) dtype = PyRef();
+        }
         PyObject* result = compute(row, ufunc, name, method, inputs, operands, rest.get());
+        if (result && dtype) result = with_dtype(result, dtype.get());
         if (!result || !out) return result;
         return store_in_out(result, out, where.get());
     });

@@ -72,8 +72,11 @@ std::nullptr_t raise_error(const TarvelError& error) {
         case ErrorKind::NotCoercibleToUnit:
         case ErrorKind::NotCoercibleToNumber: type = PyExc_TypeError; break;
         case ErrorKind::UnsupportedNumpy:
+        case ErrorKind::UnsupportedNumpyArgument:
+        case ErrorKind::NeedsCompute:
         case ErrorKind::UnitsWouldBeDropped:
-        case ErrorKind::UnsupportedDtype: type = PyExc_TypeError; break;
+        case ErrorKind::UnsupportedDtype:
+        case ErrorKind::NoPreferredProduct: type = PyExc_TypeError; break;
         case ErrorKind::InvalidPower:
         case ErrorKind::ProductOutOfRange:
         case ErrorKind::QuotientOutOfRange:

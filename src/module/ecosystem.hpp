@@ -28,4 +28,10 @@ PyObject* log_tarvel_reduce(PyObject* self, PyObject* const* args, Py_ssize_t na
 PyObject* tarvel_from_state(PyObject* cls, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
 PyObject* log_tarvel_from_state(PyObject* cls, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
 
+// Methods written in Python (python_methods.cpp), forwarded with the class or instance first:
+// __get_pydantic_core_schema__($cls, source, handler) of both quantity classes -> tarvel.pydantic, and
+// __arrow_array__($self, type=None) of TarvelArray -> tarvel.arrow.
+PyObject* pydantic_core_schema(PyObject* cls, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
+PyObject* tarvel_array_arrow_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
+
 }  // namespace tarvel::py

@@ -2,9 +2,11 @@
 
 #include <Python.h>
 
+#include "module/array_registry.hpp"
 #include "module/boundary.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
+#include "module/readable_methods.hpp"
 #include "module/tarvel_array.hpp"
 #include "unit/search.hpp"
 
@@ -68,8 +70,12 @@ PyObject* search_budget_exhaustions(PyObject*, PyObject*) {
 }
 
 PyMethodDef module_methods[] = {
+    {"_numpy_registry", numpy_registry, METH_NOARGS,
+     "Every NumPy name the registry classifies: {name: ('rule', signature) or ('refused', reason)}."},
     {"_search_budget_exhaustions", search_budget_exhaustions, METH_NOARGS,
      "How many simplification searches in this process have run out of their budget (a diagnostic)."},
+    // Unit, Dim and checked come from the pure-Python tarvel.annotations, imported on first use only.
+    {"__getattr__", module_getattr, METH_O, "__getattr__($module, name, /)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -15,11 +15,14 @@
 #include "module/args.hpp"
 #include "module/array_internal.hpp"
 #include "module/array_loops.hpp"
+#include "module/array_registry.hpp"
 #include "module/boundary.hpp"
 #include "module/coerce.hpp"
+#include "module/ecosystem.hpp"
 #include "module/numpy_api.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
+#include "module/readable_methods.hpp"
 #include "module/tarvel_array.hpp"
 #include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
@@ -107,6 +110,9 @@ PyObject* map_nested(PyObject* item, Make& make) {
 
 template <class Make>
 PyObject* nested_elements(PyObject* self, Make make) {
+    if (is_duck_array(magnitudes_of(self))) {
+        return raise_error(TarvelError::needs_compute("tolist(), latex() or descriptive()"));
+    }
     PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
     if (!list) return nullptr;
     return map_nested(list.get(), make);
@@ -347,9 +353,9 @@ PyObject* get_transpose(PyObject* self, void*) {
 // How a method of ndarray called on the magnitudes gives the result.
 enum class Rule {
     SameUnits,     // in the array's units (an array becomes a TarvelArray, a scalar a Tarvel)
-    SquaredUnits,  // in the units squared (var)
     Plain,         // no units (indices)
     FloatDtype,    // astype: in the array's units, the dtype checked
+    Registry,      // the registry's row "ndarray.<name>", which the NumPy function of that name shares
 };
 
 struct Delegated {
@@ -359,17 +365,18 @@ struct Delegated {
 
 constexpr Delegated DELEGATED[] = {
     {"reshape", Rule::SameUnits}, {"ravel", Rule::SameUnits},   {"flatten", Rule::SameUnits},
-    {"copy", Rule::SameUnits},    {"astype", Rule::FloatDtype}, {"sum", Rule::SameUnits},
-    {"mean", Rule::SameUnits},    {"std", Rule::SameUnits},     {"var", Rule::SquaredUnits},
-    {"min", Rule::SameUnits},     {"max", Rule::SameUnits},     {"cumsum", Rule::SameUnits},
-    {"argmin", Rule::Plain},      {"argmax", Rule::Plain},      {"transpose", Rule::SameUnits},
-    {"squeeze", Rule::SameUnits},
+    {"copy", Rule::SameUnits},    {"astype", Rule::FloatDtype}, {"sum", Rule::Registry},
+    {"mean", Rule::Registry},     {"std", Rule::Registry},      {"var", Rule::Registry},
+    {"min", Rule::Registry},      {"max", Rule::Registry},      {"cumsum", Rule::Registry},
+    {"argmin", Rule::Registry},   {"argmax", Rule::Registry},   {"transpose", Rule::SameUnits},
+    {"squeeze", Rule::SameUnits}, {"prod", Rule::Registry},     {"clip", Rule::Registry},
 };
 
 template <std::size_t I>
 PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         constexpr Delegated row = DELEGATED[I];
+        if constexpr (row.rule == Rule::Registry) return call_array_method(row.name, self, args, nargsf, kwnames);
         static PyObject* name = PyUnicode_InternFromString(row.name);
         if (!name) return nullptr;
         // The magnitudes go first, in front of the caller's arguments.
@@ -390,13 +397,8 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
         switch (row.rule) {
             case Rule::SameUnits:
                 return wrap_magnitudes(result, units_of(self));
-            case Rule::SquaredUnits: {
-                PyRef owned = PyRef::steal(result);
-                Result<UnitCollection> squared = power_units(units_of(self), 2.0);
-                if (!squared) return raise_error(squared.error());
-                return wrap_magnitudes(owned.release(), *squared);
-            }
             case Rule::Plain:
+            case Rule::Registry:
                 return result;
             case Rule::FloatDtype: {
                 PyRef owned = PyRef::steal(result);
@@ -409,6 +411,15 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
                     const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
                     if (!text) return nullptr;
                     return raise_error(TarvelError::unsupported_dtype(text));
+                }
+                // ">f8" on a little-endian machine: the element loops read native floats only.
+                PyRef native = PyRef::steal(PyObject_GetAttrString(dtype.get(), "isnative"));
+                if (!native) return nullptr;
+                if (native.get() == Py_False) {
+                    PyRef swapped = PyRef::steal(PyObject_CallMethod(dtype.get(), "newbyteorder", "s", "="));
+                    if (!swapped) return nullptr;
+                    owned = PyRef::steal(PyObject_CallMethod(result, "astype", "O", swapped.get()));
+                    if (!owned) return nullptr;
                 }
                 return wrap_magnitudes(owned.release(), units_of(self));
             }
@@ -573,10 +584,15 @@ PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf,
         if (!ndim_object) return nullptr;
         const long ndim = PyLong_AsLong(ndim_object.get());
         if (ndim == -1 && PyErr_Occurred()) return nullptr;
-        const Py_ssize_t size = PyObject_Size(magnitudes_of(self));
-        if (size < 0 && ndim != 0) return nullptr;
-        PyErr_Clear();
-        if (ndim > 2) Py_RETURN_NONE;
+        if (is_duck_array(magnitudes_of(self))) return raise_error(TarvelError::needs_compute("_repr_latex_()"));
+        // The element count decides before any element is read (a broadcast view may be huge).
+        PyRef size_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "size"));
+        if (!size_object) return nullptr;
+        const Py_ssize_t count = PyNumber_AsSsize_t(size_object.get(), PyExc_OverflowError);
+        if (count == -1 && PyErr_Occurred()) return nullptr;
+        if (ndim > 2 || count > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+        const Py_ssize_t size = ndim == 0 ? 1 : PyObject_Size(magnitudes_of(self));
+        if (size < 0) return nullptr;
         PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
         if (!list) return nullptr;
         std::string out = "$";
@@ -737,9 +753,10 @@ PyObject* method_from_parts(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
     });
 }
 
-// The collection protocol of the chunked-array scheduler, and compute()/persist(): written in Python in
-// tarvel.dask (the payload's graph with the units put back on each result), which this forwards to. The
-// module, and the scheduler's library, load only when one of these is called.
+// The collection protocol of the chunked-array scheduler, and compute()/persist(): written in Python by the
+// integrations (tarvel.dask: the payload's graph with the units put back on each result). The table of
+// which integration implements which protocol is tarvel._access.FORWARDED; its forward() is called here.
+// The modules, and the scheduler's library, load only when one of these is called.
 template <const char* Name>
 PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
@@ -749,15 +766,17 @@ PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
             if (name == "__dask_graph__") Py_RETURN_NONE;
             if (name == "compute" || name == "persist") return Py_NewRef(self);
         }
-        PyRef module = PyRef::steal(PyImport_ImportModule("tarvel.dask"));
-        PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), Name)) : PyRef();
-        if (!function) return nullptr;
+        PyRef module = PyRef::steal(PyImport_ImportModule("tarvel._access"));
+        PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), "forward")) : PyRef();
+        PyRef name = function ? PyRef::steal(PyUnicode_FromString(Name)) : PyRef();
+        if (!name) return nullptr;
         const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
         const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
-        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 1)]);
-        stack[0] = self;
-        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
-        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 1), kwnames);
+        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 2)]);
+        stack[0] = name.get();
+        stack[1] = self;
+        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 2] = args[i];
+        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 2), kwnames);
     });
 }
 
@@ -919,6 +938,11 @@ PyTypeObject* create_type() {
         {"__sizeof__", as_method(method_sizeof), INSTANCE,
          "__sizeof__($self)\n--\n\n"},
         {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
+        {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},
+        {"__arrow_array__", as_method(tarvel_array_arrow_array), INSTANCE,
+         "__arrow_array__($self, type=None)\n--\n\n"},
+        {"__get_pydantic_core_schema__", as_method(pydantic_core_schema), CLASS,
+         "__get_pydantic_core_schema__($cls, source, handler)\n--\n\n"},
         {COMPUTE, as_method(dask_method<COMPUTE>), INSTANCE,
          "compute($self, /, **kwargs)\n--\n\nA lazy array computed: the same units over NumPy magnitudes."},
         {PERSIST, as_method(dask_method<PERSIST>), INSTANCE,

@@ -25,6 +25,7 @@
 #include "module/inspection.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
+#include "module/readable_methods.hpp"
 
 namespace tarvel::py {
 
@@ -598,6 +599,8 @@ PyTypeObject* create_type() {
         {"__deepcopy__", as_method(tarvel_deepcopy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
         {"__reduce__", as_method(tarvel_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
         {"_from_state", as_method(tarvel_from_state), CLASS, "_from_state($cls, state)\n--\n\n"},
+        {"__get_pydantic_core_schema__", as_method(pydantic_core_schema), CLASS,
+         "__get_pydantic_core_schema__($cls, source, handler)\n--\n\n"},
         // Reading from text, introspection and the notebook display (inspection.cpp).
         {"parse", as_method(tarvel_parse), CLASS, "parse($cls, text)\n--\n\n"},
         {"dimensions", as_method(tarvel_dimensions), INSTANCE, "dimensions($self)\n--\n\n"},
@@ -607,6 +610,10 @@ PyTypeObject* create_type() {
         {"unit_latex", as_method(tarvel_unit_latex), INSTANCE, "unit_latex($self)\n--\n\n"},
         {"unit_descriptive", as_method(tarvel_unit_descriptive), INSTANCE, "unit_descriptive($self)\n--\n\n"},
         {"_repr_latex_", as_method(tarvel_repr_latex), INSTANCE, "_repr_latex_($self)\n--\n\n"},
+        // Readable results and unit annotations (readable_methods.cpp).
+        {"to_compact", as_method(tarvel_to_compact), INSTANCE, "to_compact($self)\n--\n\n"},
+        {"as_preferred", as_method(tarvel_as_preferred), INSTANCE, "as_preferred($self, units)\n--\n\n"},
+        {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},
         {"__array_ufunc__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(quantity_array_ufunc)),
          METH_VARARGS | METH_KEYWORDS, "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
         {"__array_function__", as_method(tarvel_array_function), INSTANCE,

@@ -195,7 +195,7 @@ def plain_numbers(result):
 
 UFUNCS = sorted((obj for obj in vars(np).values() if isinstance(obj, np.ufunc)), key=lambda u: u.__name__)
 # The ufuncs whose result is a plain number by nature: the angle of a same-unit ratio.
-DIMENSIONLESS_BY_NATURE = {"arctan2"}
+DIMENSIONLESS_BY_NATURE = {"arctan2", "sign"}
 
 
 def quantity_operands(unit):
@@ -233,7 +233,7 @@ def dispatched(namespace):
 
 FUNCTIONS = dispatched([("", np), ("linalg.", np.linalg), ("fft.", np.fft)])
 # Array functions whose result is a plain number by nature (a correlation of the values with themselves).
-UNITLESS_FUNCTIONS = {"corrcoef"}
+UNITLESS_FUNCTIONS = {"corrcoef", "linalg.cond", "linalg.qr", "linalg.svd"}
 
 
 @pytest.mark.parametrize("name", sorted(FUNCTIONS))

@@ -78,9 +78,9 @@ def test_ufunc_unit_rules(ufunc, inputs, units, expected):
         (np.maximum, [(X, "m"), (X, "s")], r"^\[m\] and \[s\] are not compatible$"),
         (np.exp, [(X, "m")], r"^\[m\] and \[\] are not compatible$"),
         (np.arcsin, [(X, "s")], r"^\[s\] and \[\] are not compatible$"),
-        (np.frexp, [(X, "m")], "ufunc 'frexp' is not supported"),
-        (np.gcd, [(X, "m"), (X, "m")], "ufunc 'gcd' is not supported"),
-        (np.logaddexp, [(X, None), (X, None)], "ufunc 'logaddexp' is not supported"),
+        (np.frexp, [(X, "m")], "no unit rule for numpy.frexp"),
+        (np.gcd, [(X, "m"), (X, "m")], "no unit rule for numpy.gcd"),
+        (np.logaddexp, [(X, None), (X, None)], "no unit rule for numpy.logaddexp"),
     ],
 )
 def test_ufunc_errors_name_the_problem(ufunc, inputs, message):
@@ -107,7 +107,9 @@ def test_reduce_and_accumulate_keep_units(call, expected):
 @pytest.mark.parametrize("method", ["reduce", "accumulate"])
 @pytest.mark.parametrize("ufunc", [np.multiply, np.divide, np.less, np.power])
 def test_reductions_without_a_unit_rule_raise(ufunc, method):
-    with pytest.raises(TypeError, match=f"ufunc '{ufunc.__name__}.{method}' is not supported"):
+    if (ufunc, method) == (np.multiply, "reduce"):
+        method = "accumulate"  # a product over a static count has a rule (units to the count)
+    with pytest.raises(TypeError, match=f"no unit rule for numpy.{ufunc.__name__}.{method}"):
         getattr(ufunc, method)(TarvelArray(X, "m"))
 
 

@@ -275,3 +275,37 @@ def test_a_float32_operand_is_converted_in_double_before_comparing(op):
     expected = op(TarvelArray(a, "km"), TarvelArray(b, "m"))
     lazy = op(TarvelArray(da.from_array(a), "km"), TarvelArray(da.from_array(b), "m"))
     assert lazy.compute().tolist() == expected.tolist()
+
+
+# --- What would read a lazy array into memory is refused, never computed silently ----------------------
+
+NEEDS_COMPUTE = {
+    "sort": lambda a: np.sort(a),
+    "copy": lambda a: np.copy(a),
+    "size": lambda a: np.size(a),
+    "percentile (approximate when lazy)": lambda a: np.percentile(a, 50),
+    "cumsum without axis": lambda a: a.cumsum(),
+    "np.cumsum without axis": lambda a: np.cumsum(a),
+    "insert without axis": lambda a: np.insert(a, 1, a[0]),
+    "delete without axis": lambda a: np.delete(a, 1),
+    "tolist": lambda a: a.tolist(),
+    "latex": lambda a: a.latex(),
+    "descriptive": lambda a: a.descriptive(),
+    "_repr_latex_": lambda a: a._repr_latex_(),
+}
+
+
+@pytest.mark.parametrize("call", NEEDS_COMPUTE.values(), ids=NEEDS_COMPUTE.keys())
+def test_operations_that_would_compute_refuse_with_the_way_out(call):
+    array = TarvelArray(da.arange(10.0, chunks=5), "km")
+    with pytest.raises(TypeError, match=r"call \.compute\(\) first"):
+        call(array)
+
+
+def test_token_follows_the_units_identity_not_their_printed_name():
+    first = Tarvel.custom("blob", "bl", 2)
+    second = Tarvel.custom("blob", "bl", 3)
+    values = da.ones(3, chunks=3)
+    assert str(first.units()) == str(second.units())
+    assert dask.base.tokenize(TarvelArray(values, first)) != dask.base.tokenize(TarvelArray(values, second))
+    assert dask.base.tokenize(TarvelArray(values, first)) == dask.base.tokenize(TarvelArray(values, first))

@@ -132,3 +132,44 @@ def test_error_bars_in_other_units_land_on_the_axis_scale(ax):
     ax.errorbar(TarvelArray([1, 2], "hr"), TarvelArray([1, 2], "km"), yerr=TarvelArray([100, 200], "m"))
     bars = ax.collections[-1].get_segments()
     np.testing.assert_allclose([segment[:, 1] for segment in bars], [[0.9, 1.1], [1.8, 2.2]])
+
+
+@pytest.mark.parametrize("plot, x_label, y_label", [
+    (lambda frame: frame[["a", "b"]].plot(), None, "km"),
+    (lambda frame: frame.plot(x="c", y="a"), "c", "km"),
+    (lambda frame: frame.plot.scatter(x="c", y="a"), "c", "a"),
+    (lambda frame: frame["a"].plot(), None, "km"),
+])
+def test_pandas_plots_of_unit_columns_convert_and_label(ax, plot, x_label, y_label):
+    pd = pytest.importorskip("pandas")
+    import tarvel.pandas  # noqa: F401
+
+    frame = pd.DataFrame({"a": pd.Series([1.0, 2.0, np.nan], dtype="tarvel[km]"),
+                          "b": pd.Series([100.0, 200.0, 300.0], dtype="tarvel[m]"),
+                          "c": pd.Series([1.0, 2.0, 3.0], dtype="tarvel[s]")})
+    axes = plot(frame)
+    axes.figure.canvas.draw()
+    assert axes.yaxis.get_units() == Tarvel.unit("km")
+    if x_label is not None:
+        assert axes.get_xlabel() == x_label
+    assert axes.get_ylabel() == y_label
+    points = axes.collections[0].get_offsets() if axes.collections else axes.lines[0].get_xydata()
+    np.testing.assert_array_equal(np.ma.filled(np.ma.asarray(points, dtype=float)[:, 1], np.nan), [1.0, 2.0, np.nan])
+    if len(axes.lines) > 1:  # metres on the kilometre axis
+        np.testing.assert_allclose(axes.lines[1].get_xydata()[:, 1], [0.1, 0.2, 0.3])
+
+
+def test_pandas_histogram_of_a_unit_column_is_labelled(ax):
+    pd = pytest.importorskip("pandas")
+    import tarvel.pandas  # noqa: F401
+
+    frame = pd.DataFrame({"a": pd.Series([1.0, 2.0, np.nan, 2.5], dtype="tarvel[km]")})
+    histogram = frame.hist(bins=3).ravel()[0]
+    assert histogram.get_xlabel() == "km"
+    assert sum(patch.get_height() for patch in histogram.patches) == 3
+
+
+def test_masked_and_missing_cells_are_nan():
+    masked = np.ma.array(np.array([Tarvel.unit("m"), None, Tarvel.unit("km")], dtype=object), mask=[0, 1, 0])
+    np.testing.assert_array_equal(tm.TarvelConverter.convert(masked, "m", None), [1.0, np.nan, 1000.0])
+    assert tm.TarvelConverter.default_units([None, Tarvel.unit("s")], None) == Tarvel.unit("s")

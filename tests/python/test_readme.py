@@ -24,6 +24,8 @@ INTEGRATIONS = {
     "xarray": ("xr.", "tarvel.xarray"),
     "dask": ("import dask", "tarvel.dask"),
     "numpy": ("np.", "TarvelArray("),
+    "pyarrow": ("to_parquet",),
+    "pydantic": ("pydantic",),
 }
 
 

@@ -159,3 +159,136 @@ def test_plot_puts_every_series_on_the_first_series_scale():
         np.testing.assert_array_equal(mesh.get_array().ravel(), [1.0, 2.0, 3.0, 4.0])
     finally:
         plt.close("all")
+
+
+# -- a sweep of xarray operations against the same operations on plain magnitudes converted by hand -----
+
+def _gradient_is_interval():
+    return str(np.gradient(TarvelArray([1.0, 2.0], "°C")).units()) == "1 [K]"
+
+
+def _difference_is_interval():
+    return str((TarvelArray([25.0], "°C") - TarvelArray([20.0], "°C")).units()) == "1 [K]"
+
+
+def _spread_is_interval():
+    return str(np.nanstd(TarvelArray([25.0, 20.0], "°C")).units()) == "1 [K]"
+
+
+# Temperature changes and spreads become intervals in kelvin through the operation planner and the rule
+# registry; until they do these rows are expected to fail, strictly.
+gradient = pytest.mark.xfail(not _gradient_is_interval(), strict=True, reason="np.gradient of °C is not K yet")
+difference = pytest.mark.xfail(not _difference_is_interval(), strict=True, reason="°C − °C is not K yet")
+spread = pytest.mark.xfail(not _spread_is_interval(), strict=True, reason="np.nanstd of °C is not K yet")
+
+GRID = np.array([[1.0, 2.0, np.nan, 4.0], [4.0, 5.0, 6.0, 8.0]])
+HOURS = np.array(["2020-01-01T00", "2020-01-01T01", "2020-01-01T02", "2020-01-01T03"], dtype="datetime64[ns]")
+
+
+def sweep_data(plain, unit="min"):
+    data = GRID if plain else TarvelArray(GRID, unit)
+    return xr.DataArray(data, dims=("x", "t"), coords={"x": [0, 1], "t": HOURS})
+
+
+def seconds(plain, value):
+    return value / 60.0 if plain else Tarvel.unit("s") * value
+
+
+def minutes_(plain, value):
+    return value if plain else Tarvel.unit("min") * value
+
+
+# (id, operation(da, plain), result units, or None for a plain result). `plain` is True for the float64
+# data in minutes; every other quantity the operation uses is converted into minutes by hand there.
+XARRAY_SWEEP = [
+    ("rolling-mean", lambda da, p: da.rolling(t=2).mean(), "min"),
+    ("rolling-sum", lambda da, p: da.rolling(t=2, min_periods=1).sum(), "min"),
+    ("rolling-max", lambda da, p: da.rolling(t=3, center=True).max(), "min"),
+    ("weighted-mean", lambda da, p: da.weighted(xr.DataArray([1.0, 3.0], dims="x")).mean("x"), "min"),
+    ("weighted-sum", lambda da, p: da.weighted(xr.DataArray([1.0, 3.0], dims="x")).sum("x"), "min"),
+    ("where-other-units", lambda da, p: da.where(da > minutes_(p, 3.0), seconds(p, 0.0)), "min"),
+    ("where-missing", lambda da, p: da.where(da > minutes_(p, 3.0)), "min"),
+    ("fillna-other-units", lambda da, p: da.fillna(seconds(p, 30.0)), "min"),
+    ("idxmax", lambda da, p: da.fillna(minutes_(p, 0.0)).idxmax("t"), None),
+    ("argmax", lambda da, p: da.fillna(minutes_(p, 0.0)).argmax("t"), None),
+    ("argsort", lambda da, p: da.fillna(minutes_(p, 0.0)).argsort(), None),
+    ("integrate", lambda da, p: da.assign_coords(y=("t", [0.0, 1.0, 3.0, 4.0])).integrate("y"), "min"),
+    ("cumulative-integrate",
+     lambda da, p: da.assign_coords(y=("t", [0.0, 1.0, 3.0, 4.0])).cumulative_integrate("y"), "min"),
+    ("median", lambda da, p: da.median("t"), "min"),
+    ("mean-all", lambda da, p: da.mean(), "min"),
+    ("std-all", lambda da, p: da.std(), "min"),
+    ("var", lambda da, p: da.var("t"), "min2"),
+    ("groupby-mean", lambda da, p: da.assign_coords(g=("t", [0, 0, 1, 1])).groupby("g").mean(), "min"),
+    ("resample-mean", lambda da, p: da.resample(t="2h").mean(), "min"),
+    ("resample-max", lambda da, p: da.resample(t="2h").max(), "min"),
+    ("diff", lambda da, p: da.diff("t"), "min"),
+    ("mixed-units-concat",
+     lambda da, p: xr.concat([da, da.copy(data=(da.data if p else da.data.as_unit("s")))], "x"), "min"),
+]
+
+
+def _ids(rows):
+    return [row.values[0] if hasattr(row, "values") else row[0] for row in rows]
+
+
+def assert_matches(result, expected, unit):
+    if unit is None:
+        assert not isinstance(result.data, TarvelArray)
+        np.testing.assert_allclose(np.asarray(result.data, dtype=float), np.asarray(expected.data, dtype=float))
+        return
+    assert isinstance(result.data, TarvelArray), type(result.data)
+    assert str(result.data.units()) == str(Tarvel.unit(unit)), (str(result.data.units()), unit)
+    assert result.dims == expected.dims
+    np.testing.assert_allclose(result.data.as_number(result.data.units()), expected.data, rtol=1e-12,
+                               equal_nan=True)
+
+
+@pytest.mark.parametrize("name, operation, unit", XARRAY_SWEEP, ids=_ids(XARRAY_SWEEP))
+def test_sweep_matches_plain_magnitudes(name, operation, unit):
+    assert_matches(operation(sweep_data(False), False), operation(sweep_data(True), True), unit)
+
+
+@pytest.mark.parametrize("name, operation, unit", [
+    pytest.param("diff", lambda da: da.diff("t"), "K", marks=difference),
+    pytest.param("differentiate", lambda da: da.differentiate("t"), "K/s", marks=gradient),
+    pytest.param("std", lambda da: da.std("t"), "K", marks=spread),
+    ("mean", lambda da: da.mean("t"), "°C"),
+    ("rolling-mean", lambda da: da.rolling(t=2).mean(), "°C"),
+    ("where", lambda da: da.where(da > Tarvel.unit("K") * 276.0, Tarvel.unit("K") * 273.15), "°C"),
+], ids=["diff", "differentiate", "std", "mean", "rolling-mean", "where"])
+def test_temperatures(name, operation, unit):
+    result = operation(sweep_data(False, "°C"))
+    assert str(result.data.units()) == str(Tarvel.unit(unit))
+    hand = {"differentiate": lambda da: da.differentiate("t", datetime_unit="s"),
+            "where": lambda da: da.where(da > 276.0 - 273.15, 0.0)}.get(name, operation)
+    np.testing.assert_allclose(result.data.as_number(result.data.units()), hand(sweep_data(True)).data,
+                               rtol=1e-9, atol=1e-12, equal_nan=True)
+
+
+def test_item_gives_a_tarvel_and_incompatible_fills_refuse():
+    da = sweep_data(False)
+    assert da[0, 1].item() == Tarvel.unit("min") * 2.0
+    assert da.item(1) == Tarvel.unit("min") * 2.0
+    assert da.sum().item() == Tarvel.unit("min") * 30.0
+    with pytest.raises(TypeError, match="not compatible"):
+        da.fillna(Tarvel.unit("kg"))
+    with pytest.raises(TypeError):
+        da.where(da > Tarvel.unit("min") * 3.0, 5.0)  # a plain number other than 0 or NaN has no units
+
+
+@pytest.mark.parametrize("datetime_unit, per", [(None, "s"), ("h", "hr"), ("ms", "ms")])
+def test_differentiate_along_datetimes_is_per_second_unless_told(datetime_unit, per):
+    da = xr.DataArray(TarvelArray([1.0, 3.0, 7.0], "km"), dims="t", coords={"t": HOURS[:3]})
+    result = da.differentiate("t", datetime_unit=datetime_unit)
+    assert str(result.data.units()) == str(Tarvel.unit(f"km/{per}"))
+    plain = xr.DataArray([1.0, 3.0, 7.0], dims="t", coords={"t": HOURS[:3]})
+    np.testing.assert_allclose(result.data.as_number(result.data.units()),
+                               plain.differentiate("t", datetime_unit=datetime_unit or "s").data, rtol=1e-12)
+
+
+def test_to_series_gives_a_column_of_the_tarvel_dtype():
+    pd = pytest.importorskip("pandas")
+    series = sweep_data(False).rename("v").to_series()
+    assert str(series.dtype) == "tarvel[min]" and series.index.names == ["x", "t"]
+    pd.testing.assert_series_equal(series.tarvel.as_number(), sweep_data(True).rename("v").to_series())

@@ -1,0 +1,23 @@
+from typing import Any
+
+import pyarrow as pa
+
+from tarvel import Tarvel, TarvelArray
+
+__all__ = ["EXTENSION_NAME", "TarvelType", "TarvelScalar", "to_arrow", "to_tarvel_array"]
+
+EXTENSION_NAME: str
+
+class TarvelScalar(pa.ExtensionScalar):
+    def as_py(self, **kwargs: Any) -> Tarvel | None: ...
+
+class TarvelType(pa.ExtensionType):
+    def __init__(self, units: Tarvel | str, storage_type: pa.DataType | None = None) -> None: ...
+    @property
+    def units(self) -> Tarvel: ...
+    @property
+    def unit_text(self) -> str: ...
+    def to_pandas_dtype(self) -> Any: ...
+
+def to_arrow(array: TarvelArray, type: pa.DataType | None = None) -> pa.ExtensionArray: ...
+def to_tarvel_array(data: pa.Array | pa.ChunkedArray, units: Tarvel | None = None) -> TarvelArray: ...

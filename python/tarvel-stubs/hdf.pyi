@@ -1,0 +1,6 @@
+from typing import Any
+
+__all__ = ["to_hdf", "read_hdf"]
+
+def to_hdf(frame: Any, path: Any, key: str, **kwargs: Any) -> None: ...
+def read_hdf(path: Any, key: str, **kwargs: Any) -> Any: ...

@@ -1,0 +1,6 @@
+from typing import Any
+
+__all__ = ["class_schema", "annotated_schema"]
+
+def class_schema(cls: type, source: Any = None, handler: Any = None) -> Any: ...
+def annotated_schema(marker: Any, source: Any, handler: Any) -> Any: ...

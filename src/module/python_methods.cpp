@@ -1,0 +1,42 @@
+// Methods written in Python: each calls a function of one of tarvel's Python submodules with the instance
+// (or the class) first and the call's own arguments after it. The submodule, and the library it needs,
+// load only when such a method is called, so `import tarvel` stays free of them.
+
+#include <Python.h>
+
+#include <cstddef>
+#include <memory>
+
+#include "module/boundary.hpp"
+#include "module/ecosystem.hpp"
+#include "module/py_ref.hpp"
+
+namespace tarvel::py {
+namespace {
+
+PyObject* forward(const char* module_name, const char* function_name, PyObject* first, PyObject* const* args,
+                  Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(static_cast<PyObject*>(nullptr), [&]() -> PyObject* {
+        PyRef module = PyRef::steal(PyImport_ImportModule(module_name));
+        PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), function_name)) : PyRef();
+        if (!function) return nullptr;
+        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
+        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 1)]);
+        stack[0] = first;
+        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
+        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 1), kwnames);
+    });
+}
+
+}  // namespace
+
+PyObject* pydantic_core_schema(PyObject* cls, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return forward("tarvel.pydantic", "class_schema", cls, args, nargsf, kwnames);
+}
+
+PyObject* tarvel_array_arrow_array(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return forward("tarvel.arrow", "to_arrow", self, args, nargsf, kwnames);
+}
+
+}  // namespace tarvel::py
