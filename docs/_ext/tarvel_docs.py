@@ -32,9 +32,19 @@ LOG = logging.getLogger(__name__)
 # Executed examples
 
 
-def _fresh_namespace() -> dict:
+def _fresh_namespace(docname: str) -> dict:
     namespace: dict = {"__name__": "__docs__"}
-    exec("from tarvel import Tarvel, LogTarvel, TarvelArray", namespace)
+    exec("import tarvel\nfrom tarvel import Tarvel, LogTarvel, TarvelArray", namespace)
+    if docname.startswith("reference/"):
+        # A docstring's examples use the names of the module it documents, as in that module's help.
+        for module in stub_modules()[1:]:
+            try:
+                imported = __import__(module, fromlist=["_"])
+            except ImportError:
+                continue
+            for _, name, _, _ in stub_entries(module):
+                if "." not in name and hasattr(imported, name):
+                    namespace.setdefault(name, getattr(imported, name))
     return namespace
 
 
@@ -49,7 +59,7 @@ def _example_text(node: nodes.Element) -> str | None:
 def run_examples(app, doctree: nodes.document) -> None:
     """Runs a page's examples in order; each failure is reported at its line."""
     docname = app.env.docname
-    namespace = _fresh_namespace()
+    namespace = _fresh_namespace(docname)
     parser = doctest.DocTestParser()
     flags = doctest.ELLIPSIS | doctest.NORMALIZE_WHITESPACE
     # Examples run with the documentation folder as the working directory, so that a page can read the
