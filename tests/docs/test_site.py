@@ -8,7 +8,7 @@ import shutil
 
 import pytest
 
-from conftest import ROOT
+ROOT = pathlib.Path(__file__).resolve().parents[2]
 
 STUBS = ROOT / "python" / "tarvel-stubs"
 
