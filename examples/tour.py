@@ -35,12 +35,16 @@ speed = km * 36 / hr
 show('36 km/hr as "m/s"', speed.as_unit("m/s"))
 show('5 km in miles', (km * 5).as_number("mi"))
 show("1 km > 500 m", km > m * 500)
-show("1 ft == 12 in (exact, no tolerance)", Tarvel.unit("ft") == Tarvel.unit("in") * 12)
+twelve_inches = (Tarvel.unit("in") * 12).as_unit("ft")
+show("1 ft == 12 in", Tarvel.unit("ft") == Tarvel.unit("in") * 12)
+print(f"  12 in in feet is {float(twelve_inches)!r}: equality is exact, with no hidden tolerance;")
+print("  0.0254 m and 0.3048 m have no exact binary form, so say how close is close enough yourself.")
 
 print("\nTemperatures: offsets apply to absolute temperatures only")
 celsius = Tarvel.unit("degree Celsius") * 100
 show("100 degree Celsius in K", celsius.as_unit("K"))
 show("100 degree Celsius in degree Fahrenheit", celsius.as_unit("degree Fahrenheit"))
+print("  (IEEE arithmetic on the exact factors: the last binary digit shows, and reads back exactly)")
 show("20 degC + 10 K (a difference)", Tarvel.unit("°C") * 20 + Tarvel.unit("K") * 10)
 
 print("\nSimplification and base units")
@@ -92,3 +96,47 @@ else:
     show('TarvelArray([20, 100], "°C").as_unit("K")', TarvelArray([20, 100], "°C").as_unit("K"))
     show('np.sin(TarvelArray([30, 90], "°"))', np.sin(TarvelArray([30, 90], "°")))
     show('distances.as_number("mi")', distances.as_number("mi"))
+
+print("\nWhere data lives: pandas, plots and dask")
+try:
+    import io
+
+    import pandas as pd
+
+    import tarvel.pandas
+except ImportError:
+    print('(pandas is not installed: pip install pandas to see columns with units)')
+else:
+    csv = "time [min],distance [km]\n0,0\n10,1.6\n20,3.1\n30,4.9\n"
+    frame = tarvel.pandas.read_csv(io.StringIO(csv))
+    show("read_csv of 'time [min],distance [km]'", dict(frame.dtypes.astype(str)))
+    speed = frame["distance"].diff() / frame["time"].diff()
+    show("distance.diff() / time.diff(), in km/hr", speed.astype("tarvel[km/hr]").tolist()[1:])
+    show("mean distance", frame["distance"].mean())
+    try:
+        import matplotlib
+
+        matplotlib.use("Agg")
+        import os
+        import tempfile
+
+        import matplotlib.pyplot as plt
+
+        import tarvel.matplotlib
+    except ImportError:
+        print("(matplotlib is not installed: pip install matplotlib to plot with labelled axes)")
+    else:
+        with tarvel.matplotlib.support():
+            fig, ax = plt.subplots()
+            ax.plot(frame["time"].array.quantity, frame["distance"].array.quantity, "o-")
+            path = os.path.join(tempfile.gettempdir(), "tarvel-tour.png")
+            fig.savefig(path)
+            plt.close(fig)
+        show("a plot with axes labelled from the units", f"{path} (x: {ax.get_xlabel()}, y: {ax.get_ylabel()})")
+try:
+    import dask.array
+except ImportError:
+    print('(dask is not installed: pip install "dask[array]" to compute beyond memory)')
+else:
+    lazy = TarvelArray(dask.array.ones(10_000_000, chunks=1_000_000), "m") * Tarvel.unit("s") ** -1
+    show("a lazy sum over 10^7 elements in 10 chunks", lazy.sum().compute().as_unit("km/s"))
