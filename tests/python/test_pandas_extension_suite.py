@@ -10,7 +10,7 @@ import pandas._testing as tm  # noqa: E402
 from pandas.tests.extension import base  # noqa: E402
 from pandas.tests.extension import conftest as _extension_fixtures  # noqa: E402
 
-# The suite's shared fixtures. pandas 3.0 (the oldest supported) keeps the operator and reduction ones in
+# The suite's shared fixtures. pandas 3.0 keeps the operator and reduction ones in
 # its top-level conftest, later releases beside the extension suite.
 _FIXTURES = (
     "all_arithmetic_operators",
