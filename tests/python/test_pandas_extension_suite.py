@@ -8,36 +8,26 @@ pytest.importorskip("pandas.tests.extension.base")
 
 import pandas._testing as tm  # noqa: E402
 from pandas.tests.extension import base  # noqa: E402
-from pandas.tests.extension import conftest as _extension_fixtures  # noqa: E402
-
-# The suite's shared fixtures. pandas 3.0 keeps the operator and reduction ones in
-# its top-level conftest, later releases beside the extension suite.
-_FIXTURES = (
-    "all_arithmetic_operators",
-    "all_boolean_reductions",
-    "all_data",
-    "all_numeric_accumulations",
-    "all_numeric_reductions",
-    "all_reductions",
-    "as_array",
-    "as_frame",
-    "as_series",
-    "box_in_series",
-    "comparison_op",
-    "data_repeated",
-    "fillna_method",
-    "groupby_apply_op",
-    "invalid_scalar",
-    "na_value",
-    "use_numpy",
-    "using_nan_is_na",
+from pandas.tests.extension.conftest import (  # noqa: E402,F401  (the suite's shared fixtures)
+    all_arithmetic_operators,
+    all_boolean_reductions,
+    all_data,
+    all_numeric_accumulations,
+    all_numeric_reductions,
+    all_reductions,
+    as_array,
+    as_frame,
+    as_series,
+    box_in_series,
+    comparison_op,
+    data_repeated,
+    fillna_method,
+    groupby_apply_op,
+    invalid_scalar,
+    na_value,
+    use_numpy,
+    using_nan_is_na,
 )
-if all(hasattr(_extension_fixtures, name) for name in _FIXTURES):
-    _top_level_fixtures = _extension_fixtures
-else:
-    import pandas.conftest as _top_level_fixtures
-for _name in _FIXTURES:
-    globals()[_name] = getattr(_extension_fixtures, _name, None) or getattr(_top_level_fixtures, _name)
 
 from tarvel import Tarvel  # noqa: E402
 from tarvel.pandas import TarvelDtype, TarvelExtensionArray  # noqa: E402
