@@ -103,7 +103,7 @@ bools = numpy.typing.NDArray[numpy.bool_]
 assert_type(TarvelArray(values=numpy.arange(3.0), unit=km, copy=False), TarvelArray)
 assert_type(TarvelArray([1, 2], "m", dtype=numpy.float32), TarvelArray)
 assert_type(distances / hour, TarvelArray)
-plain: numpy.typing.NDArray[numpy.float64] = numpy.arange(2.0)
+plain: numpy.typing.NDArray[numpy.float64] = numpy.zeros(2)
 assert_type(km * plain, TarvelArray)
 assert_type(2 * distances + "m", TarvelArray)
 assert_type(distances**2, TarvelArray)
