@@ -12,7 +12,7 @@ from pathlib import Path
 extras = tomllib.loads((Path(__file__).parent.parent / "pyproject.toml").read_text())["project"][
     "optional-dependencies"
 ]
-NOT_FLOORS = {"test", "test-core", "bench"}
+NOT_FLOORS = {"test", "test-core", "bench", "docs"}
 
 if sys.argv[1:] == ["test"]:
     print("\n".join(extras["test"]))
