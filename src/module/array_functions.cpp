@@ -1018,8 +1018,8 @@ PyRef polynomial_result(PyObject* result, const Binding& binding, const UnitColl
     PyRef coefficients = PyRef::steal(PyList_New(size));
     if (!coefficients) return {};
     for (Py_ssize_t i = 0; i < size; ++i) {
-        Result<UnitCollection> power = power_units(coordinate, static_cast<double>(*degree - i));
-        Result<UnitCollection> units = power ? checked_div(value, *power) : power;
+        Result<UnitCollection> power = raw_result_units(Operation::Power, coordinate, {}, static_cast<double>(*degree - i));
+        Result<UnitCollection> units = power ? raw_result_units(Operation::Quotient, value, *power) : power;
         if (!units) return PyRef::steal(raise_error(units.error()));
         PyRef item = PyRef::steal(PySequence_GetItem(result, i));
         PyRef attached = item ? attach_one(item.get(), *units, true, binding) : PyRef();
@@ -1045,8 +1045,8 @@ PyRef polynomial_coefficients(PyObject* coefficients, const Binding& binding, Un
     PyRef converted = PyRef::steal(PyList_New(size));
     if (!converted) return {};
     for (Py_ssize_t i = 0; i < size; ++i) {
-        Result<UnitCollection> power = power_units(x, static_cast<double>(size - 1 - i));
-        Result<UnitCollection> target = power ? checked_div(units, *power) : power;
+        Result<UnitCollection> power = raw_result_units(Operation::Power, x, {}, static_cast<double>(size - 1 - i));
+        Result<UnitCollection> target = power ? raw_result_units(Operation::Quotient, units, *power) : power;
         if (!target) return PyRef::steal(raise_error(target.error()));
         ArrayOperand operand;
         if (!extract_array_operand(PySequence_Fast_GET_ITEM(items.get(), i), operand)) return {};
@@ -1106,7 +1106,7 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
         case ResultUnits::Interval: return attach_all(result, interval_of(value_units), false, binding);
         case ResultUnits::IntervalSquared: {
             const UnitCollection interval = interval_of(value_units);
-            std::optional<UnitCollection> squared = units_or_raise(checked_mul(interval, interval));
+            std::optional<UnitCollection> squared = units_or_raise(raw_result_units(Operation::Product, interval, interval));
             return squared ? attach_all(result, *squared, true, binding) : PyRef();
         }
         case ResultUnits::PowerOfCount:
@@ -1123,24 +1123,24 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
                 if (shape) n = shape->empty() ? 1.0 : static_cast<double>(shape->back());
             }
             if (!n) return {};
-            std::optional<UnitCollection> power = units_or_raise(power_units(value_units, *n));
+            std::optional<UnitCollection> power = units_or_raise(raw_result_units(Operation::Power, value_units, {}, *n));
             return power ? attach_all(result, *power, true, binding) : PyRef();
         }
         case ResultUnits::Reciprocal:
         case ResultUnits::SquareRoot: {
             const bool reciprocal = binding.rule.rule->units == ResultUnits::Reciprocal;
             std::optional<UnitCollection> units = units_or_raise(
-                reciprocal ? checked_div(none, value_units) : power_units(value_units, 0.5));
+                reciprocal ? raw_result_units(Operation::Quotient, none, value_units) : raw_result_units(Operation::Power, value_units, {}, 0.5));
             return units ? attach_all(result, *units, true, binding) : PyRef();
         }
         case ResultUnits::QuotientOwn:
         case ResultUnits::LeastSquares: {
             const UnitCollection& a = own.empty() ? none : own[0];
             const UnitCollection& b = own.size() < 2 ? none : own[1];
-            std::optional<UnitCollection> x = units_or_raise(checked_div(b, a));
+            std::optional<UnitCollection> x = units_or_raise(raw_result_units(Operation::Quotient, b, a));
             if (!x) return {};
             if (binding.rule.rule->units == ResultUnits::QuotientOwn) return attach_all(result, *x, true, binding);
-            std::optional<UnitCollection> residuals = units_or_raise(checked_mul(b, b));
+            std::optional<UnitCollection> residuals = units_or_raise(raw_result_units(Operation::Product, b, b));
             if (!residuals || !PyTuple_Check(result) || PyTuple_GET_SIZE(result) != 4) {
                 return residuals ? PyRef::steal(raise_unattachable(binding.function(), result)) : PyRef();
             }
@@ -1165,7 +1165,7 @@ PyRef result_with_units(PyObject* result, const Binding& binding) {
         }
         case ResultUnits::ReciprocalOwn: {
             if (own.empty()) return PyRef::borrow(result);
-            std::optional<UnitCollection> units = units_or_raise(checked_div(none, own[0]));
+            std::optional<UnitCollection> units = units_or_raise(raw_result_units(Operation::Quotient, none, own[0]));
             return units ? attach_all(result, *units, true, binding) : PyRef();
         }
         case ResultUnits::Polynomial: {
