@@ -2,6 +2,8 @@
 
 #include <Python.h>
 
+#include <cxxabi.h>
+
 #include <bit>
 #include <cmath>
 #include <chrono>
@@ -42,7 +44,15 @@ void* release_interpreter() noexcept {
 
 void reacquire_interpreter(void* token) {
     if (!released_while_finalizing && interpreter_finalizing()) wait_for_process_end();
-    PyEval_RestoreThread(static_cast<PyThreadState*>(token));
+    try {
+        PyEval_RestoreThread(static_cast<PyThreadState*>(token));
+    } catch (const abi::__forced_unwind&) {
+        // Shutdown began between the check above and the request: CPython ends this thread without the
+        // lock. Unwinding on would run destructors that release Python objects (arrays, buffers) without
+        // the lock while the interpreter is torn down, and the thread-local tables' destructors after
+        // them. The thread waits inside the handler instead, so the unwind is neither swallowed nor resumed.
+        wait_for_process_end();
+    }
 }
 
 const SearchPauseHooks& interpreter_pause_hooks() noexcept {

@@ -6,9 +6,9 @@
 // Taking the lock back is where a daemon thread meets interpreter shutdown: CPython ends such a thread
 // with a forced unwind. A thread that comes back after shutdown began never takes the lock: it waits
 // until the process ends, as CPython's own threads are meant to, so that no destructor of its frames runs
-// against an interpreter being torn down. One that was already waiting for the lock when shutdown began
-// is unwound by CPython; that unwind passes through every frame of ours (none is noexcept, and the
-// boundary rethrows it).
+// against an interpreter being torn down. One that was already asking for the lock when shutdown began is
+// ended by CPython with a forced unwind; reacquire_interpreter stops that unwind in its handler and waits
+// there, so that again none of those destructors runs.
 
 #include <utility>
 
