@@ -1,5 +1,5 @@
-"""The documentation people read: the docstrings of the type stubs and the README's reference section
-describe every method of every class the stubs define, and their examples run."""
+"""The documentation people read: the docstrings of the type stubs and the site's one-line summary
+(docs/reference/summary.md) describe every method of every class the stubs define, and their examples run."""
 
 import ast
 import doctest
@@ -12,7 +12,7 @@ import tarvel
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 STUBS = ast.parse((ROOT / "python" / "tarvel-stubs" / "__init__.pyi").read_text(encoding="utf-8"))
-README = (ROOT / "README.md").read_text(encoding="utf-8")
+SUMMARY = (ROOT / "docs" / "reference" / "summary.md").read_text(encoding="utf-8")
 CLASSES = [node for node in STUBS.body if isinstance(node, ast.ClassDef)]
 
 
@@ -21,9 +21,8 @@ def methods(cls):
 
 
 def reference_section(name):
-    reference = README.split("\n## Reference\n", 1)[1].split("\n## ", 1)[0]
-    sections = dict(re.findall(r"^### (\w+)\n(.*?)(?=^### |\Z)", reference, flags=re.S | re.M))
-    assert name in sections, f"the README's reference has no section for {name}"
+    sections = dict(re.findall(r"^### (\w+)\n(.*?)(?=^### |\Z)", SUMMARY, flags=re.S | re.M))
+    assert name in sections, f"the reference summary has no section for {name}"
     return sections[name]
 
 
@@ -43,7 +42,7 @@ def test_every_stub_method_has_a_docstring_with_an_example(cls):
 
 
 @pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.name)
-def test_readme_reference_lists_every_public_method_once(cls):
+def test_reference_summary_lists_every_public_method_once(cls):
     public = {f.name for f in methods(cls) if not f.name.startswith("_")}
     properties = {f.name for f in methods(cls) if any(getattr(d, "id", None) == "property" for d in f.decorator_list)}
     lines = reference_section(cls.name).strip().splitlines()
