@@ -310,6 +310,10 @@ int slot_setitem(PyObject* self, PyObject* key, PyObject* value) {
             raise_error(TarvelError::element_deletion());
             return -1;
         }
+        // A plain NaN is the missing value in any units, as where() and the fills take it.
+        if (PyFloat_Check(value) && std::isnan(PyFloat_AS_DOUBLE(value))) {
+            return PyObject_SetItem(magnitudes_of(self), key, value);
+        }
         ArrayOperand operand;
         if (!extract_array_operand(value, operand)) return -1;
         // Converted in full before anything is stored, so a failure leaves the array as it was.
