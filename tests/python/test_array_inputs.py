@@ -6,7 +6,7 @@ import warnings
 
 import pytest
 
-from tarvel import TarvelArray
+from tarvel import LogTarvel, Tarvel, TarvelArray
 
 np = pytest.importorskip("numpy")
 
@@ -32,3 +32,33 @@ def test_other_numbers_need_a_unitless_array(unit, number, stored):
     else:
         a[0] = number
         assert float(a[0]) == stored
+
+
+MASKED = np.ma.masked_array([1.0, 2.0], mask=[False, True])
+M = Tarvel.unit("m")
+REFUSED_INPUTS = [
+    (lambda x: TarvelArray(x, "m"), MASKED, "MaskedArray"),
+    (lambda x: TarvelArray([1.0, 2.0], "m") * x, MASKED, "MaskedArray"),
+    # The masked array's own operator asks for plain values, which an array with units has none of.
+    (lambda x: x * TarvelArray([1.0, 2.0], "m"), MASKED, "plain values"),
+    (lambda x: TarvelArray([1.0, 2.0]) + x, MASKED, "MaskedArray"),
+    (lambda x: np.add(TarvelArray([1.0, 2.0]), x), MASKED, "MaskedArray"),
+    (lambda x: TarvelArray([1.0, 2.0], "m").__setitem__(slice(None), x), MASKED, "MaskedArray"),
+    (lambda x: TarvelArray([1.0, 2.0]).__setitem__(slice(None), x), MASKED, "MaskedArray"),
+    (lambda x: TarvelArray([1.0, 2.0], "m") * x, np.complex128(1 + 2j), "complex128"),
+    (lambda x: x * TarvelArray([1.0, 2.0], "m"), np.complex64(1 + 2j), "complex64"),
+    (lambda x: TarvelArray([1.0, 2.0], "m") * x, np.array(1 + 2j), "complex128"),
+    (lambda x: x * M, np.complex128(1 + 2j), "complex128"),
+    (lambda x: M + x, np.clongdouble(1j), "clongdouble"),
+    (lambda x: LogTarvel.unit("dB") * x, np.complex128(2j), "complex128"),
+    (lambda x: TarvelArray(x, "m"), np.array([1 + 2j]), "complex128"),
+    (lambda x: TarvelArray([1.0, 2.0]).__setitem__(0, x), np.complex128(1j), "complex128"),
+]
+
+
+@pytest.mark.parametrize("call, value, name", REFUSED_INPUTS)
+def test_masks_and_imaginary_parts_are_refused_not_dropped(call, value, name):
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        with pytest.raises(TypeError, match=name):
+            call(value)
