@@ -62,3 +62,18 @@ def test_masks_and_imaginary_parts_are_refused_not_dropped(call, value, name):
         warnings.simplefilter("error")
         with pytest.raises(TypeError, match=name):
             call(value)
+
+
+LEVELS = [2.0, -1.0, 0.0, 0.5, -0.0, 3.25, math.nan, math.inf, -math.inf, 1e-300]
+
+
+@pytest.mark.parametrize("scale", ["B", "dB", "Np", LogTarvel.unit("dB") * 3.0])
+@pytest.mark.parametrize("dtype", [np.float64, np.float32, np.int64])
+def test_a_log_unit_scales_each_level_as_the_scalar_product(scale, dtype):
+    unit = LogTarvel.unit(scale) if isinstance(scale, str) else scale
+    values = np.array(LEVELS if dtype is not np.int64 else [2, -1, 0, 7], dtype=dtype)
+    array = TarvelArray(values, unit)
+    # float32 magnitudes stay float32, as every element loop stores them.
+    expected = np.array([float(float(v) * unit) for v in values]).astype(array.dtype)
+    np.testing.assert_array_equal(array.as_number(), expected)
+    assert array.units() == TarvelArray([1.0]).units()
