@@ -77,3 +77,24 @@ def test_a_log_unit_scales_each_level_as_the_scalar_product(scale, dtype):
     expected = np.array([float(float(v) * unit) for v in values]).astype(array.dtype)
     np.testing.assert_array_equal(array.as_number(), expected)
     assert array.units() == TarvelArray([1.0]).units()
+
+
+def unaligned(values, dtype):
+    """A read-only view of `values` one byte past an aligned start."""
+    data = np.asarray(values, dtype=dtype)
+    view = np.frombuffer(b"\0" + data.tobytes(), dtype=dtype, offset=1)
+    assert not view.flags.aligned
+    return view
+
+
+@pytest.mark.parametrize("dtype", [np.float64, np.float32])
+@pytest.mark.parametrize("operation", [
+    lambda x: TarvelArray(x, "km").as_number("m"),
+    lambda x: (TarvelArray(x, "m") * TarvelArray(x, "m")).as_number("m2"),
+    lambda x: (TarvelArray(x, "m") + Tarvel.unit("km")).as_number("m"),
+    lambda x: (TarvelArray(x, "°C") < Tarvel.unit("K") * 300.0),
+])
+def test_unaligned_magnitudes_give_the_aligned_results(dtype, operation):
+    values = np.linspace(-3.0, 40.0, 11)
+    expected = operation(np.asarray(values, dtype=dtype))
+    np.testing.assert_array_equal(operation(unaligned(values, dtype)), expected)
