@@ -82,6 +82,12 @@ TarvelError TarvelError::units_would_be_dropped(std::string unit_text) {
 TarvelError TarvelError::unsupported_dtype(std::string dtype_text) {
     return {ErrorKind::UnsupportedDtype, std::move(dtype_text), {}};
 }
+TarvelError TarvelError::masked_values(std::string type_name) {
+    return {ErrorKind::MaskedValues, std::move(type_name), {}};
+}
+TarvelError TarvelError::complex_values(std::string type_name) {
+    return {ErrorKind::ComplexValues, std::move(type_name), {}};
+}
 TarvelError TarvelError::non_uniform_power(std::string unit_text) {
     return {ErrorKind::NonUniformPower, std::move(unit_text), {}};
 }
@@ -138,6 +144,12 @@ std::string TarvelError::message() const {
         case ErrorKind::UnsupportedDtype:
             return "a TarvelArray holds float64 or float32 magnitudes (ints and bools become float64), not " +
                    first;
+        case ErrorKind::MaskedValues:
+            return "a quantity has no mask, so a " + first +
+                   " would lose it: give its .filled(numpy.nan) and keep the mask apart";
+        case ErrorKind::ComplexValues:
+            return "a quantity holds real magnitudes, not " + first +
+                   " values: give their .real, .imag or abs() explicitly";
         case ErrorKind::NonUniformPower:
             return "an array in " + first + " can only be raised to a single exponent";
         case ErrorKind::CopyRequired:

@@ -40,6 +40,10 @@ enum class ErrorKind : unsigned char {
     UnitsWouldBeDropped,
     // Magnitudes of a dtype an array cannot hold (TypeError):
     UnsupportedDtype,
+    // A masked array, whose mask a quantity would drop (TypeError, naming its type):
+    MaskedValues,
+    // A complex number or array, whose imaginary part a quantity would drop (TypeError, naming its type):
+    ComplexValues,
     // An array with units raised to an array of different exponents (ValueError):
     NonUniformPower,
     // copy=False where the magnitudes must be copied or converted (ValueError):
@@ -87,6 +91,8 @@ struct TarvelError {
     static TarvelError needs_compute(std::string operation);
     static TarvelError units_would_be_dropped(std::string unit_text);
     static TarvelError unsupported_dtype(std::string dtype_text);
+    static TarvelError masked_values(std::string type_name);
+    static TarvelError complex_values(std::string type_name);
     static TarvelError non_uniform_power(std::string unit_text);
     static TarvelError copy_required();
     // The quantity's unit text, and the preferred units' texts joined by ", ".

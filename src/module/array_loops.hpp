@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -218,7 +219,11 @@ PyObject* run_elementwise(const std::array<LoopInput, N>& inputs, LoopOutput out
             if (shape[d] != 1 && view.strides[d] != expected) contiguous = false;
             expected *= shape[d];
         }
-        flat = flat && contiguous;
+        // The flat loops read elements as typed pointers, which needs aligned data; a view at an odd offset
+        // (numpy.frombuffer with offset=1) takes the strided loops, whose loads are memcpy.
+        const auto address = reinterpret_cast<std::uintptr_t>(view.buf);
+        const bool aligned = address % static_cast<std::uintptr_t>(view.itemsize) == 0;
+        flat = flat && contiguous && aligned;
     }
     if (output == LoopOutput::Float64 && all_f32) output = LoopOutput::Float32;
 

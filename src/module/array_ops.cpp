@@ -180,6 +180,8 @@ PyObject* visit_compare(CompareOp op, Body&& body) {
 }
 
 bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
+    // Refused even by a slot: a masked array's own operators would otherwise read it without its mask.
+    if (is_masked_array(object)) return raise_error(TarvelError::masked_values(value_type_name(object))), false;
     // Plain numbers in an array: magnitudes without units.
     auto unitless = [&] {
         PyRef magnitudes = PyRef::steal(float_array(object, false));
@@ -229,6 +231,7 @@ PyObject* float_array(PyObject* object, bool copy) {
     const NumpyApi* numpy = numpy_api();
     if (!numpy) return nullptr;
     // A lazy array keeps its kind: its dtype is checked (and cast) without computing it.
+    if (is_masked_array(object)) return raise_error(TarvelError::masked_values(value_type_name(object)));
     const bool lazy = is_duck_array(object);
     PyRef array = lazy ? PyRef::borrow(object)
                        : PyRef::steal(PyObject_CallOneArg(copy ? numpy->array : numpy->asarray, object));

@@ -88,6 +88,8 @@ std::nullptr_t raise_error(const TarvelError& error) {
         case ErrorKind::NeedsCompute:
         case ErrorKind::UnitsWouldBeDropped:
         case ErrorKind::UnsupportedDtype:
+        case ErrorKind::MaskedValues:
+        case ErrorKind::ComplexValues:
         case ErrorKind::NoPreferredProduct: type = PyExc_TypeError; break;
         case ErrorKind::LazyMagnitudes:
         case ErrorKind::ElementDeletion:

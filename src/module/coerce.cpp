@@ -2,6 +2,7 @@
 
 #include "module/args.hpp"
 #include "module/boundary.hpp"
+#include "module/numpy_api.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "quantity/operation_plan.hpp"
@@ -55,6 +56,12 @@ bool conversion_refused() { return PyErr_ExceptionMatches(PyExc_TypeError) != 0;
 // an int, one with __float__ as a float. A conversion that raises makes the object no number; for a named
 // method its exception is kept in `refusal` to explain the refusal. Failed: the int does not fit a float.
 Scalar other_scalar(PyObject* object, double& out, PyRef& refusal, bool for_slot) {
+    // NumPy's complex scalars convert with a mere warning, dropping the imaginary part: refused outright
+    // (slots too, so that the refusal names the type). Python's complex has no __float__: slots decline it.
+    if (!PyComplex_CheckExact(object) && is_complex_number(object)) {
+        raise_error(TarvelError::complex_values(value_type_name(object)));
+        return Scalar::Raised;
+    }
     const PyNumberMethods* methods = Py_TYPE(object)->tp_as_number;
     if (!methods) return Scalar::NotANumber;
     auto refused = [&] {
@@ -86,6 +93,15 @@ Scalar other_scalar(PyObject* object, double& out, PyRef& refusal, bool for_slot
 }
 
 }  // namespace
+
+std::string value_type_name(PyObject* object) {
+    if (is_ndarray(object) && !is_masked_array(object)) {
+        PyRef dtype = PyRef::steal(PyObject_GetAttrString(object, "dtype"));
+        if (dtype) return text_of_object(dtype.get());
+        PyErr_Clear();
+    }
+    return type_name_of(object);
+}
 
 std::string text_of_object(PyObject* object) {
     PyRef text = PyRef::steal(PyObject_Str(object));

@@ -61,5 +61,7 @@ Extraction extract_py_number(PyObject* object, LogOperand& out, bool for_slot);
 // The object's str() for error messages; "<unprintable T object>" (reporting the exception through the
 // unraisable hook) when str() raises.
 std::string text_of_object(PyObject* object);
+// The kind of value an object is, for refusals: an ndarray's dtype ("complex128"), else its type's name.
+std::string value_type_name(PyObject* object);
 
 }  // namespace tarvel::py

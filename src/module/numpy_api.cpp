@@ -23,7 +23,8 @@ bool load(PyObject* module) {
     if (!attribute(module, "empty", candidate.empty) || !attribute(module, "asarray", candidate.asarray) ||
         !attribute(module, "array", candidate.array) ||
         !attribute(module, "array2string", candidate.array2string) ||
-        !attribute(module, "ufunc", candidate.ufunc_type)) {
+        !attribute(module, "ufunc", candidate.ufunc_type) ||
+        !attribute(module, "complexfloating", candidate.complexfloating)) {
         return false;
     }
     PyObject* dtype = nullptr;
@@ -76,6 +77,51 @@ const NumpyApi* numpy_api_if_loaded() noexcept {
 bool is_ndarray(PyObject* object) noexcept {
     const NumpyApi* numpy = numpy_api_if_loaded();
     return numpy && PyObject_TypeCheck(object, numpy->ndarray);
+}
+
+bool is_masked_array(PyObject* object) noexcept {
+    static PyObject* masked_type = nullptr;  // numpy.ma.MaskedArray, kept for the life of the process
+    if (!masked_type) {
+        const NumpyApi* numpy = numpy_api_if_loaded();
+        if (!numpy || !PyObject_TypeCheck(object, numpy->ndarray)) return false;
+        PyObject* modules = PyImport_GetModuleDict();
+        PyObject* ma = modules ? PyDict_GetItemString(modules, "numpy.ma") : nullptr;
+        if (!ma) return false;
+        masked_type = PyObject_GetAttrString(ma, "MaskedArray");
+        if (!masked_type || !PyType_Check(masked_type)) {
+            Py_CLEAR(masked_type);
+            PyErr_Clear();
+            return false;
+        }
+    }
+    return PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(masked_type));
+}
+
+bool is_complex_number(PyObject* object) noexcept {
+    if (PyComplex_Check(object)) return true;
+    const NumpyApi* numpy = numpy_api_if_loaded();
+    if (!numpy) return false;
+    if (PyObject_TypeCheck(object, numpy->ndarray)) {
+        PyObject* dtype = PyObject_GetAttrString(object, "dtype");
+        PyObject* kind = dtype ? PyObject_GetAttrString(dtype, "kind") : nullptr;
+        const char* text = kind && PyUnicode_Check(kind) ? PyUnicode_AsUTF8(kind) : nullptr;
+        const bool complex = text && text[0] == 'c';
+        Py_XDECREF(kind);
+        Py_XDECREF(dtype);
+        PyErr_Clear();
+        return complex;
+    }
+    return PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(numpy->complexfloating));
+}
+
+std::string type_name_of(PyObject* object) {
+    PyRef name = PyRef::steal(PyType_GetName(Py_TYPE(object)));
+    const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
+    if (!text) {
+        PyErr_Clear();
+        return "object";
+    }
+    return text;
 }
 
 char dtype_code(PyObject* dtype) {

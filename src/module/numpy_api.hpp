@@ -4,6 +4,8 @@
 
 #include <Python.h>
 
+#include <string>
+
 namespace tarvel::py {
 
 // Borrowed reference to the imported `numpy` module, or nullptr with ImportError set.
@@ -20,6 +22,7 @@ struct NumpyApi {
     PyObject* bool_;
     PyObject* array2string;
     PyObject* ufunc_type;
+    PyObject* complexfloating;  // numpy.complexfloating, the complex scalar types' base
 };
 
 // The cached API (borrowed references), or nullptr with ImportError set.
@@ -30,6 +33,13 @@ const NumpyApi* numpy_api_if_loaded() noexcept;
 
 // True for an ndarray (or a subclass) once NumPy is loaded.
 bool is_ndarray(PyObject* object) noexcept;
+
+// A numpy.ma masked array (looked for only once numpy.ma is imported, as it must be to make one).
+bool is_masked_array(PyObject* object) noexcept;
+// A complex number: a Python or NumPy complex scalar, or a complex ndarray of any shape.
+bool is_complex_number(PyObject* object) noexcept;
+// The name of an object's type ("MaskedArray", "complex128"), for messages.
+std::string type_name_of(PyObject* object);
 
 // The one-letter code of a dtype object (its `char`: 'd' float64, 'f' float32, 'O' object, ...), or '\0'
 // with an exception set when it has none.

@@ -206,7 +206,21 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             if (!with_dtype(magnitudes, dtype, fresh)) return nullptr;
         }
         if (!copy && fresh) return raise_error(TarvelError::copy_required());
-        if (unit != Py_None) {
+        if (unit != Py_None && is_log_tarvel(unit) && !is_duck_array(magnitudes.get()) &&
+            units->unit_map.size() == 0 && !has_units(units)) {
+            // Plain numbers times a LogTarvel scale its level, as the scalar product does: element i is
+            // the ratio of (values[i] * unit).
+            if (!copy) return raise_error(TarvelError::copy_required());
+            const LogQuantity log = as_log_tarvel(unit)->log;
+            const std::array<LoopInput, 1> inputs{LoopInput{magnitudes.get(), 0.0}};
+            PyObject* product = run_elementwise(inputs, LoopOutput::Float64, [log](double a) noexcept {
+                return LogQuantity{log.scale, a * log.power}.ratio();
+            });
+            if (!product) return nullptr;
+            magnitudes = PyRef::steal(product);
+            units = SharedUnits();
+            fresh = true;
+        } else if (unit != Py_None) {
             QuantityOperand factor;
             // Unit text is read in common notations ("m s-1", "m/s^2").
             if (!take_unit_text_or_like(unit, vocabulary, "unit", factor)) return nullptr;
@@ -309,6 +323,10 @@ int slot_setitem(PyObject* self, PyObject* key, PyObject* value) {
         if (!value) {
             raise_error(TarvelError::element_deletion());
             return -1;
+        }
+        // A plain NaN is the missing value in any units, as where() and the fills take it.
+        if (PyFloat_Check(value) && std::isnan(PyFloat_AS_DOUBLE(value))) {
+            return PyObject_SetItem(magnitudes_of(self), key, value);
         }
         ArrayOperand operand;
         if (!extract_array_operand(value, operand)) return -1;
