@@ -21,7 +21,7 @@ def methods(cls):
 
 
 def reference_section(name):
-    sections = dict(re.findall(r"^### (\w+)\n(.*?)(?=^### |\Z)", SUMMARY, flags=re.S | re.M))
+    sections = dict(re.findall(r"^## (\w+)\n(.*?)(?=^## |\Z)", SUMMARY, flags=re.S | re.M))
     assert name in sections, f"the reference summary has no section for {name}"
     return sections[name]
 
