@@ -325,6 +325,14 @@ class Tarvel(Generic[_Units]):
         >>> Tarvel._from_state(Tarvel.unit("km").__reduce__()[1][0])
         1 [km]
         """
+    @classmethod
+    def __get_pydantic_core_schema__(cls, source: Any, handler: Any) -> Any:
+        """The schema of a ``Tarvel`` field of a pydantic model: an instance, the JSON form or text.
+
+        >>> import pydantic
+        >>> pydantic.TypeAdapter(Tarvel).validate_python("9.81 m/s2")
+        9.81 [m/s2]
+        """
     def __pos__(self) -> Tarvel:
         """``+q``: the same quantity.
 
@@ -1121,6 +1129,34 @@ class TarvelArray(Generic[_Units]):
 
         >>> TarvelArray([1, 2, 3], "m").cumsum()
         TarvelArray([1., 3., 6.], 'm')
+        """
+    def prod(self, axis: _Axis = None, **kwargs: Any) -> Tarvel | TarvelArray:
+        """The product of the elements (along ``axis`` when given), in the units to the number of factors.
+
+        >>> TarvelArray([1, 2, 3], "m").prod()
+        6 [m3]
+        """
+    def clip(self, min: Any = None, max: Any = None, **kwargs: Any) -> TarvelArray:
+        """The elements limited to [min, max], the bounds converted into the array's units.
+
+        >>> TarvelArray([1, 2, 3], "m").clip(Tarvel.unit("cm") * 150, Tarvel.unit("m") * 2.5)
+        TarvelArray([1.5, 2. , 2.5], 'm')
+        """
+    def __arrow_array__(self, type: Any = None) -> Any:
+        """The array as an Arrow extension array that keeps its units (``pa.array(a)``).
+
+        >>> import pyarrow as pa
+        >>> pa.array(TarvelArray([1.5, 2.0], "km")).type
+        TarvelType('km', double)
+        """
+    @classmethod
+    def __get_pydantic_core_schema__(cls, source: Any, handler: Any) -> Any:
+        """The schema of a ``TarvelArray`` field of a pydantic model: an array, the JSON form or values.
+
+        >>> import pydantic
+        >>> form = {"values": [1.0, 2.0], "shape": [2], "dtype": "float64", "unit": "km"}
+        >>> pydantic.TypeAdapter(TarvelArray).validate_python(form)
+        TarvelArray([1., 2.], 'km')
         """
     @overload
     def argmin(self, axis: None = None) -> np.intp:
