@@ -206,6 +206,11 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
             if (!with_dtype(magnitudes, dtype, fresh)) return nullptr;
         }
         if (!copy && fresh) return raise_error(TarvelError::copy_required());
+        if (unit != Py_None && is_log_tarvel(unit) && is_duck_array(magnitudes.get()) &&
+            units->unit_map.size() == 0 && !has_units(units)) {
+            // The level scaling below runs the element loop, which a lazy array does not have.
+            return raise_error(TarvelError::needs_compute("TarvelArray(values, a logarithmic unit)"));
+        }
         if (unit != Py_None && is_log_tarvel(unit) && !is_duck_array(magnitudes.get()) &&
             units->unit_map.size() == 0 && !has_units(units)) {
             // Plain numbers times a LogTarvel scale its level, as the scalar product does: element i is

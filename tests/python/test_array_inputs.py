@@ -79,6 +79,12 @@ def test_a_log_unit_scales_each_level_as_the_scalar_product(scale, dtype):
     assert array.units() == TarvelArray([1.0]).units()
 
 
+def test_a_log_unit_over_lazy_values_is_refused_not_misread():
+    dask_array = pytest.importorskip("dask.array")
+    with pytest.raises(TypeError, match="logarithmic unit.*call .compute"):
+        TarvelArray(dask_array.ones(4, chunks=2) * 2.0, LogTarvel.unit("B"))
+
+
 def unaligned(values, dtype):
     """A read-only view of `values` one byte past an aligned start."""
     data = np.asarray(values, dtype=dtype)
