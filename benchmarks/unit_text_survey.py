@@ -2,12 +2,12 @@
 
     PYTHONPATH=build/dev python3 benchmarks/unit_text_survey.py
 
-Part 1 reads every spelling of the list below with Tarvel.parse_unit and compares the result with what
+The survey reads every spelling of the list below with Tarvel.parse_unit and compares the result with what
 the spelling means (written in the library's own grammar; None where the sound answer is a refusal). A
 misread is a spelling read as other units, or a refusal read as units: the target is none. The report
 gives how many spellings are read and, for each refused one, the reason the reader gives.
 
-Part 2 times Tarvel.unit and Tarvel.parse_unit on the same texts of the library's own grammar in one run,
+The timing times Tarvel.unit and Tarvel.parse_unit on the same texts of the library's own grammar in one run,
 interleaved, and prints the ratio (target: the reader at most 2x). With `--baseline DIR` it also times
 Tarvel.unit("kg.m/s2") of this build against the build in DIR (an earlier tarvel), in alternating
 processes, and prints that ratio (target: no slower).
