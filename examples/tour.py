@@ -46,6 +46,7 @@ show("100 degree Celsius in K", celsius.as_unit("K"))
 show("100 degree Celsius in degree Fahrenheit", celsius.as_unit("degree Fahrenheit"))
 print("  (IEEE arithmetic on the exact factors: the last binary digit shows, and reads back exactly)")
 show("20 degC + 10 K (a difference)", Tarvel.unit("°C") * 20 + Tarvel.unit("K") * 10)
+show("25 degC - 20 degC (an interval, in kelvin)", Tarvel.unit("°C") * 25 - Tarvel.unit("°C") * 20)
 
 print("\nSimplification and base units")
 work = Tarvel.unit("W") * Tarvel.unit("s") * Tarvel.unit("N") / Tarvel.unit("J")
