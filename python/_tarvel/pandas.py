@@ -107,6 +107,9 @@ _NUMPY: dict[str, tuple[str, str, dict[str, Any]]] = {
 # Pure numbers in any units: counts, ranks and positions, and the ratios of moments (skew, kurt), which
 # no change of units (a positive scale and an offset) alters.
 _PLAIN = frozenset({"count", "rank", "skew", "kurt", "nunique", "idxmin", "idxmax", "argmin", "argmax"})
+# Products whose units would follow the count of factors: the registry refuses them, but a column without
+# units has a product without units, which pandas computes on the magnitudes.
+_UNITLESS_ONLY = frozenset({"prod", "cumprod"})
 # Probes of two lengths: a result whose units depend on the count of values (a product) has no units a
 # column could hold.
 _PROBES = (np.array([1.0, 2.0, 4.0]), np.array([1.0, 2.0, 4.0, 8.0, 0.5]))
@@ -128,6 +131,8 @@ def _kernel_units(name: str, dtype: TarvelDtype) -> Tarvel | None:
     number), as the rule registry gives them for the same NumPy function on a TarvelArray."""
     if name in _PLAIN:
         return None
+    if name in _UNITLESS_ONLY and _access.unit_text(dtype.quantity) == "":
+        return dtype.quantity.units()
     if name not in _NUMPY:
         raise TypeError(f"Cannot perform '{name}' with dtype {dtype}: it has no meaning for quantities in "
                         f"[{dtype.units}]; use .tarvel.as_number(unit) for plain numbers")
@@ -667,6 +672,8 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
         if units is None:
             # Pure numbers whatever the units: computed by pandas on the magnitudes.
             return getattr(pd.Series(self._mag), name)(skipna=skipna)
+        if name in _UNITLESS_ONLY:
+            return getattr(pd.Series(self._mag), name)(skipna=skipna, **kwargs) * units
         function, extra = _numpy_function(name, skipna=skipna, ddof=kwargs.get("ddof"))
         if count == 0 and name in ("min", "max"):
             return np.nan * units
@@ -682,6 +689,8 @@ class TarvelExtensionArray(OpsMixin, ExtensionArray):
     def _accumulate(self, name: str, *, skipna: bool = True, **kwargs: Any) -> TarvelExtensionArray:
         if name not in _NUMPY:
             raise TypeError(f"Accumulation {name} is not supported for dtype {self._dtype}")
+        if name in _UNITLESS_ONLY and _kernel_units(name, self._dtype) is not None:
+            return type(self)(TarvelArray(getattr(pd.Series(self._mag), name)(skipna=skipna).to_numpy()))
         function, extra = _numpy_function(name, skipna=skipna)
         result = type(self)(function(self._data, **extra))
         if skipna:

@@ -59,3 +59,19 @@ def test_wrapping_a_library_function_twice_replaces_rather_than_stacks():
             return original(x) + 1
 
     assert library.scale(3) == 7  # 2 * 3 + 1 once, not twice
+
+
+@pytest.mark.parametrize("name", ["prod", "cumprod"])
+def test_products_of_a_unitless_column_are_pandas_own_and_refused_with_units(name):
+    pd = pytest.importorskip("pandas")
+    import tarvel.pandas  # noqa: F401
+
+    values = [1.5, 2.0, None, -3.0]
+    got = getattr(pd.Series(values, dtype="tarvel[]"), name)()
+    expected = getattr(pd.Series(values, dtype="float64"), name)()
+    if name == "prod":
+        assert got.as_unitless() == expected
+    else:
+        assert np.array_equal(got.array.quantity.as_number(), expected.to_numpy(), equal_nan=True)
+    with pytest.raises(TypeError, match="no unit rule"):
+        getattr(pd.Series(values, dtype="tarvel[m]"), name)()
