@@ -56,9 +56,10 @@ void reacquire_interpreter(void* token) {
 }
 
 const SearchPauseHooks& interpreter_pause_hooks() noexcept {
-    // The progress is looked at every 256 maps; the lock is given up after a millisecond, a fifth of
-    // CPython's switch interval, unless the search is about to end.
-    static const SearchPauseHooks hooks{save_thread, restore_thread, 256, 1'000'000};
+    // The progress is looked at every 256 maps; the lock is given up after a quarter of a millisecond,
+    // unless the search is about to end. Searches of microseconds never reach it; searches of a
+    // millisecond or two (two units with large exponents) let other threads run for most of their time.
+    static const SearchPauseHooks hooks{save_thread, restore_thread, 256, 250'000};
     return hooks;
 }
 
