@@ -69,9 +69,8 @@ PyObject* tarvel_parse(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyOb
         std::array<PyObject*, 2> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::string_view text;
-        if (!extract_text(arguments[0], "text", text)) return nullptr;
         std::vector<NamedUnit> named;
-        if (!vocabulary_units(arguments[1], named)) return nullptr;
+        if (!text_and_vocabulary(arguments[0], arguments[1], text, named)) return nullptr;
         Result<Quantity> quantity = parse_quantity(text, named);
         if (!quantity) return raise_error(quantity.error());
         return new_tarvel(std::move(*quantity));

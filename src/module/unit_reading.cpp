@@ -76,15 +76,19 @@ bool take_unit_text_or_like(PyObject* unit, PyObject* vocabulary, const char* pa
     return true;
 }
 
+bool text_and_vocabulary(PyObject* text_argument, PyObject* vocabulary, std::string_view& text,
+                         std::vector<NamedUnit>& named) {
+    return extract_text(text_argument, "text", text) && vocabulary_units(vocabulary, named);
+}
+
 PyObject* tarvel_parse_unit(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         static const Parameters<2> parameters{"parse_unit", {"text", "vocabulary"}, 1};
         std::array<PyObject*, 2> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::string_view text;
-        if (!extract_text(arguments[0], "text", text)) return nullptr;
         std::vector<NamedUnit> named;
-        if (!vocabulary_units(arguments[1], named)) return nullptr;
+        if (!text_and_vocabulary(arguments[0], arguments[1], text, named)) return nullptr;
         Result<SharedUnits> units = shared_units_from_common_notation(text, named);
         if (!units) return raise_error(units.error());
         return new_tarvel(Quantity{std::move(*units), 1.0});
