@@ -130,7 +130,10 @@ def _as_array(value: Any) -> Any:
 
 
 def _install_variables() -> None:
-    from xarray.computation import ops
+    try:
+        from xarray.computation import ops
+    except ImportError:  # xarray before 2025.3
+        from xarray.core import ops  # type: ignore[no-redef]
     from xarray.core import duck_array_ops, variable
 
     @_access.wraps(variable, "as_compatible_data")
