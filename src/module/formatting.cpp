@@ -12,19 +12,13 @@
 #include <string_view>
 #include <utility>
 
-#include "module/access.hpp"
-#include "module/args.hpp"
-#include "module/boundary.hpp"
+#include "module/class_kit.hpp"
 #include "module/ecosystem.hpp"
-#include "module/objects.hpp"
-#include "module/py_ref.hpp"
 #include "unit/number_format.hpp"
 
 namespace tarvel::py {
 
 namespace {
-
-constexpr PyObject* FAILED = nullptr;
 
 // The spec argument, which must be a str.
 bool take_spec(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, PyObject*& spec) {
@@ -59,11 +53,7 @@ PyObject* tarvel_format(PyObject* self, PyObject* const* args, Py_ssize_t nargsf
     return guarded(FAILED, [&]() -> PyObject* {
         PyObject* spec = nullptr;
         if (!take_spec(args, nargsf, kwnames, spec)) return nullptr;
-        TarvelObject* object = as_tarvel(self);
-        ExclusiveAccess access(object->access);
-        if (!access) return raise_already_borrowed();
-        Quantity& q = object->quantity;
-
+        return with_exclusive<TarvelObject>(self, [&](Quantity& q) -> PyObject* {
         const Py_ssize_t length = PyUnicode_GET_LENGTH(spec);
         if (length == 0) {
             Result<std::string> text = display_in_place(q);
@@ -113,6 +103,7 @@ PyObject* tarvel_format(PyObject* self, PyObject* const* args, Py_ssize_t nargsf
         }
         if (result) q = std::move(*simple);
         return result;
+        });
     });
 }
 
@@ -120,13 +111,11 @@ PyObject* log_tarvel_format(PyObject* self, PyObject* const* args, Py_ssize_t na
     return guarded(FAILED, [&]() -> PyObject* {
         PyObject* spec = nullptr;
         if (!take_spec(args, nargsf, kwnames, spec)) return nullptr;
-        LogTarvelObject* object = as_log_tarvel(self);
-        SharedAccess access(object->access);
-        if (!access) return raise_already_mutably_borrowed();
-        const LogQuantity& log = object->log;
-        if (PyUnicode_GET_LENGTH(spec) == 0) return to_py_str(log_display(log));
-        // A logarithmic quantity has one text form: every spec is a float spec (so "L" is refused).
-        return formatted_number(log.power, spec, " [" + std::string(log.scale->symbol) + "]");
+        return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
+            if (PyUnicode_GET_LENGTH(spec) == 0) return to_py_str(log_display(log));
+            // A logarithmic quantity has one text form: every spec is a float spec (so "L" is refused).
+            return formatted_number(log.power, spec, " [" + std::string(log.scale->symbol) + "]");
+        });
     });
 }
 

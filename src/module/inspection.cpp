@@ -8,11 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "module/access.hpp"
-#include "module/args.hpp"
-#include "module/boundary.hpp"
+#include "module/class_kit.hpp"
 #include "module/coerce.hpp"
-#include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "module/unit_reading.hpp"
 #include "quantity/quantity_text.hpp"
@@ -21,21 +18,6 @@
 namespace tarvel::py {
 
 namespace {
-
-constexpr PyObject* FAILED = nullptr;
-
-template <class Body>
-PyObject* with_shared(PyObject* self, Body&& body) {
-    TarvelObject* object = as_tarvel(self);
-    SharedAccess access(object->access);
-    if (!access) return raise_already_mutably_borrowed();
-    return body(std::as_const(object->quantity));
-}
-
-PyObject* str_or_raise(const Result<std::string>& result) {
-    if (!result) return raise_error(result.error());
-    return to_py_str(*result);
-}
 
 // The one text argument of the parse methods.
 bool take_text(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, std::string_view& text) {
@@ -57,7 +39,7 @@ template <Result<std::string> (*Form)(const Quantity&)>
 PyObject* unit_form(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return str_or_raise(Form(q)); });
+        return with_shared<TarvelObject>(self, [](const Quantity& q) { return str_or_raise(Form(q)); });
     });
 }
 
@@ -65,12 +47,9 @@ PyObject* unit_form(const char* name, PyObject* self, Py_ssize_t nargsf, PyObjec
 
 PyObject* tarvel_parse(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<2> parameters{"parse", {"text", "vocabulary"}, 1};
-        std::array<PyObject*, 2> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::string_view text;
         std::vector<NamedUnit> named;
-        if (!text_and_vocabulary(arguments[0], arguments[1], text, named)) return nullptr;
+        if (!take_text_and_vocabulary("parse", args, nargsf, kwnames, text, named)) return nullptr;
         Result<Quantity> quantity = parse_quantity(text, named);
         if (!quantity) return raise_error(quantity.error());
         return new_tarvel(std::move(*quantity));
@@ -90,7 +69,7 @@ PyObject* log_tarvel_parse(PyObject*, PyObject* const* args, Py_ssize_t nargsf, 
 PyObject* tarvel_dimensions(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("dimensions", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) -> PyObject* {
+        return with_shared<TarvelObject>(self, [](const Quantity& q) -> PyObject* {
             PyRef result = PyRef::steal(PyDict_New());
             if (!result) return nullptr;
             for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
@@ -111,7 +90,7 @@ PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t
         static const Parameters<1> parameters{"is_compatible", {"other"}, 1};
         std::array<PyObject*, 1> arguments{};
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        return with_shared(self, [&](const Quantity& q) -> PyObject* {
+        return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
             QuantityOperand other;
             if (extract_unit_coercible(arguments[0], other, false) != Extraction::Ok) {
                 return add_argument_note("other");
@@ -125,7 +104,7 @@ PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t
 PyObject* tarvel_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("units", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return new_tarvel(Quantity{q.units, 1.0}); });
+        return with_shared<TarvelObject>(self, [](const Quantity& q) { return new_tarvel(Quantity{q.units, 1.0}); });
     });
 }
 
@@ -144,12 +123,11 @@ PyObject* tarvel_unit_descriptive(PyObject* self, PyObject* const*, Py_ssize_t n
 PyObject* tarvel_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
-        TarvelObject* object = as_tarvel(self);
-        ExclusiveAccess access(object->access);
-        if (!access) return raise_already_borrowed();
-        Result<std::string> text = latex_in_place(object->quantity);
-        if (!text) return raise_error(text.error());
-        return to_py_str("$" + *text + "$");
+        return with_exclusive<TarvelObject>(self, [](Quantity& q) -> PyObject* {
+            Result<std::string> text = latex_in_place(q);
+            if (!text) return raise_error(text.error());
+            return to_py_str("$" + *text + "$");
+        });
     });
 }
 

@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "module/access.hpp"
+#include "module/class_kit.hpp"
 #include "module/search_lock.hpp"
 #include "unit/custom_names.hpp"
 #include "module/args.hpp"
@@ -36,50 +36,10 @@ namespace {
 // new_tarvel constructs the record after the object is initialised; nothing may throw in between.
 static_assert(std::is_nothrow_move_constructible_v<Quantity>);
 
-// The class object, once created. Instances cannot exist before it, and the class cannot be
-// subclassed, so an exact type test identifies an instance.
-PyTypeObject* cached_type = nullptr;
+PyType_Spec& spec();
+ClassObject the_class{spec};
 
-inline bool is_instance(PyObject* object) noexcept { return cached_type && Py_IS_TYPE(object, cached_type); }
-
-constexpr PyObject* FAILED = nullptr;
-
-// --- Results to Python -----------------------------------------------------------------------------
-
-PyObject* tarvel_or_raise(Result<Quantity>&& result) {
-    if (!result) return raise_error(result.error());
-    return new_tarvel(std::move(*result));
-}
-
-PyObject* float_or_raise(const Result<double>& result) {
-    if (!result) return raise_error(result.error());
-    return PyFloat_FromDouble(*result);
-}
-
-PyObject* str_or_raise(const Result<std::string>& result) {
-    if (!result) return raise_error(result.error());
-    return to_py_str(*result);
-}
-
-// --- Access to the instance --------------------------------------------------------------------------
-
-// Runs body(const Quantity&) while the instance is shared; RuntimeError when it is held exclusively.
-template <class Body>
-PyObject* with_shared(PyObject* self, Body&& body) {
-    TarvelObject* object = as_tarvel(self);
-    SharedAccess access(object->access);
-    if (!access) return raise_already_mutably_borrowed();
-    return body(std::as_const(object->quantity));
-}
-
-// Runs body(Quantity&) while the instance is held exclusively; RuntimeError when any access is held.
-template <class Body>
-PyObject* with_exclusive(PyObject* self, Body&& body) {
-    TarvelObject* object = as_tarvel(self);
-    ExclusiveAccess access(object->access);
-    if (!access) return raise_already_borrowed();
-    return body(object->quantity);
-}
+inline bool is_instance(PyObject* object) noexcept { return the_class.is_instance(object); }
 
 // A unit-like argument of a named method: its extraction error is raised with the argument note.
 bool take_unit_like(PyObject* value, const char* parameter, QuantityOperand& out) {
@@ -187,7 +147,7 @@ PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargs
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         QuantityOperand other;
         if (!take_unit_like(arguments[0], "other", other)) return nullptr;
-        return with_shared(self, [&](const Quantity& q) -> PyObject* {
+        return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
             return tarvel_or_raise(as_unit_internal(q, other.get().units));
         });
     });
@@ -207,7 +167,7 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         bool scale = false;
         if (arguments[1] != nullptr && !take_scale(arguments[1], scale)) return nullptr;
         if (other_is_tarvel && !take_unit_like(arguments[0], "other", other)) return nullptr;
-        return with_shared(self, [&](const Quantity& q) -> PyObject* {
+        return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
             if (!has_other) return PyFloat_FromDouble(q.value);
             const Quantity& target = other.get();
             Result<Quantity> converted = as_unit_internal(q, target.units);
@@ -220,14 +180,14 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
 PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return float_or_raise(as_unitless(q)); });
+        return with_shared<TarvelObject>(self, [](const Quantity& q) { return float_or_raise(as_unitless(q)); });
     });
 }
 
 PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("__sizeof__", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) {
+        return with_shared<TarvelObject>(self, [](const Quantity& q) {
             return PyLong_FromSize_t(sizeof(TarvelObject) + q.units.owned_bytes());
         });
     });
@@ -236,7 +196,7 @@ PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyO
 PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("as_base_units", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(as_base_units(q)); });
+        return with_shared<TarvelObject>(self, [](const Quantity& q) { return tarvel_or_raise(as_base_units(q)); });
     });
 }
 
@@ -249,7 +209,7 @@ PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t na
         if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         int n_sig_figs = 0;
         if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
-        return with_exclusive(self, [&](Quantity& q) -> PyObject* {
+        return with_exclusive<TarvelObject>(self, [&](Quantity& q) -> PyObject* {
             return tarvel_or_raise(round_sfig_in_place(q, n_sig_figs));
         });
     });
@@ -318,7 +278,7 @@ PyObject* named_division(const char* name, PyObject* self, PyObject* const* args
     if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
     QuantityOperand other;
     if (!take_unit_like(arguments[0], "other", other)) return nullptr;
-    return with_shared(self,
+    return with_shared<TarvelObject>(self,
                        [&](const Quantity& q) -> PyObject* { return tarvel_or_raise(Operation(q, other.get())); });
 }
 
@@ -342,7 +302,7 @@ PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
             if (!extract_int32(arguments[0], "ndigits", n)) return nullptr;
             ndigits = n;
         }
-        return with_exclusive(self, [&](Quantity& q) -> PyObject* {
+        return with_exclusive<TarvelObject>(self, [&](Quantity& q) -> PyObject* {
             return tarvel_or_raise(round_in_place(q, ndigits));
         });
     });
@@ -353,7 +313,7 @@ PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
 template <Result<double> (*Function)(const Quantity&)>
 PyObject* plain_function(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
     if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
-    return with_shared(self, [](const Quantity& q) { return float_or_raise(Function(q)); });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return float_or_raise(Function(q)); });
 }
 
 PyObject* method_dunder_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -381,14 +341,14 @@ PyObject* method_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyOb
 PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("descriptive", nargsf, kwnames)) return nullptr;
-        return with_exclusive(self, [](Quantity& q) { return str_or_raise(descriptive_in_place(q)); });
+        return with_exclusive<TarvelObject>(self, [](Quantity& q) { return str_or_raise(descriptive_in_place(q)); });
     });
 }
 
 PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("latex", nargsf, kwnames)) return nullptr;
-        return with_exclusive(self, [](Quantity& q) { return str_or_raise(latex_in_place(q)); });
+        return with_exclusive<TarvelObject>(self, [](Quantity& q) { return str_or_raise(latex_in_place(q)); });
     });
 }
 
@@ -421,33 +381,23 @@ PyObject* slot_str(PyObject* self) {
 // --- Number slots ---------------------------------------------------------------------------------------
 
 PyObject* slot_positive(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(positive(q)); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return tarvel_or_raise(positive(q)); });
 }
 
 PyObject* slot_negative(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(negate(q)); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return tarvel_or_raise(negate(q)); });
 }
 
 PyObject* slot_absolute(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return new_tarvel(absolute(q)); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return new_tarvel(absolute(q)); });
 }
 
 PyObject* slot_int(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return to_py_int(q.value); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return to_py_int(q.value); });
 }
 
 PyObject* slot_float(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return PyFloat_FromDouble(q.value); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return PyFloat_FromDouble(q.value); });
 }
 
 using BinaryOperation = Result<Quantity> (*)(const Quantity&, const Quantity&);
@@ -537,7 +487,7 @@ PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
         const Extraction extraction = extract_unit_coercible(other, operand, true);
         if (extraction == Extraction::Raised) return nullptr;
         if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
-        return with_shared(self, [&](const Quantity& q) -> PyObject* {
+        return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
             Result<bool> result = compare(q, operand.get(), compare_op);
             if (!result) return raise_error(result.error());
             return PyBool_FromLong(*result ? 1 : 0);
@@ -554,22 +504,7 @@ void slot_dealloc(PyObject* self) {
 
 // --- Registration -----------------------------------------------------------------------------------------
 
-using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
-
-// PyMethodDef stores every kind of method under the PyCFunction type; METH_FASTCALL tells the interpreter
-// the real signature. Going through void (*)() keeps the compiler's cast-function-type check quiet.
-PyCFunction as_method(FastMethod function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
-
-template <class Function>
-void* as_slot(Function function) {
-    return reinterpret_cast<void*>(function);
-}
-
-PyTypeObject* create_type() {
-    constexpr int INSTANCE = METH_FASTCALL | METH_KEYWORDS;
-    constexpr int CLASS = METH_FASTCALL | METH_KEYWORDS | METH_CLASS;
+PyType_Spec& spec() {
     static PyMethodDef methods[] = {
         {"unit", as_method(method_unit), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
         {"constant", as_method(method_constant), CLASS, "constant($cls, constant_name)\n--\n\n"},
@@ -598,10 +533,10 @@ PyTypeObject* create_type() {
         {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
         // Python protocols beyond the class's own methods: format(), copy and pickle.
         {"__format__", as_method(tarvel_format), INSTANCE, "__format__($self, format_spec)\n--\n\n"},
-        {"__copy__", as_method(tarvel_copy), INSTANCE, "__copy__($self)\n--\n\n"},
-        {"__deepcopy__", as_method(tarvel_deepcopy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
-        {"__reduce__", as_method(tarvel_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
-        {"_from_state", as_method(tarvel_from_state), CLASS, "_from_state($cls, state)\n--\n\n"},
+        {"__copy__", as_method(copy_method<TarvelObject>), INSTANCE, "__copy__($self)\n--\n\n"},
+        {"__deepcopy__", as_method(deepcopy_method<TarvelObject>), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
+        {"__reduce__", as_method(reduce_method<TarvelObject>), INSTANCE, "__reduce__($self)\n--\n\n"},
+        {"_from_state", as_method(from_state_method<TarvelObject>), CLASS, "_from_state($cls, state)\n--\n\n"},
         {"__get_pydantic_core_schema__", as_method(pydantic_core_schema), CLASS,
          "__get_pydantic_core_schema__($cls, source, handler)\n--\n\n"},
         // Reading from text, introspection and the notebook display (inspection.cpp).
@@ -619,7 +554,7 @@ PyTypeObject* create_type() {
         {"to_compact", as_method(tarvel_to_compact), INSTANCE, "to_compact($self)\n--\n\n"},
         {"as_preferred", as_method(tarvel_as_preferred), INSTANCE, "as_preferred($self, units)\n--\n\n"},
         {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},
-        {"__array_ufunc__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(quantity_array_ufunc)),
+        {"__array_ufunc__", as_method(quantity_array_ufunc),
          METH_VARARGS | METH_KEYWORDS, "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
         {"__array_function__", as_method(tarvel_array_function), INSTANCE,
          "__array_function__($self, func, types, args, kwargs)\n--\n\n"},
@@ -646,22 +581,19 @@ PyTypeObject* create_type() {
     };
     // No base-type flag (no subclasses), no constructor, no GC (an instance refers to no Python object).
     // Rich comparison without a hash makes instances unhashable.
-    static PyType_Spec spec = {
+    static PyType_Spec type_spec = {
         "tarvel.Tarvel",
         static_cast<int>(sizeof(TarvelObject)),
         0,
         Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
         slots,
     };
-    return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    return type_spec;
 }
 
 }  // namespace
 
-PyTypeObject* tarvel_type() {
-    if (!cached_type) cached_type = guarded(static_cast<PyTypeObject*>(nullptr), create_type);
-    return cached_type;
-}
+PyTypeObject* tarvel_type() { return the_class.get(); }
 
 PyObject* new_tarvel(Quantity&& quantity) {
     PyTypeObject* type = tarvel_type();
