@@ -12,7 +12,7 @@
 #include <string_view>
 #include <utility>
 
-#include "module/args.hpp"
+#include "module/class_kit.hpp"
 #include "module/array_internal.hpp"
 #include "module/array_loops.hpp"
 #include "module/array_registry.hpp"
@@ -33,9 +33,8 @@ namespace tarvel::py {
 
 namespace {
 
-PyTypeObject* cached_type = nullptr;
-
-constexpr PyObject* FAILED = nullptr;
+PyType_Spec& spec();
+ClassObject the_class{spec};
 
 TarvelArrayObject* as_array(PyObject* object) noexcept {
     return reinterpret_cast<TarvelArrayObject*>(object);
@@ -153,14 +152,7 @@ bool starts_with_tarvel(PyObject* values) {
 // The magnitudes as float64 or float32 as `dtype` asks (anything numpy.dtype reads); other dtypes raise.
 bool with_dtype(PyRef& magnitudes, PyObject* dtype, bool& fresh) {
     PyRef wanted = PyRef::steal(as_dtype(dtype));
-    const char code = wanted ? dtype_code(wanted.get()) : '\0';
-    if (code == '\0') return false;
-    if (code != 'd' && code != 'f') {
-        PyRef name = PyRef::steal(PyObject_Str(wanted.get()));
-        const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
-        if (text) raise_error(TarvelError::unsupported_dtype(text));
-        return false;
-    }
+    if (!wanted || !float_dtype_kind(wanted.get())) return false;
     PyRef current = PyRef::steal(PyObject_GetAttrString(magnitudes.get(), "dtype"));
     if (!current) return false;
     const int same = PyObject_RichCompareBool(current.get(), wanted.get(), Py_EQ);
@@ -429,14 +421,7 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
             case Rule::FloatDtype: {
                 PyRef owned = PyRef::steal(result);
                 PyRef dtype = PyRef::steal(PyObject_GetAttrString(result, "dtype"));
-                const char code = dtype ? dtype_code(dtype.get()) : '\0';
-                if (code == '\0') return nullptr;
-                if (code != 'd' && code != 'f') {
-                    PyRef name = PyRef::steal(PyObject_Str(dtype.get()));
-                    const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
-                    if (!text) return nullptr;
-                    return raise_error(TarvelError::unsupported_dtype(text));
-                }
+                if (!dtype || !float_dtype_kind(dtype.get())) return nullptr;
                 // ">f8" on a little-endian machine: the element loops read native floats only.
                 PyRef native = PyRef::steal(PyObject_GetAttrString(dtype.get(), "isnative"));
                 if (!native) return nullptr;
@@ -680,9 +665,9 @@ PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyO
 
 bool is_object_dtype(PyObject* dtype) {
     PyRef wanted = PyRef::steal(as_dtype(dtype));
-    const char code = wanted ? dtype_code(wanted.get()) : '\0';
-    if (code == '\0') PyErr_Clear();
-    return code == 'O';
+    const std::optional<DtypeKind> kind = wanted ? dtype_kind(wanted.get()) : std::nullopt;
+    if (!kind) PyErr_Clear();
+    return kind == DtypeKind::Object;
 }
 
 // An object array of the elements as Tarvel, of the array's shape: no unit is lost.
@@ -753,11 +738,9 @@ PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyO
 PyObject* method_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("__reduce__", nargsf, kwnames)) return nullptr;
-        PyRef rebuild =
-            PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "_from_parts"));
         PyRef unit = PyRef::steal(new_tarvel(Quantity{units_of(self), 1.0}));
-        if (!rebuild || !unit) return nullptr;
-        return Py_BuildValue("(O(OO))", rebuild.get(), magnitudes_of(self), unit.get());
+        if (!unit) return nullptr;
+        return reduction(self, "_from_parts", PyRef::steal(PyTuple_Pack(2, magnitudes_of(self), unit.get())));
     });
 }
 
@@ -913,20 +896,6 @@ void slot_dealloc(PyObject* self) {
     Py_DECREF(type);
 }
 
-using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
-
-PyCFunction as_method(FastMethod function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
-PyCFunction as_kw_method(PyObject* (*function)(PyObject*, PyObject*, PyObject*)) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
-
-template <class Function>
-void* as_slot(Function function) {
-    return reinterpret_cast<void*>(function);
-}
-
 constexpr char SHAPE[] = "shape";
 constexpr char NDIM[] = "ndim";
 constexpr char SIZE[] = "size";
@@ -940,9 +909,7 @@ constexpr auto delegated_defs(std::index_sequence<I...>) {
         DELEGATED[I].name, as_method(delegated_method<I>), METH_FASTCALL | METH_KEYWORDS, nullptr}...};
 }
 
-PyTypeObject* create_type() {
-    constexpr int INSTANCE = METH_FASTCALL | METH_KEYWORDS;
-    constexpr int CLASS = METH_FASTCALL | METH_KEYWORDS | METH_CLASS;
+PyType_Spec& spec() {
     constexpr std::size_t DELEGATED_COUNT = std::size(DELEGATED);
     static const auto delegated = delegated_defs(std::make_index_sequence<DELEGATED_COUNT>{});
     static const PyMethodDef own[] = {
@@ -961,7 +928,7 @@ PyTypeObject* create_type() {
         {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
         {"tolist", as_method(method_tolist), INSTANCE, "tolist($self)\n--\n\n"},
         {"__array__", as_method(method_array), INSTANCE, "__array__($self, dtype=None, copy=None)\n--\n\n"},
-        {"__array_ufunc__", as_kw_method(method_array_ufunc), METH_VARARGS | METH_KEYWORDS,
+        {"__array_ufunc__", as_method(method_array_ufunc), METH_VARARGS | METH_KEYWORDS,
          "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
         {"__array_function__", as_method(tarvel_array_function), INSTANCE,
          "__array_function__($self, func, types, args, kwargs)\n--\n\n"},
@@ -988,10 +955,13 @@ PyTypeObject* create_type() {
         {DASK_POSTPERSIST, as_method(dask_method<DASK_POSTPERSIST>), INSTANCE, nullptr},
     };
     static PyMethodDef methods[std::size(own) + DELEGATED_COUNT + 1] = {};
-    std::size_t next = 0;
-    for (const PyMethodDef& def : own) methods[next++] = def;
-    for (const PyMethodDef& def : delegated) methods[next++] = def;
-    methods[next] = PyMethodDef{nullptr, nullptr, 0, nullptr};
+    [[maybe_unused]] static const bool filled = [] {  // once, under the initialisation guard
+        std::size_t next = 0;
+        for (const PyMethodDef& def : own) methods[next++] = def;
+        for (const PyMethodDef& def : delegated) methods[next++] = def;
+        methods[next] = PyMethodDef{nullptr, nullptr, 0, nullptr};
+        return true;
+    }();
 
     static PyGetSetDef getset[] = {
         {SHAPE, get_attribute<SHAPE>, nullptr, nullptr, nullptr},
@@ -1040,24 +1010,21 @@ PyTypeObject* create_type() {
         {Py_tp_richcompare, as_slot(slot_richcompare)},
         {0, nullptr},
     };
-    static PyType_Spec spec = {
+    static PyType_Spec type_spec = {
         "tarvel.TarvelArray",
         static_cast<int>(sizeof(TarvelArrayObject)),
         0,
         Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE,
         slots,
     };
-    return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    return type_spec;
 }
 
 }  // namespace
 
-PyTypeObject* tarvel_array_type() {
-    if (!cached_type) cached_type = guarded(static_cast<PyTypeObject*>(nullptr), create_type);
-    return cached_type;
-}
+PyTypeObject* tarvel_array_type() { return the_class.get(); }
 
-bool is_tarvel_array(PyObject* object) noexcept { return cached_type && Py_IS_TYPE(object, cached_type); }
+bool is_tarvel_array(PyObject* object) noexcept { return the_class.is_instance(object); }
 
 PyObject* new_tarvel_array(PyObject* magnitudes, SharedUnits units) {
     PyTypeObject* type = tarvel_array_type();
