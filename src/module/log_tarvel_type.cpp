@@ -112,13 +112,10 @@ PyObject* method_as_unitless(PyObject* self, PyObject* const* /*args*/, Py_ssize
 }
 
 PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
     return guarded(FAILED, [&]() -> PyObject* {
         // Converted before access is taken: no Python code runs while it is held.
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
         int n_sig_figs = 0;
-        if (!extract_int32(values[0], "n_sig_figs", n_sig_figs)) return nullptr;
+        if (!parse_n_sig_figs(args, nargsf, kwnames, n_sig_figs)) return nullptr;
         return with_exclusive<LogTarvelObject>(
             self, [&](const LogQuantity& log) { return to_py_float(log_round_sfig(log, n_sig_figs)); });
     });
@@ -150,15 +147,8 @@ PyObject* method_rdiv(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
 }
 
 PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"__round__", {"ndigits"}, 0};
-    std::array<PyObject*, 1> values{};
-    if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
     std::optional<std::int32_t> ndigits;
-    if (values[0] && values[0] != Py_None) {
-        int digits = 0;
-        if (!extract_int32(values[0], "ndigits", digits)) return nullptr;
-        ndigits = digits;
-    }
+    if (!parse_ndigits("__round__", args, nargsf, kwnames, ndigits)) return nullptr;
     return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
         return to_py_float(log_round(log, ndigits));
     });

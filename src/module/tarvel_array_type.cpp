@@ -540,26 +540,16 @@ PyObject* rounded(PyObject* self, Round round) {
 
 PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"round", {"ndigits"}, 0};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::optional<std::int32_t> ndigits;
-        if (arguments[0] != nullptr && arguments[0] != Py_None) {
-            int n = 0;
-            if (!extract_int32(arguments[0], "ndigits", n)) return nullptr;
-            ndigits = n;
-        }
+        if (!parse_ndigits("round", args, nargsf, kwnames, ndigits)) return nullptr;
         return rounded(self, [ndigits](double v) noexcept { return round_to_digits(v, ndigits); });
     });
 }
 
 PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         int n_sig_figs = 0;
-        if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
+        if (!parse_n_sig_figs(args, nargsf, kwnames, n_sig_figs)) return nullptr;
         return rounded(
             self, [n_sig_figs](double v) noexcept { return round_to_significant_figures(v, n_sig_figs); });
     });

@@ -204,11 +204,8 @@ PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t narg
 // (a thread switch, or code that uses the instance), and none runs while access is held.
 PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         int n_sig_figs = 0;
-        if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
+        if (!parse_n_sig_figs(args, nargsf, kwnames, n_sig_figs)) return nullptr;
         return with_exclusive<TarvelObject>(self, [&](Quantity& q) -> PyObject* {
             return tarvel_or_raise(round_sfig_in_place(q, n_sig_figs));
         });
@@ -293,15 +290,8 @@ PyObject* method_rdiv(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
 
 PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"__round__", {"ndigits"}, 0};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::optional<std::int32_t> ndigits;
-        if (arguments[0] != nullptr && arguments[0] != Py_None) {
-            int n = 0;
-            if (!extract_int32(arguments[0], "ndigits", n)) return nullptr;
-            ndigits = n;
-        }
+        if (!parse_ndigits("__round__", args, nargsf, kwnames, ndigits)) return nullptr;
         return with_exclusive<TarvelObject>(self, [&](Quantity& q) -> PyObject* {
             return tarvel_or_raise(round_in_place(q, ndigits));
         });
