@@ -7,7 +7,11 @@
 #include <Python.h>
 
 #include <array>
+#include <algorithm>
 #include <atomic>
+#include <initializer_list>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -74,6 +78,27 @@ private:
 // module.<class name> = type, the name appended to module.__all__ (made on first use); -1 on failure.
 int add_class(PyObject* module, PyTypeObject* type);
 
+// --- Forwarding a call ------------------------------------------------------------------------------------
+
+// A vectorcall method's own arguments (args, nargsf, kwnames) with `leading` put in front, handed to
+// call(stack, positional count): how a method forwards to a callable with the instance (or more) first.
+template <class Call>
+PyObject* with_leading(std::initializer_list<PyObject*> leading, PyObject* const* args, Py_ssize_t nargsf,
+                       PyObject* kwnames, Call&& call) {
+    const auto own = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf) + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0));
+    const std::size_t total = leading.size() + own;
+    PyObject* small[8];
+    std::unique_ptr<PyObject*[]> large;
+    PyObject** stack = small;
+    if (total > std::size(small)) {
+        large.reset(new PyObject*[total]);
+        stack = large.get();
+    }
+    std::copy(leading.begin(), leading.end(), stack);
+    std::copy(args, args + own, stack + leading.size());
+    return call(static_cast<PyObject* const*>(stack), leading.size() + static_cast<std::size_t>(PyVectorcall_NARGS(nargsf)));
+}
+
 // --- Access to an instance's record ----------------------------------------------------------------------
 
 inline Quantity& record_of(TarvelObject* object) noexcept { return object->quantity; }
@@ -100,6 +125,13 @@ PyObject* with_exclusive(PyObject* self, Body&& body) {
         if (!access) return raise_already_borrowed();
         return body(record_of(object));
     });
+}
+
+// The comparison of a rich-comparison slot's `op`; nullopt for an unknown one.
+inline std::optional<CompareOp> compare_op(int op) noexcept {
+    // Py_LT .. Py_GE are numbered in the order of CompareOp.
+    if (op < Py_LT || op > Py_GE) return std::nullopt;
+    return static_cast<CompareOp>(op);
 }
 
 // --- Results of library calls ------------------------------------------------------------------------------

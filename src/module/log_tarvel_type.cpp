@@ -232,24 +232,19 @@ PyObject* binary_slot(PyObject* left, PyObject* right, LogBinary forward, LogBin
             if (extraction == Extraction::Raised) return nullptr;
             if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
         }
-        if (is_instance(left)) {
-            const Extraction extraction = slot_operand(right, operand);
-            if (extraction == Extraction::Raised) return nullptr;
+        // One attempt with `instance` as the record; false when the other operand is no number.
+        PyObject* result = nullptr;
+        auto attempt = [&](PyObject* instance, PyObject* other, LogBinary operation) {
+            if (!is_instance(instance)) return false;
+            const Extraction extraction = slot_operand(other, operand);
+            if (extraction == Extraction::Failed) return false;
             if (extraction == Extraction::Ok) {
-                SharedAccess access(access_of(left));
-                if (!access) return raise_already_mutably_borrowed();
-                return result_object(forward(record_of(left), operand));
+                result = with_shared<LogTarvelObject>(
+                    instance, [&](const LogQuantity& log) { return result_object(operation(log, operand)); });
             }
-        }
-        if (is_instance(right)) {
-            const Extraction extraction = slot_operand(left, operand);
-            if (extraction == Extraction::Raised) return nullptr;
-            if (extraction == Extraction::Ok) {
-                SharedAccess access(access_of(right));
-                if (!access) return raise_already_mutably_borrowed();
-                return result_object(reflected(record_of(right), operand));
-            }
-        }
+            return true;
+        };
+        if (attempt(left, right, forward) || attempt(right, left, reflected)) return result;
         Py_RETURN_NOTIMPLEMENTED;
     });
 }
@@ -268,18 +263,6 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
     return binary_slot(left, right, log_power, log_power_of, modulus);
 }
 
-std::optional<CompareOp> compare_op(int op) noexcept {
-    switch (op) {
-        case Py_LT: return CompareOp::Less;
-        case Py_LE: return CompareOp::LessEqual;
-        case Py_EQ: return CompareOp::Equal;
-        case Py_NE: return CompareOp::NotEqual;
-        case Py_GT: return CompareOp::Greater;
-        case Py_GE: return CompareOp::GreaterEqual;
-        default: return std::nullopt;
-    }
-}
-
 // The interpreter reflects the operator itself, so the instance is always `self`.
 PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
     return guarded(FAILED, [&]() -> PyObject* {
@@ -289,9 +272,9 @@ PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
         const Extraction extraction = slot_operand(other, operand);
         if (extraction == Extraction::Raised) return nullptr;
         if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
-        SharedAccess access(access_of(self));
-        if (!access) return raise_already_mutably_borrowed();
-        return PyBool_FromLong(log_compare(record_of(self), operand.linear, *compare));
+        return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) {
+            return PyBool_FromLong(log_compare(log, operand.linear, *compare));
+        });
     });
 }
 

@@ -398,19 +398,10 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
         static PyObject* name = PyUnicode_InternFromString(row.name);
         if (!name) return nullptr;
         // The magnitudes go first, in front of the caller's arguments.
-        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
-        PyObject* stack_small[8];
-        std::unique_ptr<PyObject*[]> stack_large;
-        PyObject** stack = stack_small;
-        if (total + 1 > 8) {
-            stack_large.reset(new PyObject*[static_cast<std::size_t>(total + 1)]);
-            stack = stack_large.get();
-        }
-        stack[0] = magnitudes_of(self);
-        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
-        PyObject* result =
-            PyObject_VectorcallMethod(name, stack, static_cast<std::size_t>(nargs + 1), kwnames);
+        PyObject* result = with_leading({magnitudes_of(self)}, args, nargsf, kwnames,
+                                        [&](PyObject* const* stack, std::size_t nargs) {
+                                            return PyObject_VectorcallMethod(name, stack, nargs, kwnames);
+                                        });
         if (!result) return nullptr;
         switch (row.rule) {
             case Rule::SameUnits:
@@ -768,13 +759,9 @@ PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
         PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), "forward")) : PyRef();
         PyRef name = function ? PyRef::steal(PyUnicode_FromString(Name)) : PyRef();
         if (!name) return nullptr;
-        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
-        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 2)]);
-        stack[0] = name.get();
-        stack[1] = self;
-        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 2] = args[i];
-        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 2), kwnames);
+        return with_leading({name.get(), self}, args, nargsf, kwnames, [&](PyObject* const* stack, std::size_t nargs) {
+            return PyObject_Vectorcall(function.get(), stack, nargs, kwnames);
+        });
     });
 }
 

@@ -468,9 +468,8 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
 PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!is_instance(self)) Py_RETURN_NOTIMPLEMENTED;
-        if (op < Py_LT || op > Py_GE) return raise_panic("unknown comparison operator");
-        // Py_LT .. Py_GE are numbered in the order of CompareOp.
-        const auto compare_op = static_cast<CompareOp>(op);
+        const std::optional<CompareOp> compare = compare_op(op);
+        if (!compare) return raise_panic("unknown comparison operator");
         // Against an array the Tarvel stays s, as in the comparison of each element.
         if (array_operation(other)) return array_richcompare(self, other, op);
         QuantityOperand operand;
@@ -478,7 +477,7 @@ PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
         if (extraction == Extraction::Raised) return nullptr;
         if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
         return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
-            Result<bool> result = compare(q, operand.get(), compare_op);
+            Result<bool> result = tarvel::compare(q, operand.get(), *compare);
             if (!result) return raise_error(result.error());
             return PyBool_FromLong(*result ? 1 : 0);
         });
