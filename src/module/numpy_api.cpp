@@ -153,7 +153,8 @@ std::string type_name_of(PyObject* object) {
     return text;
 }
 
-char dtype_code(PyObject* dtype) {
+// The one-letter code of a dtype object (its `char`), or '\0' with an exception set when it has none.
+static char dtype_code(PyObject* dtype) {
     PyObject* code = PyObject_GetAttrString(dtype, "char");
     if (!code) return '\0';
     const char* text = PyUnicode_Check(code) ? PyUnicode_AsUTF8(code) : nullptr;
@@ -169,6 +170,8 @@ std::optional<DtypeKind> dtype_kind(PyObject* dtype) {
         case '\0': return std::nullopt;
         case 'd': return DtypeKind::Float64;
         case 'f': return DtypeKind::Float32;
+        case 'e':
+        case 'g': return DtypeKind::OtherFloat;
         case '?': return DtypeKind::Bool;
         case 'O': return DtypeKind::Object;
         case 'F':

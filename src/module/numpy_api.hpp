@@ -48,8 +48,9 @@ bool is_complex_number(PyObject* object) noexcept;
 std::string type_name_of(PyObject* object);
 
 // What the library makes of a dtype: float64 and float32 are held as they are, integers and booleans
-// widen to float64, the rest is refused (object arrays hold Tarvel elements).
-enum class DtypeKind { Float64, Float32, Integer, Bool, Complex, Object, Other };
+// widen to float64, the rest is refused (object arrays hold Tarvel elements). OtherFloat is float16 and
+// long double, which some NumPy results widen.
+enum class DtypeKind { Float64, Float32, OtherFloat, Integer, Bool, Complex, Object, Other };
 
 // The kind of a dtype object, read from its one-letter code (`char`); nullopt with an exception set when
 // it has none.
@@ -61,9 +62,6 @@ inline bool is_float_kind(DtypeKind kind) noexcept { return kind == DtypeKind::F
 // (naming the dtype) for any other.
 std::optional<DtypeKind> float_dtype_kind(PyObject* dtype);
 
-// The one-letter code of a dtype object (its `char`: 'd' float64, 'f' float32, 'O' object, ...), or '\0'
-// with an exception set when it has none.
-char dtype_code(PyObject* dtype);
 // numpy.dtype(spec): a new reference, or nullptr with NumPy's exception.
 PyObject* as_dtype(PyObject* spec);
 
