@@ -67,7 +67,8 @@ bool parse_arguments_internal(const char* function_name, const char* const* name
 bool parse_one_argument(const char* function_name, const char* parameter, bool required, PyObject* const* args,
                         Py_ssize_t nargsf, PyObject* kwnames, PyObject*& out) {
     out = nullptr;
-    return parse_arguments_internal(function_name, &parameter, 1, required ? 1 : 0, args, nargsf, kwnames, &out);
+    return parse_arguments_internal(function_name, &parameter, 1, required ? 1 : 0, args, nargsf, kwnames,
+                                    &out);
 }
 
 bool parse_n_sig_figs(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, int& out) {

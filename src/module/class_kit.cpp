@@ -4,7 +4,7 @@ namespace tarvel::py {
 
 PyTypeObject* ClassObject::make() {
     PyTypeObject* type = nullptr;
-    auto* made = guarded(static_cast<PyObject*>(nullptr), [&] { return PyType_FromSpec(&make_()); });
+    auto* made = guarded(FAILED, [&] { return PyType_FromSpec(&make_()); });
     if (!made) return nullptr;
     auto* candidate = reinterpret_cast<PyTypeObject*>(made);
     if (type_.compare_exchange_strong(type, candidate, std::memory_order_acq_rel)) return candidate;
@@ -43,7 +43,8 @@ PyObject* str_or_raise(const Result<std::string>& result) {
 
 PyObject* reduction(PyObject* self, const char* rebuilder, PyRef arguments) {
     if (!arguments) return nullptr;
-    PyRef function = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), rebuilder));
+    auto* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
+    PyRef function = PyRef::steal(PyObject_GetAttrString(type, rebuilder));
     if (!function) return nullptr;
     return PyTuple_Pack(2, function.get(), arguments.get());
 }

@@ -85,7 +85,8 @@ int add_class(PyObject* module, PyTypeObject* type);
 template <class Call>
 PyObject* with_leading(std::initializer_list<PyObject*> leading, PyObject* const* args, Py_ssize_t nargsf,
                        PyObject* kwnames, Call&& call) {
-    const auto own = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf) + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0));
+    const auto positional = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf));
+    const std::size_t own = positional + static_cast<std::size_t>(kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
     const std::size_t total = leading.size() + own;
     PyObject* small[8];
     std::unique_ptr<PyObject*[]> large;
@@ -96,7 +97,7 @@ PyObject* with_leading(std::initializer_list<PyObject*> leading, PyObject* const
     }
     std::copy(leading.begin(), leading.end(), stack);
     std::copy(args, args + own, stack + leading.size());
-    return call(static_cast<PyObject* const*>(stack), leading.size() + static_cast<std::size_t>(PyVectorcall_NARGS(nargsf)));
+    return call(static_cast<PyObject* const*>(stack), leading.size() + positional);
 }
 
 // --- Access to an instance's record ----------------------------------------------------------------------
@@ -140,7 +141,7 @@ PyObject* tarvel_or_raise(Result<Quantity>&& result);
 PyObject* float_or_raise(const Result<double>& result);
 PyObject* str_or_raise(const Result<std::string>& result);
 
-// --- Copy and pickle -----------------------------------------------------------------------------------------
+// --- Copy and pickle ---------------------------------------------------------------------------------
 
 // The per-class parts, defined in pickling.cpp: a new instance holding a copy of the record, the record's
 // pickled state (empty with an exception set on failure), and an instance read back from a state.

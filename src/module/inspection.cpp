@@ -104,7 +104,8 @@ PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t
 PyObject* tarvel_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("units", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(self, [](const Quantity& q) { return new_tarvel(Quantity{q.units, 1.0}); });
+        return with_shared<TarvelObject>(
+            self, [](const Quantity& q) { return new_tarvel(Quantity{q.units, 1.0}); });
     });
 }
 

@@ -189,7 +189,8 @@ PyObject* method_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyOb
 // --- Slots ------------------------------------------------------------------------------------------
 
 PyObject* slot_str(PyObject* self) {
-    return with_shared<LogTarvelObject>(self, [](const LogQuantity& log) { return to_py_str(log_display(log)); });
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return to_py_str(log_display(log)); });
 }
 
 PyObject* slot_positive(PyObject* self) {
@@ -197,11 +198,13 @@ PyObject* slot_positive(PyObject* self) {
 }
 
 PyObject* slot_negative(PyObject* self) {
-    return with_shared<LogTarvelObject>(self, [](const LogQuantity& log) { return new_log_tarvel(log_negate(log)); });
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return new_log_tarvel(log_negate(log)); });
 }
 
 PyObject* slot_absolute(PyObject* self) {
-    return with_shared<LogTarvelObject>(self, [](const LogQuantity& log) { return to_py_float(std::fabs(log.ratio())); });
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return to_py_float(std::fabs(log.ratio())); });
 }
 
 PyObject* slot_int(PyObject* self) {
@@ -209,7 +212,8 @@ PyObject* slot_int(PyObject* self) {
 }
 
 PyObject* slot_float(PyObject* self) {
-    return with_shared<LogTarvelObject>(self, [](const LogQuantity& log) { return to_py_float(log.ratio()); });
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return to_py_float(log.ratio()); });
 }
 
 // An operand of a slot as a number: Ok, Failed (no exception left set) or Raised (its exception set).

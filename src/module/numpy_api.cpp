@@ -24,8 +24,8 @@ bool attribute(PyObject* module, const char* name, PyObject*& out) {
 }
 
 void drop(NumpyApi& api) {
-    for (PyObject* object : {api.module, reinterpret_cast<PyObject*>(api.ndarray), api.empty, api.asarray, api.array,
-                             api.float64, api.float32, api.bool_, api.array2string, api.ufunc_type,
+    for (PyObject* object : {api.module, reinterpret_cast<PyObject*>(api.ndarray), api.empty, api.asarray,
+                             api.array, api.float64, api.float32, api.bool_, api.array2string, api.ufunc_type,
                              api.complexfloating, api.dtype_type, api.no_value, api.dtype_name}) {
         Py_XDECREF(object);
     }
@@ -41,7 +41,8 @@ const NumpyApi* load(PyObject* module) {
                        attribute(module, "array2string", made.array2string) &&
                        attribute(module, "ufunc", made.ufunc_type) &&
                        attribute(module, "complexfloating", made.complexfloating) &&
-                       attribute(module, "dtype", made.dtype_type) && attribute(module, "_NoValue", made.no_value);
+                       attribute(module, "dtype", made.dtype_type) &&
+                       attribute(module, "_NoValue", made.no_value);
     made.ndarray = reinterpret_cast<PyTypeObject*>(ndarray);
     if (found) {
         made.float64 = PyObject_CallFunction(made.dtype_type, "s", "f8");
@@ -217,7 +218,9 @@ void remember_ufunc_row(PyObject* ufunc, const void* row) noexcept {
     for (std::size_t i = 0; i < ufunc_row_count; ++i) {
         if (ufunc_rows[i].ufunc == ufunc) return;
     }
-    if (ufunc_row_count < std::size(ufunc_rows)) ufunc_rows[ufunc_row_count++] = UfuncRow{Py_NewRef(ufunc), row};
+    if (ufunc_row_count < std::size(ufunc_rows)) {
+        ufunc_rows[ufunc_row_count++] = UfuncRow{Py_NewRef(ufunc), row};
+    }
 }
 
 }  // namespace tarvel::py

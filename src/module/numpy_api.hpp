@@ -57,7 +57,9 @@ enum class DtypeKind { Float64, Float32, OtherFloat, Integer, Bool, Complex, Obj
 std::optional<DtypeKind> dtype_kind(PyObject* dtype);
 // The kind of an array's dtype (any object with a `dtype` attribute, lazy arrays included).
 std::optional<DtypeKind> array_dtype_kind(PyObject* array);
-inline bool is_float_kind(DtypeKind kind) noexcept { return kind == DtypeKind::Float64 || kind == DtypeKind::Float32; }
+inline bool is_float_kind(DtypeKind kind) noexcept {
+    return kind == DtypeKind::Float64 || kind == DtypeKind::Float32;
+}
 // The kind of a dtype that must be float64 or float32: nullopt with the library's unsupported-dtype error
 // (naming the dtype) for any other.
 std::optional<DtypeKind> float_dtype_kind(PyObject* dtype);

@@ -57,7 +57,8 @@ constexpr std::array<const char*, 3> LAZY_NAMES{"Unit", "Dim", "checked"};
 PyObject* tarvel_to_compact(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("to_compact", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(self, [](const Quantity& q) { return tarvel_or_raise(to_compact(q)); });
+        return with_shared<TarvelObject>(
+            self, [](const Quantity& q) { return tarvel_or_raise(to_compact(q)); });
     });
 }
 
@@ -69,7 +70,8 @@ PyObject* tarvel_as_preferred(PyObject* self, PyObject* const* args, Py_ssize_t 
         // Read before access to the instance is taken: iterating may run Python code.
         std::vector<UnitCollection> preferred;
         if (!take_unit_list(arguments[0], preferred)) return nullptr;
-        return with_shared<TarvelObject>(self, [&](const Quantity& q) { return tarvel_or_raise(as_preferred(q, preferred)); });
+        return with_shared<TarvelObject>(
+            self, [&](const Quantity& q) { return tarvel_or_raise(as_preferred(q, preferred)); });
     });
 }
 

@@ -253,20 +253,22 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
 
 // --- Text ----------------------------------------------------------------------------------------------
 
-// A lazy array shows its own repr, which describes it without computing it.
-PyObject* lazy_repr(PyObject* self) {
+// "TarvelArray(<body>, '<units>'<suffix>", the units left out when there are none.
+PyObject* array_repr(PyObject* self, const PyRef& body, const char* suffix) {
+    if (!body) return nullptr;
     const UnitCollection& units = units_of(self);
     if (units.unit_map.size() == 0 && units.factor == 1.0) {
-        return PyUnicode_FromFormat("TarvelArray(%R)", magnitudes_of(self));
+        return PyUnicode_FromFormat("TarvelArray(%U%s", body.get(), suffix);
     }
     PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
     if (!text) return nullptr;
-    return PyUnicode_FromFormat("TarvelArray(%R, %R)", magnitudes_of(self), text.get());
+    return PyUnicode_FromFormat("TarvelArray(%U, %R%s", body.get(), text.get(), suffix);
 }
 
 PyObject* slot_repr(PyObject* self) {
     return guarded(FAILED, [&]() -> PyObject* {
-        if (is_lazy(self)) return lazy_repr(self);
+        // A lazy array shows its own repr, which describes it without computing it.
+        if (is_lazy(self)) return array_repr(self, PyRef::steal(PyObject_Repr(magnitudes_of(self))), ")");
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
         // Rows after the first line up under the first, as in NumPy's own repr.
@@ -279,15 +281,7 @@ PyObject* slot_repr(PyObject* self) {
         if (!dtype) return nullptr;
         const int is_f32 = PyObject_RichCompareBool(dtype.get(), numpy->float32, Py_EQ);
         if (is_f32 < 0) return nullptr;
-        PyRef suffix = PyRef::steal(PyUnicode_FromString(is_f32 ? ", dtype='float32')" : ")"));
-        if (!suffix) return nullptr;
-        const UnitCollection& units = units_of(self);
-        if (units.unit_map.size() == 0 && units.factor == 1.0) {
-            return PyUnicode_FromFormat("TarvelArray(%U%U", body.get(), suffix.get());
-        }
-        PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
-        if (!text) return nullptr;
-        return PyUnicode_FromFormat("TarvelArray(%U, %R%U", body.get(), text.get(), suffix.get());
+        return array_repr(self, body, is_f32 ? ", dtype='float32')" : ")");
     });
 }
 
@@ -759,9 +753,10 @@ PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
         PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), "forward")) : PyRef();
         PyRef name = function ? PyRef::steal(PyUnicode_FromString(Name)) : PyRef();
         if (!name) return nullptr;
-        return with_leading({name.get(), self}, args, nargsf, kwnames, [&](PyObject* const* stack, std::size_t nargs) {
-            return PyObject_Vectorcall(function.get(), stack, nargs, kwnames);
-        });
+        return with_leading({name.get(), self}, args, nargsf, kwnames,
+                            [&](PyObject* const* stack, std::size_t nargs) {
+                                return PyObject_Vectorcall(function.get(), stack, nargs, kwnames);
+                            });
     });
 }
 

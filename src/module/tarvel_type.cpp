@@ -180,7 +180,8 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
 PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(self, [](const Quantity& q) { return float_or_raise(as_unitless(q)); });
+        return with_shared<TarvelObject>(
+            self, [](const Quantity& q) { return float_or_raise(as_unitless(q)); });
     });
 }
 
@@ -196,7 +197,8 @@ PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyO
 PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("as_base_units", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(self, [](const Quantity& q) { return tarvel_or_raise(as_base_units(q)); });
+        return with_shared<TarvelObject>(
+            self, [](const Quantity& q) { return tarvel_or_raise(as_base_units(q)); });
     });
 }
 
@@ -331,14 +333,16 @@ PyObject* method_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyOb
 PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("descriptive", nargsf, kwnames)) return nullptr;
-        return with_exclusive<TarvelObject>(self, [](Quantity& q) { return str_or_raise(descriptive_in_place(q)); });
+        return with_exclusive<TarvelObject>(
+            self, [](Quantity& q) { return str_or_raise(descriptive_in_place(q)); });
     });
 }
 
 PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!parse_no_arguments("latex", nargsf, kwnames)) return nullptr;
-        return with_exclusive<TarvelObject>(self, [](Quantity& q) { return str_or_raise(latex_in_place(q)); });
+        return with_exclusive<TarvelObject>(
+            self, [](Quantity& q) { return str_or_raise(latex_in_place(q)); });
     });
 }
 
