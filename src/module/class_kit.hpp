@@ -78,6 +78,22 @@ private:
 // module.<class name> = type, the name appended to module.__all__ (made on first use); -1 on failure.
 int add_class(PyObject* module, PyTypeObject* type);
 
+// A method's name as a template argument: no_arguments<"exp", body> is the method exp($self).
+template <std::size_t N>
+struct MethodName {
+    char text[N];
+    constexpr MethodName(const char (&name)[N]) { std::copy_n(name, N, text); }  // NOLINT: implicit by design
+};
+
+// A method without parameters: body(self) once the call is checked to pass nothing.
+template <MethodName Name, PyObject* (*Body)(PyObject*)>
+PyObject* no_arguments(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        if (!parse_no_arguments(Name.text, nargsf, kwnames)) return nullptr;
+        return Body(self);
+    });
+}
+
 // --- Forwarding a call ------------------------------------------------------------------------------------
 
 // A vectorcall method's own arguments (args, nargsf, kwnames) with `leading` put in front, handed to

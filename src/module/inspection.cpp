@@ -36,11 +36,8 @@ PyObject* exponent_object(double exponent) {
 }
 
 template <Result<std::string> (*Form)(const Quantity&)>
-PyObject* unit_form(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(self, [](const Quantity& q) { return str_or_raise(Form(q)); });
-    });
+PyObject* unit_form(PyObject* self) {
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return str_or_raise(Form(q)); });
 }
 
 }  // namespace
@@ -66,22 +63,19 @@ PyObject* log_tarvel_parse(PyObject*, PyObject* const* args, Py_ssize_t nargsf, 
     });
 }
 
-PyObject* tarvel_dimensions(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("dimensions", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(self, [](const Quantity& q) -> PyObject* {
-            PyRef result = PyRef::steal(PyDict_New());
-            if (!result) return nullptr;
-            for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
-                const double exponent = q.units->dimensions[i];
-                if (exponent == 0.0) continue;
-                PyRef value = PyRef::steal(exponent_object(exponent));
-                if (!value) return nullptr;
-                const std::string symbol(BASE_UNITS[i].symbol);
-                if (PyDict_SetItemString(result.get(), symbol.c_str(), value.get()) < 0) return nullptr;
-            }
-            return result.release();
-        });
+PyObject* tarvel_dimensions(PyObject* self) {
+    return with_shared<TarvelObject>(self, [](const Quantity& q) -> PyObject* {
+        PyRef result = PyRef::steal(PyDict_New());
+        if (!result) return nullptr;
+        for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
+            const double exponent = q.units->dimensions[i];
+            if (exponent == 0.0) continue;
+            PyRef value = PyRef::steal(exponent_object(exponent));
+            if (!value) return nullptr;
+            const std::string symbol(BASE_UNITS[i].symbol);
+            if (PyDict_SetItemString(result.get(), symbol.c_str(), value.get()) < 0) return nullptr;
+        }
+        return result.release();
     });
 }
 
@@ -101,34 +95,22 @@ PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t
     });
 }
 
-PyObject* tarvel_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("units", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(
-            self, [](const Quantity& q) { return new_tarvel(Quantity{q.units, 1.0}); });
-    });
+PyObject* tarvel_units(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return new_tarvel(Quantity{q.units, 1.0}); });
 }
 
-PyObject* tarvel_unit_text(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return unit_form<unit_text_of>("unit_text", self, nargsf, kwnames);
-}
+PyObject* tarvel_unit_text(PyObject* self) { return unit_form<unit_text_of>(self); }
 
-PyObject* tarvel_unit_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return unit_form<unit_latex_of>("unit_latex", self, nargsf, kwnames);
-}
+PyObject* tarvel_unit_latex(PyObject* self) { return unit_form<unit_latex_of>(self); }
 
-PyObject* tarvel_unit_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return unit_form<unit_descriptive_of>("unit_descriptive", self, nargsf, kwnames);
-}
+PyObject* tarvel_unit_descriptive(PyObject* self) { return unit_form<unit_descriptive_of>(self); }
 
-PyObject* tarvel_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
-        return with_exclusive<TarvelObject>(self, [](Quantity& q) -> PyObject* {
-            Result<std::string> text = latex_in_place(q);
-            if (!text) return raise_error(text.error());
-            return to_py_str("$" + *text + "$");
-        });
+PyObject* tarvel_repr_latex(PyObject* self) {
+    return with_exclusive<TarvelObject>(self, [](Quantity& q) -> PyObject* {
+        Result<std::string> text = latex_in_place(q);
+        if (!text) return raise_error(text.error());
+        return to_py_str("$" + *text + "$");
     });
 }
 

@@ -156,35 +156,14 @@ PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
 
 // exp, log and log10 act on the ratio; each is registered under two names.
 template <double (*Function)(double)>
-PyObject* ratio_function(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
-    return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
-        if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
-        return to_py_float(Function(log.ratio()));
-    });
+PyObject* ratio_function(PyObject* self) {
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return to_py_float(Function(log.ratio())); });
 }
 
 double exp_of(double x) { return std::exp(x); }
 double log_of(double x) { return std::log(x); }
 double log10_of(double x) { return std::log10(x); }
-
-PyObject* method_dunder_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<exp_of>("__exp__", self, nargsf, kwnames);
-}
-PyObject* method_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<exp_of>("exp", self, nargsf, kwnames);
-}
-PyObject* method_dunder_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<log_of>("__log__", self, nargsf, kwnames);
-}
-PyObject* method_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<log_of>("log", self, nargsf, kwnames);
-}
-PyObject* method_dunder_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<log10_of>("__log10__", self, nargsf, kwnames);
-}
-PyObject* method_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<log10_of>("log10", self, nargsf, kwnames);
-}
 
 // --- Slots ------------------------------------------------------------------------------------------
 
@@ -293,12 +272,12 @@ PyMethodDef METHODS[] = {
     {"__div__", as_method(method_div), INSTANCE, "__div__($self, other)\n--\n\n"},
     {"__rdiv__", as_method(method_rdiv), INSTANCE, "__rdiv__($self, other)\n--\n\n"},
     {"__round__", as_method(method_round), INSTANCE, "__round__($self, ndigits=None)\n--\n\n"},
-    {"__exp__", as_method(method_dunder_exp), INSTANCE, "__exp__($self)\n--\n\n"},
-    {"exp", as_method(method_exp), INSTANCE, "exp($self)\n--\n\n"},
-    {"__log__", as_method(method_dunder_log), INSTANCE, "__log__($self)\n--\n\n"},
-    {"log", as_method(method_log), INSTANCE, "log($self)\n--\n\n"},
-    {"__log10__", as_method(method_dunder_log10), INSTANCE, "__log10__($self)\n--\n\n"},
-    {"log10", as_method(method_log10), INSTANCE, "log10($self)\n--\n\n"},
+    {"__exp__", as_method(no_arguments<"__exp__", ratio_function<exp_of>>), INSTANCE, "__exp__($self)\n--\n\n"},
+    {"exp", as_method(no_arguments<"exp", ratio_function<exp_of>>), INSTANCE, "exp($self)\n--\n\n"},
+    {"__log__", as_method(no_arguments<"__log__", ratio_function<log_of>>), INSTANCE, "__log__($self)\n--\n\n"},
+    {"log", as_method(no_arguments<"log", ratio_function<log_of>>), INSTANCE, "log($self)\n--\n\n"},
+    {"__log10__", as_method(no_arguments<"__log10__", ratio_function<log10_of>>), INSTANCE, "__log10__($self)\n--\n\n"},
+    {"log10", as_method(no_arguments<"log10", ratio_function<log10_of>>), INSTANCE, "log10($self)\n--\n\n"},
     // Python protocols beyond the class's own methods: format(), copy and pickle.
     {"__format__", as_method(log_tarvel_format), INSTANCE, "__format__($self, format_spec)\n--\n\n"},
     {"__copy__", as_method(copy_method<LogTarvelObject>), INSTANCE, "__copy__($self)\n--\n\n"},

@@ -54,12 +54,9 @@ constexpr std::array<const char*, 3> LAZY_NAMES{"Unit", "Dim", "checked"};
 
 }  // namespace
 
-PyObject* tarvel_to_compact(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("to_compact", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(
-            self, [](const Quantity& q) { return tarvel_or_raise(to_compact(q)); });
-    });
+PyObject* tarvel_to_compact(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return tarvel_or_raise(to_compact(q)); });
 }
 
 PyObject* tarvel_as_preferred(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {

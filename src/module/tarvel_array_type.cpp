@@ -426,11 +426,8 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
 
 // --- Quantity methods ------------------------------------------------------------------------------------
 
-PyObject* method_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("units", nargsf, kwnames)) return nullptr;
-        return new_tarvel(Quantity{units_of(self), 1.0});
-    });
+PyObject* method_units(PyObject* self) {
+    return new_tarvel(Quantity{units_of(self), 1.0});
 }
 
 PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -486,30 +483,21 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
     });
 }
 
-PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        Result<MagnitudePlan> plan = planned_magnitudes(Operation::Ratio, units_of(self));
-        if (!plan) return raise_error(plan.error());
-        const MagnitudePlan p = *plan;
-        if (is_lazy(self)) return duck_apply(p, magnitudes_of(self));
-        return map_magnitudes(self, [p](double a) noexcept { return p.apply(a); });
-    });
+PyObject* method_as_unitless(PyObject* self) {
+    Result<MagnitudePlan> plan = planned_magnitudes(Operation::Ratio, units_of(self));
+    if (!plan) return raise_error(plan.error());
+    const MagnitudePlan p = *plan;
+    if (is_lazy(self)) return duck_apply(p, magnitudes_of(self));
+    return map_magnitudes(self, [p](double a) noexcept { return p.apply(a); });
 }
 
-PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("as_base_units", nargsf, kwnames)) return nullptr;
-        return converted_or_raise(self, get_base_units(units_of(self)));
-    });
+PyObject* method_as_base_units(PyObject* self) {
+    return converted_or_raise(self, get_base_units(units_of(self)));
 }
 
 // The units are simplified once; every element is then converted into them.
-PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("simplify", nargsf, kwnames)) return nullptr;
-        return converted_or_raise(self, simplify(units_of(self)));
-    });
+PyObject* method_simplify(PyObject* self) {
+    return converted_or_raise(self, simplify(units_of(self)));
 }
 
 // round() and round_sfig(): quick simplification of the units, then each element rounded as the scalar.
@@ -542,8 +530,7 @@ PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t na
 
 // Text of every element, as the scalar method gives it, in nested lists of the array's shape.
 template <Result<std::string> (*Text)(Quantity&)>
-PyObject* element_texts(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
-    if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
+PyObject* element_texts(PyObject* self) {
     const UnitCollection& units = units_of(self);
     auto make = [&units](double value) -> PyObject* {
         Quantity q{units, value};
@@ -554,86 +541,71 @@ PyObject* element_texts(const char* name, PyObject* self, Py_ssize_t nargsf, PyO
     return nested_elements(self, make);
 }
 
-PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return element_texts<latex_in_place>("latex", self, nargsf, kwnames); });
-}
-
 // The notebook form: the magnitudes as latex() writes each element, the units once. Rows and columns
 // up to the limit below; larger or higher-dimensional arrays answer None, and the notebook shows repr.
 constexpr Py_ssize_t LATEX_ELEMENT_LIMIT = 400;
 
-PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
-        Result<const OperationPlan*> normalised = plan_operation(Operation::Normalise, units_of(self));
-        if (!normalised) return raise_error(normalised.error());
-        const MagnitudePlan plan = (*normalised)->result;
-        const SharedUnits simple_units = (*normalised)->units;
-        PyRef ndim_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "ndim"));
-        if (!ndim_object) return nullptr;
-        const long ndim = PyLong_AsLong(ndim_object.get());
-        if (ndim == -1 && PyErr_Occurred()) return nullptr;
-        if (is_duck_array(magnitudes_of(self))) return raise_error(TarvelError::needs_compute("_repr_latex_()"));
-        // The element count decides before any element is read (a broadcast view may be huge).
-        PyRef size_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "size"));
-        if (!size_object) return nullptr;
-        const Py_ssize_t count = PyNumber_AsSsize_t(size_object.get(), PyExc_OverflowError);
-        if (count == -1 && PyErr_Occurred()) return nullptr;
-        if (ndim > 2 || count > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
-        const Py_ssize_t size = ndim == 0 ? 1 : PyObject_Size(magnitudes_of(self));
-        if (size < 0) return nullptr;
-        PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
-        if (!list) return nullptr;
-        std::string out = "$";
-        auto number = [&](PyObject* element) {
-            const double value = PyFloat_AsDouble(element);
-            if (value == -1.0 && PyErr_Occurred()) return false;
-            append_number(out, plan.apply(value));
-            return true;
-        };
-        if (ndim == 0) {
-            if (!number(list.get())) return nullptr;
-        } else if (ndim == 1) {
-            if (size > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
-            out += "\\left[";
-            for (Py_ssize_t i = 0; i < size; ++i) {
-                if (i > 0) out += ",\\ ";
-                if (!number(PyList_GET_ITEM(list.get(), i))) return nullptr;
-            }
-            out += "\\right]";
-        } else {
-            const Py_ssize_t rows = PyList_GET_SIZE(list.get());
-            const Py_ssize_t columns = rows > 0 ? PyList_GET_SIZE(PyList_GET_ITEM(list.get(), 0)) : 0;
-            if (rows * columns > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
-            out += "\\begin{bmatrix}";
-            for (Py_ssize_t r = 0; r < rows; ++r) {
-                if (r > 0) out += " \\\\ ";
-                PyObject* row = PyList_GET_ITEM(list.get(), r);
-                for (Py_ssize_t c = 0; c < columns; ++c) {
-                    if (c > 0) out += " & ";
-                    if (!number(PyList_GET_ITEM(row, c))) return nullptr;
-                }
-            }
-            out += "\\end{bmatrix}";
+PyObject* method_repr_latex(PyObject* self) {
+    Result<const OperationPlan*> normalised = plan_operation(Operation::Normalise, units_of(self));
+    if (!normalised) return raise_error(normalised.error());
+    const MagnitudePlan plan = (*normalised)->result;
+    const SharedUnits simple_units = (*normalised)->units;
+    PyRef ndim_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "ndim"));
+    if (!ndim_object) return nullptr;
+    const long ndim = PyLong_AsLong(ndim_object.get());
+    if (ndim == -1 && PyErr_Occurred()) return nullptr;
+    if (is_duck_array(magnitudes_of(self))) return raise_error(TarvelError::needs_compute("_repr_latex_()"));
+    // The element count decides before any element is read (a broadcast view may be huge).
+    PyRef size_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "size"));
+    if (!size_object) return nullptr;
+    const Py_ssize_t count = PyNumber_AsSsize_t(size_object.get(), PyExc_OverflowError);
+    if (count == -1 && PyErr_Occurred()) return nullptr;
+    if (ndim > 2 || count > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+    const Py_ssize_t size = ndim == 0 ? 1 : PyObject_Size(magnitudes_of(self));
+    if (size < 0) return nullptr;
+    PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
+    if (!list) return nullptr;
+    std::string out = "$";
+    auto number = [&](PyObject* element) {
+        const double value = PyFloat_AsDouble(element);
+        if (value == -1.0 && PyErr_Occurred()) return false;
+        append_number(out, plan.apply(value));
+        return true;
+    };
+    if (ndim == 0) {
+        if (!number(list.get())) return nullptr;
+    } else if (ndim == 1) {
+        if (size > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+        out += "\\left[";
+        for (Py_ssize_t i = 0; i < size; ++i) {
+            if (i > 0) out += ",\\ ";
+            if (!number(PyList_GET_ITEM(list.get(), i))) return nullptr;
         }
-        out += '~';
-        out += as_latex(simple_units);
-        out += '$';
-        return to_py_str(out);
-    });
+        out += "\\right]";
+    } else {
+        const Py_ssize_t rows = PyList_GET_SIZE(list.get());
+        const Py_ssize_t columns = rows > 0 ? PyList_GET_SIZE(PyList_GET_ITEM(list.get(), 0)) : 0;
+        if (rows * columns > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+        out += "\\begin{bmatrix}";
+        for (Py_ssize_t r = 0; r < rows; ++r) {
+            if (r > 0) out += " \\\\ ";
+            PyObject* row = PyList_GET_ITEM(list.get(), r);
+            for (Py_ssize_t c = 0; c < columns; ++c) {
+                if (c > 0) out += " & ";
+                if (!number(PyList_GET_ITEM(row, c))) return nullptr;
+            }
+        }
+        out += "\\end{bmatrix}";
+    }
+    out += '~';
+    out += as_latex(simple_units);
+    out += '$';
+    return to_py_str(out);
 }
 
-PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED,
-                   [&] { return element_texts<descriptive_in_place>("descriptive", self, nargsf, kwnames); });
-}
-
-PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("tolist", nargsf, kwnames)) return nullptr;
-        const SharedUnits& units = units_of(self);
-        return nested_elements(self, [&units](double value) { return new_tarvel(Quantity{units, value}); });
-    });
+PyObject* method_tolist(PyObject* self) {
+    const SharedUnits& units = units_of(self);
+    return nested_elements(self, [&units](double value) { return new_tarvel(Quantity{units, value}); });
 }
 
 // --- NumPy protocols, copy and pickle -------------------------------------------------------------------
@@ -703,20 +675,14 @@ PyObject* method_copy(PyObject* self, PyObject* const*, Py_ssize_t, PyObject*) {
 }
 
 // The magnitudes are an object of their own, which sys.getsizeof counts separately.
-PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__sizeof__", nargsf, kwnames)) return nullptr;
-        return PyLong_FromSize_t(sizeof(TarvelArrayObject) + units_of(self).owned_bytes());
-    });
+PyObject* method_sizeof(PyObject* self) {
+    return PyLong_FromSize_t(sizeof(TarvelArrayObject) + units_of(self).owned_bytes());
 }
 
-PyObject* method_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__reduce__", nargsf, kwnames)) return nullptr;
-        PyRef unit = PyRef::steal(new_tarvel(Quantity{units_of(self), 1.0}));
-        if (!unit) return nullptr;
-        return reduction(self, "_from_parts", PyRef::steal(PyTuple_Pack(2, magnitudes_of(self), unit.get())));
-    });
+PyObject* method_reduce(PyObject* self) {
+    PyRef unit = PyRef::steal(new_tarvel(Quantity{units_of(self), 1.0}));
+    if (!unit) return nullptr;
+    return reduction(self, "_from_parts", PyRef::steal(PyTuple_Pack(2, magnitudes_of(self), unit.get())));
 }
 
 // _from_parts(magnitudes, unit): the pickled form, the units taken whole from the Tarvel.
@@ -885,20 +851,20 @@ PyType_Spec& spec() {
     constexpr std::size_t DELEGATED_COUNT = std::size(DELEGATED);
     static const auto delegated = delegated_defs(std::make_index_sequence<DELEGATED_COUNT>{});
     static const PyMethodDef own[] = {
-        {"units", as_method(method_units), INSTANCE, "units($self)\n--\n\n"},
+        {"units", as_method(no_arguments<"units", method_units>), INSTANCE, "units($self)\n--\n\n"},
         {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
         {"as_number", as_method(method_as_number), INSTANCE,
          "as_number($self, other=None, scale=False)\n--\n\n"},
-        {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
-        {"as_base_units", as_method(method_as_base_units), INSTANCE, "as_base_units($self)\n--\n\n"},
-        {"simplify", as_method(method_simplify), INSTANCE, "simplify($self)\n--\n\n"},
+        {"as_unitless", as_method(no_arguments<"as_unitless", method_as_unitless>), INSTANCE, "as_unitless($self)\n--\n\n"},
+        {"as_base_units", as_method(no_arguments<"as_base_units", method_as_base_units>), INSTANCE, "as_base_units($self)\n--\n\n"},
+        {"simplify", as_method(no_arguments<"simplify", method_simplify>), INSTANCE, "simplify($self)\n--\n\n"},
         {"round", as_method(method_round), INSTANCE, "round($self, ndigits=None)\n--\n\n"},
         {"__round__", as_method(method_round), INSTANCE, "__round__($self, ndigits=None)\n--\n\n"},
         {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
-        {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
-        {"_repr_latex_", as_method(method_repr_latex), INSTANCE, "_repr_latex_($self)\n--\n\n"},
-        {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
-        {"tolist", as_method(method_tolist), INSTANCE, "tolist($self)\n--\n\n"},
+        {"latex", as_method(no_arguments<"latex", element_texts<latex_in_place>>), INSTANCE, "latex($self)\n--\n\n"},
+        {"_repr_latex_", as_method(no_arguments<"_repr_latex_", method_repr_latex>), INSTANCE, "_repr_latex_($self)\n--\n\n"},
+        {"descriptive", as_method(no_arguments<"descriptive", element_texts<descriptive_in_place>>), INSTANCE, "descriptive($self)\n--\n\n"},
+        {"tolist", as_method(no_arguments<"tolist", method_tolist>), INSTANCE, "tolist($self)\n--\n\n"},
         {"__array__", as_method(method_array), INSTANCE, "__array__($self, dtype=None, copy=None)\n--\n\n"},
         {"__array_ufunc__", as_method(method_array_ufunc), METH_VARARGS | METH_KEYWORDS,
          "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
@@ -906,8 +872,8 @@ PyType_Spec& spec() {
          "__array_function__($self, func, types, args, kwargs)\n--\n\n"},
         {"__copy__", as_method(method_copy), INSTANCE, "__copy__($self)\n--\n\n"},
         {"__deepcopy__", as_method(method_copy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
-        {"__reduce__", as_method(method_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
-        {"__sizeof__", as_method(method_sizeof), INSTANCE,
+        {"__reduce__", as_method(no_arguments<"__reduce__", method_reduce>), INSTANCE, "__reduce__($self)\n--\n\n"},
+        {"__sizeof__", as_method(no_arguments<"__sizeof__", method_sizeof>), INSTANCE,
          "__sizeof__($self)\n--\n\n"},
         {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
         {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},

@@ -115,11 +115,8 @@ PyObject* method_constant(PyObject*, PyObject* const* args, Py_ssize_t nargsf, P
     });
 }
 
-PyObject* method_empty(PyObject*, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("empty", nargsf, kwnames)) return nullptr;
-        return new_tarvel(unitless_quantity(1.0));
-    });
+PyObject* method_empty(PyObject*) {
+    return new_tarvel(unitless_quantity(1.0));
 }
 
 PyObject* method_custom(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -177,29 +174,20 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
     });
 }
 
-PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(
-            self, [](const Quantity& q) { return float_or_raise(as_unitless(q)); });
+PyObject* method_as_unitless(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return float_or_raise(as_unitless(q)); });
+}
+
+PyObject* method_sizeof(PyObject* self) {
+    return with_shared<TarvelObject>(self, [](const Quantity& q) {
+        return PyLong_FromSize_t(sizeof(TarvelObject) + q.units.owned_bytes());
     });
 }
 
-PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__sizeof__", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(self, [](const Quantity& q) {
-            return PyLong_FromSize_t(sizeof(TarvelObject) + q.units.owned_bytes());
-        });
-    });
-}
-
-PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("as_base_units", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(
-            self, [](const Quantity& q) { return tarvel_or_raise(as_base_units(q)); });
-    });
+PyObject* method_as_base_units(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return tarvel_or_raise(as_base_units(q)); });
 }
 
 // Arguments are converted before access to the instance is taken: their conversion may run Python code
@@ -214,58 +202,52 @@ PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t na
     });
 }
 
-PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("simplify", nargsf, kwnames)) return nullptr;
-        std::optional<Quantity> snapshot;
-        {
-            SharedAccess access(as_tarvel(self)->access);
-            if (!access) return raise_already_mutably_borrowed();
-            const Quantity& q = as_tarvel(self)->quantity;
-            if (!may_search_long(q)) return tarvel_or_raise(simplified(q));
-            snapshot = q;
-        }
-        // A long search runs on the snapshot, with the lock released and the instance free.
-        const SearchPauseScope scope(interpreter_pause_hooks());
-        Result<Quantity> result = simplified(*snapshot);
-        return tarvel_or_raise(std::move(result));
-    });
+PyObject* method_simplify(PyObject* self) {
+    std::optional<Quantity> snapshot;
+    {
+        SharedAccess access(as_tarvel(self)->access);
+        if (!access) return raise_already_mutably_borrowed();
+        const Quantity& q = as_tarvel(self)->quantity;
+        if (!may_search_long(q)) return tarvel_or_raise(simplified(q));
+        snapshot = q;
+    }
+    // A long search runs on the snapshot, with the lock released and the instance free.
+    const SearchPauseScope scope(interpreter_pause_hooks());
+    Result<Quantity> result = simplified(*snapshot);
+    return tarvel_or_raise(std::move(result));
 }
 
-PyObject* method_simplify_inplace(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("simplify_inplace", nargsf, kwnames)) return nullptr;
-        TarvelObject* object = as_tarvel(self);
-        std::optional<Quantity> before;
-        {
-            ExclusiveAccess access(object->access);
-            if (!access) return raise_already_borrowed();
-            if (!may_search_long(object->quantity)) {
-                Result<void> result = simplify_in_place(object->quantity);
-                if (!result) return raise_error(result.error());
-                Py_RETURN_NONE;
-            }
-            before = object->quantity;
-        }
-        // A long search runs on a copy, with the lock released and the instance free; the result is
-        // stored with access taken again.
-        Quantity work = *before;
-        Result<void> result = [&] {
-            const SearchPauseScope scope(interpreter_pause_hooks());
-            return simplify_in_place(work);
-        }();
-        if (!result) return raise_error(result.error());
+PyObject* method_simplify_inplace(PyObject* self) {
+    TarvelObject* object = as_tarvel(self);
+    std::optional<Quantity> before;
+    {
         ExclusiveAccess access(object->access);
         if (!access) return raise_already_borrowed();
-        if (same_quantity(object->quantity, *before)) {
-            object->quantity = std::move(work);
-        } else {
-            // Another thread changed the quantity meanwhile: what it holds now is simplified.
-            Result<void> again = simplify_in_place(object->quantity);
-            if (!again) return raise_error(again.error());
+        if (!may_search_long(object->quantity)) {
+            Result<void> result = simplify_in_place(object->quantity);
+            if (!result) return raise_error(result.error());
+            Py_RETURN_NONE;
         }
-        Py_RETURN_NONE;
-    });
+        before = object->quantity;
+    }
+    // A long search runs on a copy, with the lock released and the instance free; the result is
+    // stored with access taken again.
+    Quantity work = *before;
+    Result<void> result = [&] {
+        const SearchPauseScope scope(interpreter_pause_hooks());
+        return simplify_in_place(work);
+    }();
+    if (!result) return raise_error(result.error());
+    ExclusiveAccess access(object->access);
+    if (!access) return raise_already_borrowed();
+    if (same_quantity(object->quantity, *before)) {
+        object->quantity = std::move(work);
+    } else {
+        // Another thread changed the quantity meanwhile: what it holds now is simplified.
+        Result<void> again = simplify_in_place(object->quantity);
+        if (!again) return raise_error(again.error());
+    }
+    Py_RETURN_NONE;
 }
 
 // __div__ and __rdiv__: the named forms of / that raise a bad argument instead of answering NotImplemented.
@@ -303,47 +285,20 @@ PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
 // --- exp / log ---------------------------------------------------------------------------------------
 
 template <Result<double> (*Function)(const Quantity&)>
-PyObject* plain_function(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
-    if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
+PyObject* plain_function(PyObject* self) {
     return with_shared<TarvelObject>(self, [](const Quantity& q) { return float_or_raise(Function(q)); });
-}
-
-PyObject* method_dunder_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_exp>("__exp__", self, nargsf, kwnames); });
-}
-PyObject* method_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_exp>("exp", self, nargsf, kwnames); });
-}
-PyObject* method_dunder_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_log>("__log__", self, nargsf, kwnames); });
-}
-PyObject* method_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_log>("log", self, nargsf, kwnames); });
-}
-PyObject* method_dunder_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED,
-                   [&] { return plain_function<quantity_log10>("__log10__", self, nargsf, kwnames); });
-}
-PyObject* method_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_log10>("log10", self, nargsf, kwnames); });
 }
 
 // --- Text ----------------------------------------------------------------------------------------------
 
-PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("descriptive", nargsf, kwnames)) return nullptr;
-        return with_exclusive<TarvelObject>(
-            self, [](Quantity& q) { return str_or_raise(descriptive_in_place(q)); });
-    });
+PyObject* method_descriptive(PyObject* self) {
+    return with_exclusive<TarvelObject>(
+        self, [](Quantity& q) { return str_or_raise(descriptive_in_place(q)); });
 }
 
-PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("latex", nargsf, kwnames)) return nullptr;
-        return with_exclusive<TarvelObject>(
-            self, [](Quantity& q) { return str_or_raise(latex_in_place(q)); });
-    });
+PyObject* method_latex(PyObject* self) {
+    return with_exclusive<TarvelObject>(
+        self, [](Quantity& q) { return str_or_raise(latex_in_place(q)); });
 }
 
 PyObject* slot_str(PyObject* self) {
@@ -501,29 +456,29 @@ PyType_Spec& spec() {
     static PyMethodDef methods[] = {
         {"unit", as_method(method_unit), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
         {"constant", as_method(method_constant), CLASS, "constant($cls, constant_name)\n--\n\n"},
-        {"empty", as_method(method_empty), CLASS, "empty($cls)\n--\n\n"},
+        {"empty", as_method(no_arguments<"empty", method_empty>), CLASS, "empty($cls)\n--\n\n"},
         {"custom", as_method(method_custom), CLASS, "custom($cls, name, abbr, definition)\n--\n\n"},
         {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
         {"as_number", as_method(method_as_number), INSTANCE,
          "as_number($self, other=None, scale=False)\n--\n\n"},
-        {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
-        {"as_base_units", as_method(method_as_base_units), INSTANCE, "as_base_units($self)\n--\n\n"},
-        {"__sizeof__", as_method(method_sizeof), INSTANCE,
+        {"as_unitless", as_method(no_arguments<"as_unitless", method_as_unitless>), INSTANCE, "as_unitless($self)\n--\n\n"},
+        {"as_base_units", as_method(no_arguments<"as_base_units", method_as_base_units>), INSTANCE, "as_base_units($self)\n--\n\n"},
+        {"__sizeof__", as_method(no_arguments<"__sizeof__", method_sizeof>), INSTANCE,
          "__sizeof__($self)\n--\n\n"},
         {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
-        {"simplify", as_method(method_simplify), INSTANCE, "simplify($self)\n--\n\n"},
-        {"simplify_inplace", as_method(method_simplify_inplace), INSTANCE, "simplify_inplace($self)\n--\n\n"},
+        {"simplify", as_method(no_arguments<"simplify", method_simplify>), INSTANCE, "simplify($self)\n--\n\n"},
+        {"simplify_inplace", as_method(no_arguments<"simplify_inplace", method_simplify_inplace>), INSTANCE, "simplify_inplace($self)\n--\n\n"},
         {"__div__", as_method(method_div), INSTANCE, "__div__($self, other)\n--\n\n"},
         {"__rdiv__", as_method(method_rdiv), INSTANCE, "__rdiv__($self, other)\n--\n\n"},
         {"__round__", as_method(method_round), INSTANCE, "__round__($self, ndigits=None)\n--\n\n"},
-        {"__exp__", as_method(method_dunder_exp), INSTANCE, "__exp__($self)\n--\n\n"},
-        {"exp", as_method(method_exp), INSTANCE, "exp($self)\n--\n\n"},
-        {"__log__", as_method(method_dunder_log), INSTANCE, "__log__($self)\n--\n\n"},
-        {"log", as_method(method_log), INSTANCE, "log($self)\n--\n\n"},
-        {"__log10__", as_method(method_dunder_log10), INSTANCE, "__log10__($self)\n--\n\n"},
-        {"log10", as_method(method_log10), INSTANCE, "log10($self)\n--\n\n"},
-        {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
-        {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
+        {"__exp__", as_method(no_arguments<"__exp__", plain_function<quantity_exp>>), INSTANCE, "__exp__($self)\n--\n\n"},
+        {"exp", as_method(no_arguments<"exp", plain_function<quantity_exp>>), INSTANCE, "exp($self)\n--\n\n"},
+        {"__log__", as_method(no_arguments<"__log__", plain_function<quantity_log>>), INSTANCE, "__log__($self)\n--\n\n"},
+        {"log", as_method(no_arguments<"log", plain_function<quantity_log>>), INSTANCE, "log($self)\n--\n\n"},
+        {"__log10__", as_method(no_arguments<"__log10__", plain_function<quantity_log10>>), INSTANCE, "__log10__($self)\n--\n\n"},
+        {"log10", as_method(no_arguments<"log10", plain_function<quantity_log10>>), INSTANCE, "log10($self)\n--\n\n"},
+        {"descriptive", as_method(no_arguments<"descriptive", method_descriptive>), INSTANCE, "descriptive($self)\n--\n\n"},
+        {"latex", as_method(no_arguments<"latex", method_latex>), INSTANCE, "latex($self)\n--\n\n"},
         // Python protocols beyond the class's own methods: format(), copy and pickle.
         {"__format__", as_method(tarvel_format), INSTANCE, "__format__($self, format_spec)\n--\n\n"},
         {"__copy__", as_method(copy_method<TarvelObject>), INSTANCE, "__copy__($self)\n--\n\n"},
@@ -535,16 +490,16 @@ PyType_Spec& spec() {
         // Reading from text, introspection and the notebook display (inspection.cpp).
         {"parse", as_method(tarvel_parse), CLASS, "parse($cls, text, vocabulary=None)\n--\n\n"},
         {"parse_unit", as_method(tarvel_parse_unit), CLASS, "parse_unit($cls, text, vocabulary=None)\n--\n\n"},
-        {"cf_unit_text", as_method(tarvel_cf_unit_text), INSTANCE, "cf_unit_text($self)\n--\n\n"},
-        {"dimensions", as_method(tarvel_dimensions), INSTANCE, "dimensions($self)\n--\n\n"},
+        {"cf_unit_text", as_method(no_arguments<"cf_unit_text", tarvel_cf_unit_text>), INSTANCE, "cf_unit_text($self)\n--\n\n"},
+        {"dimensions", as_method(no_arguments<"dimensions", tarvel_dimensions>), INSTANCE, "dimensions($self)\n--\n\n"},
         {"is_compatible", as_method(tarvel_is_compatible), INSTANCE, "is_compatible($self, other)\n--\n\n"},
-        {"units", as_method(tarvel_units), INSTANCE, "units($self)\n--\n\n"},
-        {"unit_text", as_method(tarvel_unit_text), INSTANCE, "unit_text($self)\n--\n\n"},
-        {"unit_latex", as_method(tarvel_unit_latex), INSTANCE, "unit_latex($self)\n--\n\n"},
-        {"unit_descriptive", as_method(tarvel_unit_descriptive), INSTANCE, "unit_descriptive($self)\n--\n\n"},
-        {"_repr_latex_", as_method(tarvel_repr_latex), INSTANCE, "_repr_latex_($self)\n--\n\n"},
+        {"units", as_method(no_arguments<"units", tarvel_units>), INSTANCE, "units($self)\n--\n\n"},
+        {"unit_text", as_method(no_arguments<"unit_text", tarvel_unit_text>), INSTANCE, "unit_text($self)\n--\n\n"},
+        {"unit_latex", as_method(no_arguments<"unit_latex", tarvel_unit_latex>), INSTANCE, "unit_latex($self)\n--\n\n"},
+        {"unit_descriptive", as_method(no_arguments<"unit_descriptive", tarvel_unit_descriptive>), INSTANCE, "unit_descriptive($self)\n--\n\n"},
+        {"_repr_latex_", as_method(no_arguments<"_repr_latex_", tarvel_repr_latex>), INSTANCE, "_repr_latex_($self)\n--\n\n"},
         // Readable results and unit annotations (readable_methods.cpp).
-        {"to_compact", as_method(tarvel_to_compact), INSTANCE, "to_compact($self)\n--\n\n"},
+        {"to_compact", as_method(no_arguments<"to_compact", tarvel_to_compact>), INSTANCE, "to_compact($self)\n--\n\n"},
         {"as_preferred", as_method(tarvel_as_preferred), INSTANCE, "as_preferred($self, units)\n--\n\n"},
         {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},
         {"__array_ufunc__", as_method(quantity_array_ufunc),

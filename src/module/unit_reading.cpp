@@ -90,12 +90,9 @@ PyObject* tarvel_parse_unit(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
     });
 }
 
-PyObject* tarvel_cf_unit_text(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("cf_unit_text", nargsf, kwnames)) return nullptr;
-        return with_shared<TarvelObject>(
-            self, [](const Quantity& q) { return to_py_str(as_cf_string(*q.units)); });
-    });
+PyObject* tarvel_cf_unit_text(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return to_py_str(as_cf_string(*q.units)); });
 }
 
 }  // namespace tarvel::py

@@ -24,6 +24,6 @@ bool take_text_and_vocabulary(const char* method, PyObject* const* args, Py_ssiz
 bool take_unit_text_or_like(PyObject* unit, PyObject* vocabulary, const char* parameter, QuantityOperand& out);
 
 PyObject* tarvel_parse_unit(PyObject* cls, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
-PyObject* tarvel_cf_unit_text(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
+PyObject* tarvel_cf_unit_text(PyObject* self);
 
 }  // namespace tarvel::py
