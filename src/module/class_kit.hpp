@@ -94,6 +94,19 @@ PyObject* no_arguments(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyOb
     });
 }
 
+// A method of one parameter: body(self, argument) once the call is checked; an optional argument that
+// was not given is nullptr.
+template <MethodName Name, MethodName Parameter, bool Required, PyObject* (*Body)(PyObject*, PyObject*)>
+PyObject* one_argument(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(FAILED, [&]() -> PyObject* {
+        PyObject* argument = nullptr;
+        if (!parse_one_argument(Name.text, Parameter.text, Required, args, nargsf, kwnames, argument)) {
+            return nullptr;
+        }
+        return Body(self, argument);
+    });
+}
+
 // --- Forwarding a call ------------------------------------------------------------------------------------
 
 // A vectorcall method's own arguments (args, nargsf, kwnames) with `leading` put in front, handed to

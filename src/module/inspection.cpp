@@ -79,19 +79,14 @@ PyObject* tarvel_dimensions(PyObject* self) {
     });
 }
 
-PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"is_compatible", {"other"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
-            QuantityOperand other;
-            if (extract_unit_coercible(arguments[0], other, false) != Extraction::Ok) {
-                return add_argument_note("other");
-            }
-            return PyBool_FromLong(dimensions_equal(q.units->dimensions, other.get().units->dimensions) ? 1
-                                                                                                      : 0);
-        });
+PyObject* tarvel_is_compatible(PyObject* self, PyObject* argument) {
+    return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
+        QuantityOperand other;
+        if (extract_unit_coercible(argument, other, false) != Extraction::Ok) {
+            return add_argument_note("other");
+        }
+        return PyBool_FromLong(dimensions_equal(q.units->dimensions, other.get().units->dimensions) ? 1
+                                                                                                  : 0);
     });
 }
 

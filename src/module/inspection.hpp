@@ -15,7 +15,7 @@ PyObject* log_tarvel_parse(PyObject* cls, PyObject* const* args, Py_ssize_t narg
 // dimensions($self): {base unit symbol: exponent}, non-zero exponents in base-dimension order.
 PyObject* tarvel_dimensions(PyObject* self);
 // is_compatible($self, other): same dimensions as anything unit-like.
-PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
+PyObject* tarvel_is_compatible(PyObject* self, PyObject* argument);
 // units($self): magnitude 1 in exactly the instance's units.
 PyObject* tarvel_units(PyObject* self);
 // unit_text($self), unit_latex($self), unit_descriptive($self): the unit part of str(), latex() and

@@ -59,17 +59,12 @@ PyObject* tarvel_to_compact(PyObject* self) {
         self, [](const Quantity& q) { return tarvel_or_raise(to_compact(q)); });
 }
 
-PyObject* tarvel_as_preferred(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"as_preferred", {"units"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        // Read before access to the instance is taken: iterating may run Python code.
-        std::vector<UnitCollection> preferred;
-        if (!take_unit_list(arguments[0], preferred)) return nullptr;
-        return with_shared<TarvelObject>(
-            self, [&](const Quantity& q) { return tarvel_or_raise(as_preferred(q, preferred)); });
-    });
+PyObject* tarvel_as_preferred(PyObject* self, PyObject* argument) {
+    // Read before access to the instance is taken: iterating may run Python code.
+    std::vector<UnitCollection> preferred;
+    if (!take_unit_list(argument, preferred)) return nullptr;
+    return with_shared<TarvelObject>(
+        self, [&](const Quantity& q) { return tarvel_or_raise(as_preferred(q, preferred)); });
 }
 
 PyObject* class_getitem(PyObject* cls, PyObject* item) {

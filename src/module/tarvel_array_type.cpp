@@ -430,16 +430,11 @@ PyObject* method_units(PyObject* self) {
     return new_tarvel(Quantity{units_of(self), 1.0});
 }
 
-PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"as_unit", {"other"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        QuantityOperand other;
-        if (!take_unit_like(arguments[0], "other", other)) return nullptr;
-        other.detach();
-        return converted_or_raise(self, other.get().units);
-    });
+PyObject* method_as_unit(PyObject* self, PyObject* argument) {
+    QuantityOperand other;
+    if (!take_unit_like(argument, "other", other)) return nullptr;
+    other.detach();
+    return converted_or_raise(self, other.get().units);
 }
 
 bool take_scale(PyObject* value, bool& out) {
@@ -852,7 +847,7 @@ PyType_Spec& spec() {
     static const auto delegated = delegated_defs(std::make_index_sequence<DELEGATED_COUNT>{});
     static const PyMethodDef own[] = {
         {"units", as_method(no_arguments<"units", method_units>), INSTANCE, "units($self)\n--\n\n"},
-        {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
+        {"as_unit", as_method(one_argument<"as_unit", "other", true, method_as_unit>), INSTANCE, "as_unit($self, other)\n--\n\n"},
         {"as_number", as_method(method_as_number), INSTANCE,
          "as_number($self, other=None, scale=False)\n--\n\n"},
         {"as_unitless", as_method(no_arguments<"as_unitless", method_as_unitless>), INSTANCE, "as_unitless($self)\n--\n\n"},

@@ -89,30 +89,20 @@ bool take_scale(PyObject* value, bool& out) {
 
 // --- Class methods ---------------------------------------------------------------------------------
 
-PyObject* method_unit(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"unit", {"unit_name_or_symbol"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        std::string_view text;
-        if (!extract_lookup_text(arguments[0], "unit_name_or_symbol", "Unit ", " not found", text)) {
-            return nullptr;
-        }
-        return tarvel_or_raise(quantity_from_unit_text(text));
-    });
+PyObject* method_unit(PyObject*, PyObject* argument) {
+    std::string_view text;
+    if (!extract_lookup_text(argument, "unit_name_or_symbol", "Unit ", " not found", text)) {
+        return nullptr;
+    }
+    return tarvel_or_raise(quantity_from_unit_text(text));
 }
 
-PyObject* method_constant(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"constant", {"constant_name"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        std::string_view name;
-        if (!extract_lookup_text(arguments[0], "constant_name", "Constant ", " not found", name)) {
-            return nullptr;
-        }
-        return tarvel_or_raise(quantity_from_constant(name));
-    });
+PyObject* method_constant(PyObject*, PyObject* argument) {
+    std::string_view name;
+    if (!extract_lookup_text(argument, "constant_name", "Constant ", " not found", name)) {
+        return nullptr;
+    }
+    return tarvel_or_raise(quantity_from_constant(name));
 }
 
 PyObject* method_empty(PyObject*) {
@@ -137,16 +127,11 @@ PyObject* method_custom(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyO
 
 // --- Conversion ------------------------------------------------------------------------------------
 
-PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"as_unit", {"other"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        QuantityOperand other;
-        if (!take_unit_like(arguments[0], "other", other)) return nullptr;
-        return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
-            return tarvel_or_raise(as_unit_internal(q, other.get().units));
-        });
+PyObject* method_as_unit(PyObject* self, PyObject* argument) {
+    QuantityOperand other;
+    if (!take_unit_like(argument, "other", other)) return nullptr;
+    return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
+        return tarvel_or_raise(as_unit_internal(q, other.get().units));
     });
 }
 
@@ -454,11 +439,11 @@ void slot_dealloc(PyObject* self) {
 
 PyType_Spec& spec() {
     static PyMethodDef methods[] = {
-        {"unit", as_method(method_unit), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
-        {"constant", as_method(method_constant), CLASS, "constant($cls, constant_name)\n--\n\n"},
+        {"unit", as_method(one_argument<"unit", "unit_name_or_symbol", true, method_unit>), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
+        {"constant", as_method(one_argument<"constant", "constant_name", true, method_constant>), CLASS, "constant($cls, constant_name)\n--\n\n"},
         {"empty", as_method(no_arguments<"empty", method_empty>), CLASS, "empty($cls)\n--\n\n"},
         {"custom", as_method(method_custom), CLASS, "custom($cls, name, abbr, definition)\n--\n\n"},
-        {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
+        {"as_unit", as_method(one_argument<"as_unit", "other", true, method_as_unit>), INSTANCE, "as_unit($self, other)\n--\n\n"},
         {"as_number", as_method(method_as_number), INSTANCE,
          "as_number($self, other=None, scale=False)\n--\n\n"},
         {"as_unitless", as_method(no_arguments<"as_unitless", method_as_unitless>), INSTANCE, "as_unitless($self)\n--\n\n"},
@@ -492,7 +477,7 @@ PyType_Spec& spec() {
         {"parse_unit", as_method(tarvel_parse_unit), CLASS, "parse_unit($cls, text, vocabulary=None)\n--\n\n"},
         {"cf_unit_text", as_method(no_arguments<"cf_unit_text", tarvel_cf_unit_text>), INSTANCE, "cf_unit_text($self)\n--\n\n"},
         {"dimensions", as_method(no_arguments<"dimensions", tarvel_dimensions>), INSTANCE, "dimensions($self)\n--\n\n"},
-        {"is_compatible", as_method(tarvel_is_compatible), INSTANCE, "is_compatible($self, other)\n--\n\n"},
+        {"is_compatible", as_method(one_argument<"is_compatible", "other", true, tarvel_is_compatible>), INSTANCE, "is_compatible($self, other)\n--\n\n"},
         {"units", as_method(no_arguments<"units", tarvel_units>), INSTANCE, "units($self)\n--\n\n"},
         {"unit_text", as_method(no_arguments<"unit_text", tarvel_unit_text>), INSTANCE, "unit_text($self)\n--\n\n"},
         {"unit_latex", as_method(no_arguments<"unit_latex", tarvel_unit_latex>), INSTANCE, "unit_latex($self)\n--\n\n"},
@@ -500,7 +485,7 @@ PyType_Spec& spec() {
         {"_repr_latex_", as_method(no_arguments<"_repr_latex_", tarvel_repr_latex>), INSTANCE, "_repr_latex_($self)\n--\n\n"},
         // Readable results and unit annotations (readable_methods.cpp).
         {"to_compact", as_method(no_arguments<"to_compact", tarvel_to_compact>), INSTANCE, "to_compact($self)\n--\n\n"},
-        {"as_preferred", as_method(tarvel_as_preferred), INSTANCE, "as_preferred($self, units)\n--\n\n"},
+        {"as_preferred", as_method(one_argument<"as_preferred", "units", true, tarvel_as_preferred>), INSTANCE, "as_preferred($self, units)\n--\n\n"},
         {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},
         {"__array_ufunc__", as_method(quantity_array_ufunc),
          METH_VARARGS | METH_KEYWORDS, "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
