@@ -49,20 +49,14 @@ void log_tarvel_dealloc(PyObject* self) {
 
 // --- Methods ----------------------------------------------------------------------------------------
 
-PyObject* method_unit(PyObject* /*cls*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"unit", {"unit_name_or_symbol"}, 1};
-    return guarded(FAILED, [&]() -> PyObject* {
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
-        std::string_view text;
-        if (!extract_lookup_text(values[0], "unit_name_or_symbol", "Logarithmic ratio unit ", " not found",
-                                 text)) {
-            return nullptr;
-        }
-        Result<LogQuantity> log = log_quantity_from_unit_text(text);
-        if (!log) return raise_error(log.error());
-        return new_log_tarvel(*log);
-    });
+PyObject* method_unit(PyObject* /*cls*/, PyObject* argument) {
+    std::string_view text;
+    if (!extract_lookup_text(argument, "unit_name_or_symbol", "Logarithmic ratio unit ", " not found", text)) {
+        return nullptr;
+    }
+    Result<LogQuantity> log = log_quantity_from_unit_text(text);
+    if (!log) return raise_error(log.error());
+    return new_log_tarvel(*log);
 }
 
 // The scale of a LogTarvel argument; the wrong-type TypeError (with the note) for anything else.
@@ -80,35 +74,25 @@ const LogUnit* scale_argument(PyObject* value) {
     return record_of(value).scale;  // a row of a static table: valid after the access ends
 }
 
-PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"as_unit", {"other"}, 1};
+PyObject* method_as_unit(PyObject* self, PyObject* other) {
     return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
-        const LogUnit* scale = scale_argument(values[0]);
+        const LogUnit* scale = scale_argument(other);
         if (!scale) return nullptr;
         return new_log_tarvel(log_as_unit(log, *scale));
     });
 }
 
-PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"as_number", {"other"}, 0};
+PyObject* method_as_number(PyObject* self, PyObject* other) {
     return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
-        if (!values[0] || values[0] == Py_None) return to_py_float(log.power);
-        const LogUnit* scale = scale_argument(values[0]);
+        if (!other || other == Py_None) return to_py_float(log.power);
+        const LogUnit* scale = scale_argument(other);
         if (!scale) return nullptr;
         return to_py_float(in_scale(log, *scale));
     });
 }
 
-PyObject* method_as_unitless(PyObject* self, PyObject* const* /*args*/, Py_ssize_t nargsf,
-                             PyObject* kwnames) {
-    return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
-        if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        return to_py_float(log.ratio());
-    });
+PyObject* method_as_unitless(PyObject* self) {
+    return with_shared<LogTarvelObject>(self, [](const LogQuantity& log) { return to_py_float(log.ratio()); });
 }
 
 PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -264,10 +248,10 @@ PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
 // --- The class ----------------------------------------------------------------------------------------
 
 PyMethodDef METHODS[] = {
-    {"unit", as_method(method_unit), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
-    {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
-    {"as_number", as_method(method_as_number), INSTANCE, "as_number($self, other=None)\n--\n\n"},
-    {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
+    {"unit", as_method(one_argument<"unit", "unit_name_or_symbol", true, method_unit>), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
+    {"as_unit", as_method(one_argument<"as_unit", "other", true, method_as_unit>), INSTANCE, "as_unit($self, other)\n--\n\n"},
+    {"as_number", as_method(one_argument<"as_number", "other", false, method_as_number>), INSTANCE, "as_number($self, other=None)\n--\n\n"},
+    {"as_unitless", as_method(no_arguments<"as_unitless", method_as_unitless>), INSTANCE, "as_unitless($self)\n--\n\n"},
     {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
     {"__div__", as_method(method_div), INSTANCE, "__div__($self, other)\n--\n\n"},
     {"__rdiv__", as_method(method_rdiv), INSTANCE, "__rdiv__($self, other)\n--\n\n"},
