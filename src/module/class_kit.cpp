@@ -26,21 +26,6 @@ int add_class(PyObject* module, PyTypeObject* type) {
     return PyList_Append(all.get(), name.get());
 }
 
-PyObject* tarvel_or_raise(Result<Quantity>&& result) {
-    if (!result) return raise_error(result.error());
-    return new_tarvel(std::move(*result));
-}
-
-PyObject* float_or_raise(const Result<double>& result) {
-    if (!result) return raise_error(result.error());
-    return PyFloat_FromDouble(*result);
-}
-
-PyObject* str_or_raise(const Result<std::string>& result) {
-    if (!result) return raise_error(result.error());
-    return to_py_str(*result);
-}
-
 PyObject* reduction(PyObject* self, const char* rebuilder, PyRef arguments) {
     if (!arguments) return nullptr;
     auto* type = reinterpret_cast<PyObject*>(Py_TYPE(self));

@@ -166,9 +166,19 @@ inline std::optional<CompareOp> compare_op(int op) noexcept {
 
 // --- Results of library calls ------------------------------------------------------------------------------
 
-PyObject* tarvel_or_raise(Result<Quantity>&& result);
-PyObject* float_or_raise(const Result<double>& result);
-PyObject* str_or_raise(const Result<std::string>& result);
+// Inline: they stand on the hot path of every operator.
+inline PyObject* tarvel_or_raise(Result<Quantity>&& result) {
+    if (!result) return raise_error(result.error());
+    return new_tarvel(std::move(*result));
+}
+inline PyObject* float_or_raise(const Result<double>& result) {
+    if (!result) return raise_error(result.error());
+    return PyFloat_FromDouble(*result);
+}
+inline PyObject* str_or_raise(const Result<std::string>& result) {
+    if (!result) return raise_error(result.error());
+    return to_py_str(*result);
+}
 
 // --- Copy and pickle ---------------------------------------------------------------------------------
 
