@@ -75,6 +75,12 @@ private:
     std::atomic<PyTypeObject*> type_{nullptr};
 };
 
+// The spec of a class whose instances are `Object`s (no item size).
+template <class Object>
+constexpr PyType_Spec class_spec(const char* name, unsigned int flags, PyType_Slot* slots) noexcept {
+    return PyType_Spec{name, static_cast<int>(sizeof(Object)), 0, flags, slots};
+}
+
 // module.<class name> = type, the name appended to module.__all__ (made on first use); -1 on failure.
 int add_class(PyObject* module, PyTypeObject* type);
 

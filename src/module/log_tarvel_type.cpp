@@ -292,13 +292,8 @@ PyType_Slot SLOTS[] = {
     {0, nullptr},
 };
 
-PyType_Spec SPEC = {
-    "tarvel.LogTarvel",
-    static_cast<int>(sizeof(LogTarvelObject)),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
-    SLOTS,
-};
+PyType_Spec SPEC = class_spec<LogTarvelObject>(
+    "tarvel.LogTarvel", Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE, SLOTS);
 
 PyType_Spec& spec() { return SPEC; }
 

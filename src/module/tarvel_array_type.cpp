@@ -943,13 +943,8 @@ PyType_Spec& spec() {
         {Py_tp_richcompare, as_slot(slot_richcompare)},
         {0, nullptr},
     };
-    static PyType_Spec type_spec = {
-        "tarvel.TarvelArray",
-        static_cast<int>(sizeof(TarvelArrayObject)),
-        0,
-        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE,
-        slots,
-    };
+    static PyType_Spec type_spec = class_spec<TarvelArrayObject>(
+        "tarvel.TarvelArray", Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE, slots);
     return type_spec;
 }
 

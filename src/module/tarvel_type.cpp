@@ -514,13 +514,8 @@ PyType_Spec& spec() {
     };
     // No base-type flag (no subclasses), no constructor, no GC (an instance refers to no Python object).
     // Rich comparison without a hash makes instances unhashable.
-    static PyType_Spec type_spec = {
-        "tarvel.Tarvel",
-        static_cast<int>(sizeof(TarvelObject)),
-        0,
-        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
-        slots,
-    };
+    static PyType_Spec type_spec = class_spec<TarvelObject>(
+        "tarvel.Tarvel", Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE, slots);
     return type_spec;
 }
 
