@@ -64,6 +64,30 @@ bool parse_arguments_internal(const char* function_name, const char* const* name
     return true;
 }
 
+bool parse_one_argument(const char* function_name, const char* parameter, bool required, PyObject* const* args,
+                        Py_ssize_t nargsf, PyObject* kwnames, PyObject*& out) {
+    out = nullptr;
+    return parse_arguments_internal(function_name, &parameter, 1, required ? 1 : 0, args, nargsf, kwnames,
+                                    &out);
+}
+
+bool parse_n_sig_figs(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, int& out) {
+    PyObject* value = nullptr;
+    return parse_one_argument("round_sfig", "n_sig_figs", true, args, nargsf, kwnames, value) &&
+           extract_int32(value, "n_sig_figs", out);
+}
+
+bool parse_ndigits(const char* function_name, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames,
+                   std::optional<std::int32_t>& out) {
+    PyObject* value = nullptr;
+    if (!parse_one_argument(function_name, "ndigits", false, args, nargsf, kwnames, value)) return false;
+    if (value == nullptr || value == Py_None) return true;
+    int n = 0;
+    if (!extract_int32(value, "ndigits", n)) return false;
+    out = n;
+    return true;
+}
+
 bool parse_no_arguments(const char* function_name, Py_ssize_t nargsf, PyObject* kwnames) {
     const Py_ssize_t positional = PyVectorcall_NARGS(nargsf);
     if (positional != 0) {

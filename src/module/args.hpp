@@ -5,6 +5,8 @@
 #include <Python.h>
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <cstddef>
 #include <string_view>
 
@@ -31,6 +33,15 @@ bool parse_arguments(const Parameters<N>& parameters, PyObject* const* args, Py_
     return parse_arguments_internal(parameters.function_name, parameters.names.data(), N, parameters.required,
                                     args, nargsf, kwnames, out.data());
 }
+
+// The one parameter of a method: its argument (borrowed; nullptr when an optional one was not given).
+// False with TypeError set as parse_arguments sets it.
+bool parse_one_argument(const char* function_name, const char* parameter, bool required, PyObject* const* args,
+                        Py_ssize_t nargsf, PyObject* kwnames, PyObject*& out);
+// The rounding arguments every class reads alike: round_sfig(n_sig_figs) and round(ndigits=None).
+bool parse_n_sig_figs(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, int& out);
+bool parse_ndigits(const char* function_name, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames,
+                   std::optional<std::int32_t>& out);
 
 // For methods without parameters: false with TypeError set when anything was passed.
 bool parse_no_arguments(const char* function_name, Py_ssize_t nargsf, PyObject* kwnames);

@@ -43,17 +43,17 @@ PyObject* with_float(const char* name, PyObject* a, double value, bool value_fir
 // double as the scalar formula does.
 PyObject* as_double(PyObject* magnitudes) {
     if (PyFloat_CheckExact(magnitudes)) return Py_NewRef(magnitudes);
-    const char code = array_dtype_code(magnitudes);
-    if (code == '\0') return nullptr;
-    if (code != 'f') return Py_NewRef(magnitudes);
+    const std::optional<DtypeKind> kind = array_dtype_kind(magnitudes);
+    if (!kind) return nullptr;
+    if (*kind != DtypeKind::Float32) return Py_NewRef(magnitudes);
     return PyObject_CallMethod(magnitudes, "astype", "s", "float64");
 }
 
 bool is_float32(PyObject* magnitudes) {
     if (PyFloat_CheckExact(magnitudes)) return false;
-    const char code = array_dtype_code(magnitudes);
-    if (code == '\0') PyErr_Clear();
-    return code == 'f';
+    const std::optional<DtypeKind> kind = array_dtype_kind(magnitudes);
+    if (!kind) PyErr_Clear();
+    return kind == DtypeKind::Float32;
 }
 
 PyObject* plan_steps(const MagnitudePlan& plan, PyObject* x);

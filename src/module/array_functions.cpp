@@ -20,6 +20,7 @@
 
 #include "module/args.hpp"
 #include "module/boundary.hpp"
+#include "module/numpy_api.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "module/array_internal.hpp"
@@ -565,16 +566,14 @@ const NumpyObjects* numpy_objects() {
     static NumpyObjects* objects = nullptr;
     if (objects) return objects;
     auto made = std::make_unique<NumpyObjects>();
-    PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
-    if (!numpy) return nullptr;
-    made->ndarray = PyRef::steal(PyObject_GetAttrString(numpy.get(), "ndarray"));
-    made->no_value = PyRef::steal(PyObject_GetAttrString(numpy.get(), "_NoValue"));
-    PyRef dtype = PyRef::steal(PyObject_GetAttrString(numpy.get(), "dtype"));
-    if (!made->ndarray || !made->no_value || !dtype) return nullptr;
-    made->float64 = PyRef::steal(PyObject_CallFunction(dtype.get(), "s", "float64"));
-    made->float32 = PyRef::steal(PyObject_CallFunction(dtype.get(), "s", "float32"));
-    made->dtype_name = PyRef::steal(PyUnicode_InternFromString("dtype"));
-    if (!made->float64 || !made->float32 || !made->dtype_name) return nullptr;
+    const NumpyApi* api = numpy_api();  // the NumPy objects themselves are the one NumPy state's
+    if (!api) return nullptr;
+    PyRef numpy = PyRef::borrow(api->module);
+    made->ndarray = PyRef::borrow(reinterpret_cast<PyObject*>(api->ndarray));
+    made->no_value = PyRef::borrow(api->no_value);
+    made->float64 = PyRef::borrow(api->float64);
+    made->float32 = PyRef::borrow(api->float32);
+    made->dtype_name = PyRef::borrow(api->dtype_name);
     made->rules.reserve(std::size(RULES));
     for (const Rule& rule : RULES) {
         const std::string_view name = rule.function;
@@ -778,12 +777,9 @@ PyRef float_magnitudes(PyObject* array, const Binding& binding) {
     if (dtype.get() == binding.numpy.float64.get() || dtype.get() == binding.numpy.float32.get()) {
         return PyRef::borrow(array);
     }
-    PyRef kind = PyRef::steal(PyObject_GetAttrString(dtype.get(), "kind"));
+    const std::optional<DtypeKind> kind = dtype_kind(dtype.get());
     if (!kind) return {};
-    const auto is_kind = [&](const char* letter) {
-        return PyUnicode_Check(kind.get()) && PyUnicode_CompareWithASCIIString(kind.get(), letter) == 0;
-    };
-    if (is_kind("f") || is_kind("i") || is_kind("u") || is_kind("b")) {
+    if (*kind != DtypeKind::Complex && *kind != DtypeKind::Object && *kind != DtypeKind::Other) {
         return PyRef::steal(PyObject_CallMethod(array, "astype", "O", binding.numpy.float64.get()));
     }
     return PyRef::steal(raise_bad_dtype(binding.function(), dtype.get()));

@@ -238,18 +238,18 @@ PyObject* float_array(PyObject* object, bool copy) {
     if (!array) return nullptr;
     PyRef dtype = PyRef::steal(PyObject_GetAttrString(array.get(), "dtype"));
     if (!dtype) return nullptr;
-    const char code = dtype_code(dtype.get());
-    if (code == '\0') return nullptr;
-    if (code == 'd' || code == 'f') {
+    const std::optional<DtypeKind> kind = dtype_kind(dtype.get());
+    if (!kind) return nullptr;
+    if (is_float_kind(*kind)) {
         PyRef native = PyRef::steal(PyObject_GetAttrString(dtype.get(), "isnative"));
         if (!native) return nullptr;
         if (native.get() == Py_True) {
             if (lazy && copy) return PyObject_CallMethod(array.get(), "copy", nullptr);
             return array.release();
         }
-        return PyObject_CallMethod(array.get(), "astype", "s", code == 'd' ? "=f8" : "=f4");
+        return PyObject_CallMethod(array.get(), "astype", "s", *kind == DtypeKind::Float64 ? "=f8" : "=f4");
     }
-    if (std::string_view("?bBhHiIlLqQpPnN").find(code) != std::string_view::npos) {
+    if (*kind == DtypeKind::Integer || *kind == DtypeKind::Bool) {
         return PyObject_CallMethod(array.get(), "astype", "O", numpy->float64);
     }
     PyRef name = PyRef::steal(PyObject_Str(dtype.get()));

@@ -147,20 +147,12 @@ const std::unordered_map<std::string_view, Row>& table() {
 using TableEntry = std::pair<const std::string_view, Row>;
 
 // The row of a ufunc object, found by its name once and then by the object itself (ufuncs live for the
-// whole process; the cache keeps a reference so that an address is never reused). `entry` stays null for
+// whole process; the NumPy state keeps a reference so that an address is never reused). `entry` stays null for
 // a ufunc without a row, whose name is then given in `name`. False with an exception set on failure.
 bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
-    struct Cached {
-        PyObject* ufunc;
-        const TableEntry* entry;
-    };
-    static Cached cache[64] = {};
-    static std::size_t cached = 0;
-    for (std::size_t i = 0; i < cached; ++i) {
-        if (cache[i].ufunc == ufunc) {
-            entry = cache[i].entry;
-            return true;
-        }
+    if (const void* known = known_ufunc_row(ufunc)) {
+        entry = static_cast<const TableEntry*>(known);
+        return true;
     }
     static PyObject* name_key = PyUnicode_InternFromString("__name__");
     if (!name_key) return false;
@@ -182,7 +174,7 @@ bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
         return true;
     }
     entry = &*found;
-    if (cached < std::size(cache)) cache[cached++] = Cached{Py_NewRef(ufunc), entry};
+    remember_ufunc_row(ufunc, entry);
     return true;
 }
 

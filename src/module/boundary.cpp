@@ -1,5 +1,6 @@
 #include "module/boundary.hpp"
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,15 +13,19 @@
 namespace tarvel::py {
 
 PyObject* panic_exception_type() {
-    // One class for the life of the process, like the two quantity classes.
-    static PyObject* type = nullptr;
-    if (!type) {
-        type = PyErr_NewExceptionWithDoc("tarvel.PanicException",
-                                         "An internal invariant of tarvel was broken; the operation was "
-                                         "abandoned and its operands are unchanged.",
-                                         PyExc_BaseException, nullptr);
-    }
-    return type;
+    // One class for the life of the process, like the quantity classes, published once (a thread that
+    // loses the race to make it drops its own).
+    static std::atomic<PyObject*> published{nullptr};
+    if (PyObject* type = published.load(std::memory_order_acquire)) return type;
+    PyObject* made = PyErr_NewExceptionWithDoc("tarvel.PanicException",
+                                               "An internal invariant of tarvel was broken; the operation was "
+                                               "abandoned and its operands are unchanged.",
+                                               PyExc_BaseException, nullptr);
+    if (!made) return nullptr;
+    PyObject* expected = nullptr;
+    if (published.compare_exchange_strong(expected, made, std::memory_order_acq_rel)) return made;
+    Py_DECREF(made);
+    return expected;
 }
 
 std::nullptr_t raise_panic(std::string_view message) {

@@ -12,19 +12,13 @@
 #include <string_view>
 #include <utility>
 
-#include "module/access.hpp"
-#include "module/args.hpp"
-#include "module/boundary.hpp"
+#include "module/class_kit.hpp"
 #include "module/ecosystem.hpp"
-#include "module/objects.hpp"
-#include "module/py_ref.hpp"
 #include "unit/number_format.hpp"
 
 namespace tarvel::py {
 
 namespace {
-
-constexpr PyObject* FAILED = nullptr;
 
 // The spec argument, which must be a str.
 bool take_spec(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, PyObject*& spec) {
@@ -59,60 +53,57 @@ PyObject* tarvel_format(PyObject* self, PyObject* const* args, Py_ssize_t nargsf
     return guarded(FAILED, [&]() -> PyObject* {
         PyObject* spec = nullptr;
         if (!take_spec(args, nargsf, kwnames, spec)) return nullptr;
-        TarvelObject* object = as_tarvel(self);
-        ExclusiveAccess access(object->access);
-        if (!access) return raise_already_borrowed();
-        Quantity& q = object->quantity;
-
-        const Py_ssize_t length = PyUnicode_GET_LENGTH(spec);
-        if (length == 0) {
-            Result<std::string> text = display_in_place(q);
-            if (!text) return raise_error(text.error());
-            return to_py_str(*text);
-        }
-
-        Form form = Form::Display;
-        const Py_UCS4 last = PyUnicode_READ_CHAR(spec, length - 1);
-        if (last == 'L') form = Form::Latex;
-        if (last == 'D') form = Form::Descriptive;
-        PyRef number_spec =
-            form == Form::Display ? PyRef::borrow(spec) : PyRef::steal(PyUnicode_Substring(spec, 0, length - 1));
-        if (!number_spec) return nullptr;
-
-        Result<Quantity> simple = normalise(q);
-        if (!simple) return raise_error(simple.error());
-
-        // The display form shows a fully simplified copy; the other two the quick-simplified units.
-        double value = simple->value;
-        std::string units;
-        const char* separator = " ";
-        switch (form) {
-            case Form::Display: {
-                Result<Quantity> shown = simplified(*simple);
-                if (!shown) return raise_error(shown.error());
-                value = shown->value;
-                units = as_string(shown->units);
-                break;
+        return with_exclusive<TarvelObject>(self, [&](Quantity& q) -> PyObject* {
+            const Py_ssize_t length = PyUnicode_GET_LENGTH(spec);
+            if (length == 0) {
+                Result<std::string> text = display_in_place(q);
+                if (!text) return raise_error(text.error());
+                return to_py_str(*text);
             }
-            case Form::Latex:
-                separator = "~";
-                units = as_latex(simple->units);
-                break;
-            case Form::Descriptive: units = as_descriptive_string(simple->units); break;
-        }
 
-        std::string tail = separator + units;
-        PyObject* result = nullptr;
-        if (PyUnicode_GET_LENGTH(number_spec.get()) == 0) {
-            // "L" or "D" alone: the number as latex() and descriptive() write it.
-            std::string out;
-            append_number(out, value);
-            result = to_py_str(out + tail);
-        } else {
-            result = formatted_number(value, number_spec.get(), tail);
-        }
-        if (result) q = std::move(*simple);
-        return result;
+            Form form = Form::Display;
+            const Py_UCS4 last = PyUnicode_READ_CHAR(spec, length - 1);
+            if (last == 'L') form = Form::Latex;
+            if (last == 'D') form = Form::Descriptive;
+            PyRef number_spec =
+                form == Form::Display ? PyRef::borrow(spec) : PyRef::steal(PyUnicode_Substring(spec, 0, length - 1));
+            if (!number_spec) return nullptr;
+
+            Result<Quantity> simple = normalise(q);
+            if (!simple) return raise_error(simple.error());
+
+            // The display form shows a fully simplified copy; the other two the quick-simplified units.
+            double value = simple->value;
+            std::string units;
+            const char* separator = " ";
+            switch (form) {
+                case Form::Display: {
+                    Result<Quantity> shown = simplified(*simple);
+                    if (!shown) return raise_error(shown.error());
+                    value = shown->value;
+                    units = as_string(shown->units);
+                    break;
+                }
+                case Form::Latex:
+                    separator = "~";
+                    units = as_latex(simple->units);
+                    break;
+                case Form::Descriptive: units = as_descriptive_string(simple->units); break;
+            }
+
+            std::string tail = separator + units;
+            PyObject* result = nullptr;
+            if (PyUnicode_GET_LENGTH(number_spec.get()) == 0) {
+                // "L" or "D" alone: the number as latex() and descriptive() write it.
+                std::string out;
+                append_number(out, value);
+                result = to_py_str(out + tail);
+            } else {
+                result = formatted_number(value, number_spec.get(), tail);
+            }
+            if (result) q = std::move(*simple);
+            return result;
+        });
     });
 }
 
@@ -120,13 +111,11 @@ PyObject* log_tarvel_format(PyObject* self, PyObject* const* args, Py_ssize_t na
     return guarded(FAILED, [&]() -> PyObject* {
         PyObject* spec = nullptr;
         if (!take_spec(args, nargsf, kwnames, spec)) return nullptr;
-        LogTarvelObject* object = as_log_tarvel(self);
-        SharedAccess access(object->access);
-        if (!access) return raise_already_mutably_borrowed();
-        const LogQuantity& log = object->log;
-        if (PyUnicode_GET_LENGTH(spec) == 0) return to_py_str(log_display(log));
-        // A logarithmic quantity has one text form: every spec is a float spec (so "L" is refused).
-        return formatted_number(log.power, spec, " [" + std::string(log.scale->symbol) + "]");
+        return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
+            if (PyUnicode_GET_LENGTH(spec) == 0) return to_py_str(log_display(log));
+            // A logarithmic quantity has one text form: every spec is a float spec (so "L" is refused).
+            return formatted_number(log.power, spec, " [" + std::string(log.scale->symbol) + "]");
+        });
     });
 }
 

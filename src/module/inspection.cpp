@@ -8,11 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "module/access.hpp"
-#include "module/args.hpp"
-#include "module/boundary.hpp"
+#include "module/class_kit.hpp"
 #include "module/coerce.hpp"
-#include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "module/unit_reading.hpp"
 #include "quantity/quantity_text.hpp"
@@ -21,21 +18,6 @@
 namespace tarvel::py {
 
 namespace {
-
-constexpr PyObject* FAILED = nullptr;
-
-template <class Body>
-PyObject* with_shared(PyObject* self, Body&& body) {
-    TarvelObject* object = as_tarvel(self);
-    SharedAccess access(object->access);
-    if (!access) return raise_already_mutably_borrowed();
-    return body(std::as_const(object->quantity));
-}
-
-PyObject* str_or_raise(const Result<std::string>& result) {
-    if (!result) return raise_error(result.error());
-    return to_py_str(*result);
-}
 
 // The one text argument of the parse methods.
 bool take_text(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, std::string_view& text) {
@@ -54,23 +36,17 @@ PyObject* exponent_object(double exponent) {
 }
 
 template <Result<std::string> (*Form)(const Quantity&)>
-PyObject* unit_form(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return str_or_raise(Form(q)); });
-    });
+PyObject* unit_form(PyObject* self) {
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return str_or_raise(Form(q)); });
 }
 
 }  // namespace
 
 PyObject* tarvel_parse(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<2> parameters{"parse", {"text", "vocabulary"}, 1};
-        std::array<PyObject*, 2> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::string_view text;
         std::vector<NamedUnit> named;
-        if (!text_and_vocabulary(arguments[0], arguments[1], text, named)) return nullptr;
+        if (!take_text_and_vocabulary("parse", args, nargsf, kwnames, text, named)) return nullptr;
         Result<Quantity> quantity = parse_quantity(text, named);
         if (!quantity) return raise_error(quantity.error());
         return new_tarvel(std::move(*quantity));
@@ -87,67 +63,47 @@ PyObject* log_tarvel_parse(PyObject*, PyObject* const* args, Py_ssize_t nargsf, 
     });
 }
 
-PyObject* tarvel_dimensions(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("dimensions", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) -> PyObject* {
-            PyRef result = PyRef::steal(PyDict_New());
-            if (!result) return nullptr;
-            for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
-                const double exponent = q.units->dimensions[i];
-                if (exponent == 0.0) continue;
-                PyRef value = PyRef::steal(exponent_object(exponent));
-                if (!value) return nullptr;
-                const std::string symbol(BASE_UNITS[i].symbol);
-                if (PyDict_SetItemString(result.get(), symbol.c_str(), value.get()) < 0) return nullptr;
-            }
-            return result.release();
-        });
+PyObject* tarvel_dimensions(PyObject* self) {
+    return with_shared<TarvelObject>(self, [](const Quantity& q) -> PyObject* {
+        PyRef result = PyRef::steal(PyDict_New());
+        if (!result) return nullptr;
+        for (std::size_t i = 0; i < DIMENSION_COUNT; ++i) {
+            const double exponent = q.units->dimensions[i];
+            if (exponent == 0.0) continue;
+            PyRef value = PyRef::steal(exponent_object(exponent));
+            if (!value) return nullptr;
+            const std::string symbol(BASE_UNITS[i].symbol);
+            if (PyDict_SetItemString(result.get(), symbol.c_str(), value.get()) < 0) return nullptr;
+        }
+        return result.release();
     });
 }
 
-PyObject* tarvel_is_compatible(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"is_compatible", {"other"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        return with_shared(self, [&](const Quantity& q) -> PyObject* {
-            QuantityOperand other;
-            if (extract_unit_coercible(arguments[0], other, false) != Extraction::Ok) {
-                return add_argument_note("other");
-            }
-            return PyBool_FromLong(dimensions_equal(q.units->dimensions, other.get().units->dimensions) ? 1
-                                                                                                      : 0);
-        });
+PyObject* tarvel_is_compatible(PyObject* self, PyObject* argument) {
+    return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
+        QuantityOperand other;
+        if (extract_unit_coercible(argument, other, false) != Extraction::Ok) {
+            return add_argument_note("other");
+        }
+        return PyBool_FromLong(dimensions_equal(q.units->dimensions, other.get().units->dimensions) ? 1
+                                                                                                  : 0);
     });
 }
 
-PyObject* tarvel_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("units", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return new_tarvel(Quantity{q.units, 1.0}); });
-    });
+PyObject* tarvel_units(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return new_tarvel(Quantity{q.units, 1.0}); });
 }
 
-PyObject* tarvel_unit_text(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return unit_form<unit_text_of>("unit_text", self, nargsf, kwnames);
-}
+PyObject* tarvel_unit_text(PyObject* self) { return unit_form<unit_text_of>(self); }
 
-PyObject* tarvel_unit_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return unit_form<unit_latex_of>("unit_latex", self, nargsf, kwnames);
-}
+PyObject* tarvel_unit_latex(PyObject* self) { return unit_form<unit_latex_of>(self); }
 
-PyObject* tarvel_unit_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return unit_form<unit_descriptive_of>("unit_descriptive", self, nargsf, kwnames);
-}
+PyObject* tarvel_unit_descriptive(PyObject* self) { return unit_form<unit_descriptive_of>(self); }
 
-PyObject* tarvel_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
-        TarvelObject* object = as_tarvel(self);
-        ExclusiveAccess access(object->access);
-        if (!access) return raise_already_borrowed();
-        Result<std::string> text = latex_in_place(object->quantity);
+PyObject* tarvel_repr_latex(PyObject* self) {
+    return with_exclusive<TarvelObject>(self, [](Quantity& q) -> PyObject* {
+        Result<std::string> text = latex_in_place(q);
         if (!text) return raise_error(text.error());
         return to_py_str("$" + *text + "$");
     });

@@ -13,9 +13,7 @@
 #include <optional>
 #include <string_view>
 
-#include "module/access.hpp"
-#include "module/args.hpp"
-#include "module/boundary.hpp"
+#include "module/class_kit.hpp"
 #include "module/coerce.hpp"
 #include "module/ecosystem.hpp"
 #include "module/inspection.hpp"
@@ -25,12 +23,10 @@
 namespace tarvel::py {
 namespace {
 
-PyObject* const NO_OBJECT = nullptr;
+PyType_Spec& spec();
+ClassObject the_class{spec};
 
-PyTypeObject* cached_type = nullptr;
-
-// The class accepts no subclasses, so an exact type check is all an operand needs.
-bool is_instance(PyObject* object) noexcept { return cached_type && Py_IS_TYPE(object, cached_type); }
+bool is_instance(PyObject* object) noexcept { return the_class.is_instance(object); }
 
 const LogQuantity& record_of(PyObject* self) noexcept { return as_log_tarvel(self)->log; }
 AccessFlag& access_of(PyObject* self) noexcept { return as_log_tarvel(self)->access; }
@@ -38,16 +34,6 @@ AccessFlag& access_of(PyObject* self) noexcept { return as_log_tarvel(self)->acc
 PyObject* result_object(const LogResult& result) {
     if (result.log) return new_log_tarvel(*result.log);
     return to_py_float(result.number);
-}
-
-// Runs `body(record)` under shared access to `self`.
-template <class Body>
-PyObject* with_shared(PyObject* self, Body&& body) {
-    return guarded(NO_OBJECT, [&]() -> PyObject* {
-        SharedAccess access(access_of(self));
-        if (!access) return raise_already_mutably_borrowed();
-        return body(record_of(self));
-    });
 }
 
 // --- Deallocation ----------------------------------------------------------------------------------
@@ -63,20 +49,14 @@ void log_tarvel_dealloc(PyObject* self) {
 
 // --- Methods ----------------------------------------------------------------------------------------
 
-PyObject* method_unit(PyObject* /*cls*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"unit", {"unit_name_or_symbol"}, 1};
-    return guarded(NO_OBJECT, [&]() -> PyObject* {
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
-        std::string_view text;
-        if (!extract_lookup_text(values[0], "unit_name_or_symbol", "Logarithmic ratio unit ", " not found",
-                                 text)) {
-            return nullptr;
-        }
-        Result<LogQuantity> log = log_quantity_from_unit_text(text);
-        if (!log) return raise_error(log.error());
-        return new_log_tarvel(*log);
-    });
+PyObject* method_unit(PyObject* /*cls*/, PyObject* argument) {
+    std::string_view text;
+    if (!extract_lookup_text(argument, "unit_name_or_symbol", "Logarithmic ratio unit ", " not found", text)) {
+        return nullptr;
+    }
+    Result<LogQuantity> log = log_quantity_from_unit_text(text);
+    if (!log) return raise_error(log.error());
+    return new_log_tarvel(*log);
 }
 
 // The scale of a LogTarvel argument; the wrong-type TypeError (with the note) for anything else.
@@ -94,48 +74,34 @@ const LogUnit* scale_argument(PyObject* value) {
     return record_of(value).scale;  // a row of a static table: valid after the access ends
 }
 
-PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"as_unit", {"other"}, 1};
-    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
-        const LogUnit* scale = scale_argument(values[0]);
+PyObject* method_as_unit(PyObject* self, PyObject* other) {
+    return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
+        const LogUnit* scale = scale_argument(other);
         if (!scale) return nullptr;
         return new_log_tarvel(log_as_unit(log, *scale));
     });
 }
 
-PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"as_number", {"other"}, 0};
-    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
-        if (!values[0] || values[0] == Py_None) return to_py_float(log.power);
-        const LogUnit* scale = scale_argument(values[0]);
+PyObject* method_as_number(PyObject* self, PyObject* other) {
+    return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
+        if (!other || other == Py_None) return to_py_float(log.power);
+        const LogUnit* scale = scale_argument(other);
         if (!scale) return nullptr;
         return to_py_float(in_scale(log, *scale));
     });
 }
 
-PyObject* method_as_unitless(PyObject* self, PyObject* const* /*args*/, Py_ssize_t nargsf,
-                             PyObject* kwnames) {
-    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
-        if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        return to_py_float(log.ratio());
-    });
+PyObject* method_as_unitless(PyObject* self) {
+    return with_shared<LogTarvelObject>(self, [](const LogQuantity& log) { return to_py_float(log.ratio()); });
 }
 
 PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
-    return guarded(NO_OBJECT, [&]() -> PyObject* {
+    return guarded(FAILED, [&]() -> PyObject* {
         // Converted before access is taken: no Python code runs while it is held.
-        std::array<PyObject*, 1> values{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
         int n_sig_figs = 0;
-        if (!extract_int32(values[0], "n_sig_figs", n_sig_figs)) return nullptr;
-        ExclusiveAccess access(access_of(self));
-        if (!access) return raise_already_borrowed();
-        return to_py_float(log_round_sfig(record_of(self), n_sig_figs));
+        if (!parse_n_sig_figs(args, nargsf, kwnames, n_sig_figs)) return nullptr;
+        return with_exclusive<LogTarvelObject>(
+            self, [&](const LogQuantity& log) { return to_py_float(log_round_sfig(log, n_sig_figs)); });
     });
 }
 
@@ -152,7 +118,7 @@ PyObject* named_division(const char* name, PyObject* self, PyObject* const* args
     const Extraction extraction = extract_py_number(values[0], operand, false);
     if (extraction == Extraction::Raised) return nullptr;
     if (extraction != Extraction::Ok) return add_argument_note("other");
-    return with_shared(self,
+    return with_shared<LogTarvelObject>(self,
                        [&](const LogQuantity& log) -> PyObject* { return result_object(Operation(log, operand)); });
 }
 
@@ -165,76 +131,52 @@ PyObject* method_rdiv(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
 }
 
 PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static constexpr Parameters<1> parameters{"__round__", {"ndigits"}, 0};
-    std::array<PyObject*, 1> values{};
-    if (!parse_arguments(parameters, args, nargsf, kwnames, values)) return nullptr;
     std::optional<std::int32_t> ndigits;
-    if (values[0] && values[0] != Py_None) {
-        int digits = 0;
-        if (!extract_int32(values[0], "ndigits", digits)) return nullptr;
-        ndigits = digits;
-    }
-    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
+    if (!parse_ndigits("__round__", args, nargsf, kwnames, ndigits)) return nullptr;
+    return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) -> PyObject* {
         return to_py_float(log_round(log, ndigits));
     });
 }
 
 // exp, log and log10 act on the ratio; each is registered under two names.
 template <double (*Function)(double)>
-PyObject* ratio_function(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
-    return with_shared(self, [&](const LogQuantity& log) -> PyObject* {
-        if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
-        return to_py_float(Function(log.ratio()));
-    });
+PyObject* ratio_function(PyObject* self) {
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return to_py_float(Function(log.ratio())); });
 }
 
 double exp_of(double x) { return std::exp(x); }
 double log_of(double x) { return std::log(x); }
 double log10_of(double x) { return std::log10(x); }
 
-PyObject* method_dunder_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<exp_of>("__exp__", self, nargsf, kwnames);
-}
-PyObject* method_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<exp_of>("exp", self, nargsf, kwnames);
-}
-PyObject* method_dunder_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<log_of>("__log__", self, nargsf, kwnames);
-}
-PyObject* method_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<log_of>("log", self, nargsf, kwnames);
-}
-PyObject* method_dunder_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<log10_of>("__log10__", self, nargsf, kwnames);
-}
-PyObject* method_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return ratio_function<log10_of>("log10", self, nargsf, kwnames);
-}
-
 // --- Slots ------------------------------------------------------------------------------------------
 
 PyObject* slot_str(PyObject* self) {
-    return with_shared(self, [](const LogQuantity& log) { return to_py_str(log_display(log)); });
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return to_py_str(log_display(log)); });
 }
 
 PyObject* slot_positive(PyObject* self) {
-    return with_shared(self, [](const LogQuantity& log) { return new_log_tarvel(log); });
+    return with_shared<LogTarvelObject>(self, [](const LogQuantity& log) { return new_log_tarvel(log); });
 }
 
 PyObject* slot_negative(PyObject* self) {
-    return with_shared(self, [](const LogQuantity& log) { return new_log_tarvel(log_negate(log)); });
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return new_log_tarvel(log_negate(log)); });
 }
 
 PyObject* slot_absolute(PyObject* self) {
-    return with_shared(self, [](const LogQuantity& log) { return to_py_float(std::fabs(log.ratio())); });
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return to_py_float(std::fabs(log.ratio())); });
 }
 
 PyObject* slot_int(PyObject* self) {
-    return with_shared(self, [](const LogQuantity& log) { return to_py_int(log.ratio()); });
+    return with_shared<LogTarvelObject>(self, [](const LogQuantity& log) { return to_py_int(log.ratio()); });
 }
 
 PyObject* slot_float(PyObject* self) {
-    return with_shared(self, [](const LogQuantity& log) { return to_py_float(log.ratio()); });
+    return with_shared<LogTarvelObject>(
+        self, [](const LogQuantity& log) { return to_py_float(log.ratio()); });
 }
 
 // An operand of a slot as a number: Ok, Failed (no exception left set) or Raised (its exception set).
@@ -249,7 +191,7 @@ Extraction slot_operand(PyObject* object, LogOperand& out) {
 // `modulus` (of three-argument pow) is ignored, but it too must be a number when given.
 PyObject* binary_slot(PyObject* left, PyObject* right, LogBinary forward, LogBinary reflected,
                       PyObject* modulus = Py_None) {
-    return guarded(NO_OBJECT, [&]() -> PyObject* {
+    return guarded(FAILED, [&]() -> PyObject* {
         // Operands are converted before access is taken: no Python code runs while it is held.
         LogOperand operand{};
         if (modulus != Py_None) {
@@ -257,24 +199,19 @@ PyObject* binary_slot(PyObject* left, PyObject* right, LogBinary forward, LogBin
             if (extraction == Extraction::Raised) return nullptr;
             if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
         }
-        if (is_instance(left)) {
-            const Extraction extraction = slot_operand(right, operand);
-            if (extraction == Extraction::Raised) return nullptr;
+        // One attempt with `instance` as the record; false when the other operand is no number.
+        PyObject* result = nullptr;
+        auto attempt = [&](PyObject* instance, PyObject* other, LogBinary operation) {
+            if (!is_instance(instance)) return false;
+            const Extraction extraction = slot_operand(other, operand);
+            if (extraction == Extraction::Failed) return false;
             if (extraction == Extraction::Ok) {
-                SharedAccess access(access_of(left));
-                if (!access) return raise_already_mutably_borrowed();
-                return result_object(forward(record_of(left), operand));
+                result = with_shared<LogTarvelObject>(
+                    instance, [&](const LogQuantity& log) { return result_object(operation(log, operand)); });
             }
-        }
-        if (is_instance(right)) {
-            const Extraction extraction = slot_operand(left, operand);
-            if (extraction == Extraction::Raised) return nullptr;
-            if (extraction == Extraction::Ok) {
-                SharedAccess access(access_of(right));
-                if (!access) return raise_already_mutably_borrowed();
-                return result_object(reflected(record_of(right), operand));
-            }
-        }
+            return true;
+        };
+        if (attempt(left, right, forward) || attempt(right, left, reflected)) return result;
         Py_RETURN_NOTIMPLEMENTED;
     });
 }
@@ -293,111 +230,76 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
     return binary_slot(left, right, log_power, log_power_of, modulus);
 }
 
-std::optional<CompareOp> compare_op(int op) noexcept {
-    switch (op) {
-        case Py_LT: return CompareOp::Less;
-        case Py_LE: return CompareOp::LessEqual;
-        case Py_EQ: return CompareOp::Equal;
-        case Py_NE: return CompareOp::NotEqual;
-        case Py_GT: return CompareOp::Greater;
-        case Py_GE: return CompareOp::GreaterEqual;
-        default: return std::nullopt;
-    }
-}
-
 // The interpreter reflects the operator itself, so the instance is always `self`.
 PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
-    return guarded(NO_OBJECT, [&]() -> PyObject* {
+    return guarded(FAILED, [&]() -> PyObject* {
         std::optional<CompareOp> compare = compare_op(op);
         if (!compare || !is_instance(self)) Py_RETURN_NOTIMPLEMENTED;
         LogOperand operand{};
         const Extraction extraction = slot_operand(other, operand);
         if (extraction == Extraction::Raised) return nullptr;
         if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
-        SharedAccess access(access_of(self));
-        if (!access) return raise_already_mutably_borrowed();
-        return PyBool_FromLong(log_compare(record_of(self), operand.linear, *compare));
+        return with_shared<LogTarvelObject>(self, [&](const LogQuantity& log) {
+            return PyBool_FromLong(log_compare(log, operand.linear, *compare));
+        });
     });
 }
 
 // --- The class ----------------------------------------------------------------------------------------
 
-using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
-
-// PyMethodDef stores every function as PyCFunction; the flags tell the interpreter the real signature.
-PyCFunction as_cfunction(FastMethod method) noexcept {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
-}
-
-constexpr int FAST = METH_FASTCALL | METH_KEYWORDS;
-
 PyMethodDef METHODS[] = {
-    {"unit", as_cfunction(method_unit), FAST | METH_CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
-    {"as_unit", as_cfunction(method_as_unit), FAST, "as_unit($self, other)\n--\n\n"},
-    {"as_number", as_cfunction(method_as_number), FAST, "as_number($self, other=None)\n--\n\n"},
-    {"as_unitless", as_cfunction(method_as_unitless), FAST, "as_unitless($self)\n--\n\n"},
-    {"round_sfig", as_cfunction(method_round_sfig), FAST, "round_sfig($self, n_sig_figs)\n--\n\n"},
-    {"__div__", as_cfunction(method_div), FAST, "__div__($self, other)\n--\n\n"},
-    {"__rdiv__", as_cfunction(method_rdiv), FAST, "__rdiv__($self, other)\n--\n\n"},
-    {"__round__", as_cfunction(method_round), FAST, "__round__($self, ndigits=None)\n--\n\n"},
-    {"__exp__", as_cfunction(method_dunder_exp), FAST, "__exp__($self)\n--\n\n"},
-    {"exp", as_cfunction(method_exp), FAST, "exp($self)\n--\n\n"},
-    {"__log__", as_cfunction(method_dunder_log), FAST, "__log__($self)\n--\n\n"},
-    {"log", as_cfunction(method_log), FAST, "log($self)\n--\n\n"},
-    {"__log10__", as_cfunction(method_dunder_log10), FAST, "__log10__($self)\n--\n\n"},
-    {"log10", as_cfunction(method_log10), FAST, "log10($self)\n--\n\n"},
+    {"unit", as_method(one_argument<"unit", "unit_name_or_symbol", true, method_unit>), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
+    {"as_unit", as_method(one_argument<"as_unit", "other", true, method_as_unit>), INSTANCE, "as_unit($self, other)\n--\n\n"},
+    {"as_number", as_method(one_argument<"as_number", "other", false, method_as_number>), INSTANCE, "as_number($self, other=None)\n--\n\n"},
+    {"as_unitless", as_method(no_arguments<"as_unitless", method_as_unitless>), INSTANCE, "as_unitless($self)\n--\n\n"},
+    {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
+    {"__div__", as_method(method_div), INSTANCE, "__div__($self, other)\n--\n\n"},
+    {"__rdiv__", as_method(method_rdiv), INSTANCE, "__rdiv__($self, other)\n--\n\n"},
+    {"__round__", as_method(method_round), INSTANCE, "__round__($self, ndigits=None)\n--\n\n"},
+    {"__exp__", as_method(no_arguments<"__exp__", ratio_function<exp_of>>), INSTANCE, "__exp__($self)\n--\n\n"},
+    {"exp", as_method(no_arguments<"exp", ratio_function<exp_of>>), INSTANCE, "exp($self)\n--\n\n"},
+    {"__log__", as_method(no_arguments<"__log__", ratio_function<log_of>>), INSTANCE, "__log__($self)\n--\n\n"},
+    {"log", as_method(no_arguments<"log", ratio_function<log_of>>), INSTANCE, "log($self)\n--\n\n"},
+    {"__log10__", as_method(no_arguments<"__log10__", ratio_function<log10_of>>), INSTANCE, "__log10__($self)\n--\n\n"},
+    {"log10", as_method(no_arguments<"log10", ratio_function<log10_of>>), INSTANCE, "log10($self)\n--\n\n"},
     // Python protocols beyond the class's own methods: format(), copy and pickle.
-    {"__format__", as_cfunction(log_tarvel_format), FAST, "__format__($self, format_spec)\n--\n\n"},
-    {"__copy__", as_cfunction(log_tarvel_copy), FAST, "__copy__($self)\n--\n\n"},
-    {"__deepcopy__", as_cfunction(log_tarvel_deepcopy), FAST, "__deepcopy__($self, memo)\n--\n\n"},
-    {"__reduce__", as_cfunction(log_tarvel_reduce), FAST, "__reduce__($self)\n--\n\n"},
-    {"_from_state", as_cfunction(log_tarvel_from_state), FAST | METH_CLASS, "_from_state($cls, state)\n--\n\n"},
+    {"__format__", as_method(log_tarvel_format), INSTANCE, "__format__($self, format_spec)\n--\n\n"},
+    {"__copy__", as_method(copy_method<LogTarvelObject>), INSTANCE, "__copy__($self)\n--\n\n"},
+    {"__deepcopy__", as_method(deepcopy_method<LogTarvelObject>), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
+    {"__reduce__", as_method(reduce_method<LogTarvelObject>), INSTANCE, "__reduce__($self)\n--\n\n"},
+    {"_from_state", as_method(from_state_method<LogTarvelObject>), CLASS, "_from_state($cls, state)\n--\n\n"},
     // Reading from text (inspection.cpp).
-    {"parse", as_cfunction(log_tarvel_parse), FAST | METH_CLASS, "parse($cls, text)\n--\n\n"},
+    {"parse", as_method(log_tarvel_parse), CLASS, "parse($cls, text)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
-template <class Function>
-void* slot_pointer(Function function) noexcept {
-    return reinterpret_cast<void*>(function);
-}
-
 PyType_Slot SLOTS[] = {
-    {Py_tp_dealloc, slot_pointer(log_tarvel_dealloc)},
+    {Py_tp_dealloc, as_slot(log_tarvel_dealloc)},
     {Py_tp_methods, METHODS},
-    {Py_tp_str, slot_pointer(slot_str)},
-    {Py_tp_repr, slot_pointer(slot_str)},
-    {Py_nb_positive, slot_pointer(slot_positive)},
-    {Py_nb_negative, slot_pointer(slot_negative)},
-    {Py_nb_absolute, slot_pointer(slot_absolute)},
-    {Py_nb_int, slot_pointer(slot_int)},
-    {Py_nb_float, slot_pointer(slot_float)},
-    {Py_nb_add, slot_pointer(slot_add)},
-    {Py_nb_subtract, slot_pointer(slot_subtract)},
-    {Py_nb_multiply, slot_pointer(slot_multiply)},
-    {Py_nb_true_divide, slot_pointer(slot_true_divide)},
-    {Py_nb_power, slot_pointer(slot_power)},
-    {Py_tp_richcompare, slot_pointer(slot_richcompare)},
+    {Py_tp_str, as_slot(slot_str)},
+    {Py_tp_repr, as_slot(slot_str)},
+    {Py_nb_positive, as_slot(slot_positive)},
+    {Py_nb_negative, as_slot(slot_negative)},
+    {Py_nb_absolute, as_slot(slot_absolute)},
+    {Py_nb_int, as_slot(slot_int)},
+    {Py_nb_float, as_slot(slot_float)},
+    {Py_nb_add, as_slot(slot_add)},
+    {Py_nb_subtract, as_slot(slot_subtract)},
+    {Py_nb_multiply, as_slot(slot_multiply)},
+    {Py_nb_true_divide, as_slot(slot_true_divide)},
+    {Py_nb_power, as_slot(slot_power)},
+    {Py_tp_richcompare, as_slot(slot_richcompare)},
     {0, nullptr},
 };
 
-PyType_Spec SPEC = {
-    "tarvel.LogTarvel",
-    static_cast<int>(sizeof(LogTarvelObject)),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
-    SLOTS,
-};
+PyType_Spec SPEC = class_spec<LogTarvelObject>(
+    "tarvel.LogTarvel", Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE, SLOTS);
+
+PyType_Spec& spec() { return SPEC; }
 
 }  // namespace
 
-PyTypeObject* log_tarvel_type() {
-    if (!cached_type) {
-        // Kept for the life of the process: every module instance shares the one class object.
-        cached_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&SPEC));
-    }
-    return cached_type;
-}
+PyTypeObject* log_tarvel_type() { return the_class.get(); }
 
 PyObject* new_log_tarvel(const LogQuantity& log) {
     PyTypeObject* type = log_tarvel_type();

@@ -3,7 +3,7 @@
 #include <Python.h>
 
 #include "module/array_registry.hpp"
-#include "module/boundary.hpp"
+#include "module/class_kit.hpp"
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "module/readable_methods.hpp"
@@ -12,22 +12,6 @@
 
 namespace tarvel::py {
 namespace {
-
-// Sets module.<name> = type and appends the name to module.__all__ (made on first use).
-int add_class(PyObject* module, const char* name, PyTypeObject* type) {
-    if (!type) return -1;
-    if (PyModule_AddObjectRef(module, name, reinterpret_cast<PyObject*>(type)) < 0) return -1;
-    PyRef all = PyRef::steal(PyObject_GetAttrString(module, "__all__"));
-    if (!all) {
-        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
-        PyErr_Clear();
-        all = PyRef::steal(PyList_New(0));
-        if (!all || PyModule_AddObjectRef(module, "__all__", all.get()) < 0) return -1;
-    }
-    PyRef text = PyRef::steal(PyUnicode_FromString(name));
-    if (!text) return -1;
-    return PyList_Append(all.get(), text.get());
-}
 
 // The integrations with other libraries (tarvel.pandas, tarvel.matplotlib, ...) are pure-Python
 // submodules kept in the folder "_tarvel" beside the extension's file. A __path__ pointing there lets the
@@ -58,9 +42,9 @@ int declare_submodule_path(PyObject* module) {
 int exec_module(PyObject* module) {
     return guarded(-1, [&] {
         if (!panic_exception_type()) return -1;
-        if (add_class(module, "Tarvel", tarvel_type()) < 0) return -1;
-        if (add_class(module, "LogTarvel", log_tarvel_type()) < 0) return -1;
-        if (add_class(module, "TarvelArray", tarvel_array_type()) < 0) return -1;
+        if (add_class(module, tarvel_type()) < 0) return -1;
+        if (add_class(module, log_tarvel_type()) < 0) return -1;
+        if (add_class(module, tarvel_array_type()) < 0) return -1;
         return declare_submodule_path(module);
     });
 }

@@ -1,9 +1,12 @@
 #pragma once
-// NumPy, reached through its Python-level API: imported on first use (never by `import tarvel`), with the
-// callables and dtypes the array class needs looked up once and kept for the life of the process.
+// NumPy, reached through its Python-level API: imported on first use (never by `import tarvel`). Every
+// NumPy object the extension keeps lives here: the module, types, dtypes and callables, looked up once into
+// one immutable record published atomically; numpy.ma's array type once that module is in use; and the
+// ufuncs already matched to a row of the ufunc table (behind a lock). Safe on a free-threaded build.
 
 #include <Python.h>
 
+#include <optional>
 #include <string>
 
 namespace tarvel::py {
@@ -23,6 +26,9 @@ struct NumpyApi {
     PyObject* array2string;
     PyObject* ufunc_type;
     PyObject* complexfloating;  // numpy.complexfloating, the complex scalar types' base
+    PyObject* dtype_type;       // numpy.dtype
+    PyObject* no_value;         // numpy._NoValue, the "not given" default of many parameters
+    PyObject* dtype_name;       // "dtype", interned
 };
 
 // The cached API (borrowed references), or nullptr with ImportError set.
@@ -41,12 +47,29 @@ bool is_complex_number(PyObject* object) noexcept;
 // The name of an object's type ("MaskedArray", "complex128"), for messages.
 std::string type_name_of(PyObject* object);
 
-// The one-letter code of a dtype object (its `char`: 'd' float64, 'f' float32, 'O' object, ...), or '\0'
-// with an exception set when it has none.
-char dtype_code(PyObject* dtype);
-// The code of an array's dtype (any object with a `dtype` attribute, lazy arrays included).
-char array_dtype_code(PyObject* array);
+// What the library makes of a dtype: float64 and float32 are held as they are, integers and booleans
+// widen to float64, the rest is refused (object arrays hold Tarvel elements). OtherFloat is float16 and
+// long double, which some NumPy results widen.
+enum class DtypeKind { Float64, Float32, OtherFloat, Integer, Bool, Complex, Object, Other };
+
+// The kind of a dtype object, read from its one-letter code (`char`); nullopt with an exception set when
+// it has none.
+std::optional<DtypeKind> dtype_kind(PyObject* dtype);
+// The kind of an array's dtype (any object with a `dtype` attribute, lazy arrays included).
+std::optional<DtypeKind> array_dtype_kind(PyObject* array);
+inline bool is_float_kind(DtypeKind kind) noexcept {
+    return kind == DtypeKind::Float64 || kind == DtypeKind::Float32;
+}
+// The kind of a dtype that must be float64 or float32: nullopt with the library's unsupported-dtype error
+// (naming the dtype) for any other.
+std::optional<DtypeKind> float_dtype_kind(PyObject* dtype);
+
 // numpy.dtype(spec): a new reference, or nullptr with NumPy's exception.
 PyObject* as_dtype(PyObject* spec);
+
+// The row a ufunc object was matched to before (nullptr when it was not), and recording a match. A ufunc
+// recorded is kept alive, so that its address is never reused.
+const void* known_ufunc_row(PyObject* ufunc) noexcept;
+void remember_ufunc_row(PyObject* ufunc, const void* row) noexcept;
 
 }  // namespace tarvel::py

@@ -1,4 +1,4 @@
-// copy, deepcopy and pickle for both classes.
+// The pickled states of both quantity classes (the protocol methods are the kit's, class_kit.hpp).
 //
 // A Tarvel pickles as (Tarvel._from_state, (state,)) with the state
 //     (1, value, units, dimensions, factor)
@@ -31,19 +31,13 @@
 #include <string_view>
 #include <utility>
 
-#include "module/access.hpp"
-#include "module/args.hpp"
-#include "module/boundary.hpp"
-#include "module/ecosystem.hpp"
-#include "module/objects.hpp"
-#include "module/py_ref.hpp"
+#include "module/class_kit.hpp"
 #include "unit/unit_defs/unit_defs.hpp"
 
 namespace tarvel::py {
 
 namespace {
 
-constexpr PyObject* FAILED = nullptr;
 constexpr long STATE_VERSION = 1;
 constexpr std::size_t UNIT_FIELDS = 6;
 
@@ -90,16 +84,6 @@ PyRef tarvel_state(const Quantity& q) {
 
 PyRef log_tarvel_state(const LogQuantity& log) {
     return tuple_of<3>({PyRef::steal(PyLong_FromLong(STATE_VERSION)), str_ref(log.scale->name), float_ref(log.power)});
-}
-
-// (type(self)._from_state, (state,))
-PyObject* reduction(PyObject* self, PyRef state) {
-    if (!state) return nullptr;
-    PyRef reconstructor =
-        PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "_from_state"));
-    if (!reconstructor) return nullptr;
-    PyRef arguments = tuple_of<1>({std::move(state)});
-    return tuple_of<2>({std::move(reconstructor), std::move(arguments)}).release();
 }
 
 // --- Reading --------------------------------------------------------------------------------------------
@@ -314,111 +298,11 @@ PyObject* read_log_tarvel_state(PyObject* state) {
     return new_log_tarvel(*log);
 }
 
-// --- Shared scaffolding ------------------------------------------------------------------------------------
-
-template <class Record, class Body>
-PyObject* with_shared_record(AccessFlag& flag, const Record& record, Body&& body) {
-    SharedAccess access(flag);
-    if (!access) return raise_already_mutably_borrowed();
-    return body(record);
-}
-
-template <class Body>
-PyObject* on_tarvel(PyObject* self, Body&& body) {
-    TarvelObject* object = as_tarvel(self);
-    return with_shared_record(object->access, object->quantity, std::forward<Body>(body));
-}
-
-template <class Body>
-PyObject* on_log_tarvel(PyObject* self, Body&& body) {
-    LogTarvelObject* object = as_log_tarvel(self);
-    return with_shared_record(object->access, object->log, std::forward<Body>(body));
-}
-
-bool parse_memo(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    static const Parameters<1> parameters{"__deepcopy__", {"memo"}, 1};
-    std::array<PyObject*, 1> arguments{};
-    return parse_arguments(parameters, args, nargsf, kwnames, arguments);
-}
-
-bool parse_state(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, PyObject*& state) {
-    static const Parameters<1> parameters{"_from_state", {"state"}, 1};
-    std::array<PyObject*, 1> arguments{};
-    if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return false;
-    state = arguments[0];
-    return true;
-}
-
-PyObject* copy_tarvel(PyObject* self) {
-    return on_tarvel(self, [](const Quantity& q) { return new_tarvel(Quantity(q)); });
-}
-
-PyObject* copy_log_tarvel(PyObject* self) {
-    return on_log_tarvel(self, [](const LogQuantity& log) { return new_log_tarvel(log); });
-}
-
 }  // namespace
 
-// --- Tarvel ------------------------------------------------------------------------------------------------
-
-PyObject* tarvel_copy(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__copy__", nargsf, kwnames)) return nullptr;
-        return copy_tarvel(self);
-    });
-}
-
-PyObject* tarvel_deepcopy(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_memo(args, nargsf, kwnames)) return nullptr;
-        return copy_tarvel(self);
-    });
-}
-
-PyObject* tarvel_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__reduce__", nargsf, kwnames)) return nullptr;
-        return on_tarvel(self, [&](const Quantity& q) { return reduction(self, tarvel_state(q)); });
-    });
-}
-
-PyObject* tarvel_from_state(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        PyObject* state = nullptr;
-        if (!parse_state(args, nargsf, kwnames, state)) return nullptr;
-        return read_tarvel_state(state);
-    });
-}
-
-// --- LogTarvel ---------------------------------------------------------------------------------------------
-
-PyObject* log_tarvel_copy(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__copy__", nargsf, kwnames)) return nullptr;
-        return copy_log_tarvel(self);
-    });
-}
-
-PyObject* log_tarvel_deepcopy(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_memo(args, nargsf, kwnames)) return nullptr;
-        return copy_log_tarvel(self);
-    });
-}
-
-PyObject* log_tarvel_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__reduce__", nargsf, kwnames)) return nullptr;
-        return on_log_tarvel(self, [&](const LogQuantity& log) { return reduction(self, log_tarvel_state(log)); });
-    });
-}
-
-PyObject* log_tarvel_from_state(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        PyObject* state = nullptr;
-        if (!parse_state(args, nargsf, kwnames, state)) return nullptr;
-        return read_log_tarvel_state(state);
-    });
-}
+PyRef state_of(const Quantity& q) { return tarvel_state(q); }
+PyRef state_of(const LogQuantity& log) { return log_tarvel_state(log); }
+PyObject* read_state(PyObject* state, const TarvelObject*) { return read_tarvel_state(state); }
+PyObject* read_state(PyObject* state, const LogTarvelObject*) { return read_log_tarvel_state(state); }
 
 }  // namespace tarvel::py

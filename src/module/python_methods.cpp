@@ -5,27 +5,22 @@
 #include <Python.h>
 
 #include <cstddef>
-#include <memory>
 
-#include "module/boundary.hpp"
+#include "module/class_kit.hpp"
 #include "module/ecosystem.hpp"
-#include "module/py_ref.hpp"
 
 namespace tarvel::py {
 namespace {
 
 PyObject* forward(const char* module_name, const char* function_name, PyObject* first, PyObject* const* args,
                   Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(static_cast<PyObject*>(nullptr), [&]() -> PyObject* {
+    return guarded(FAILED, [&]() -> PyObject* {
         PyRef module = PyRef::steal(PyImport_ImportModule(module_name));
         PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), function_name)) : PyRef();
         if (!function) return nullptr;
-        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
-        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 1)]);
-        stack[0] = first;
-        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
-        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 1), kwnames);
+        return with_leading({first}, args, nargsf, kwnames, [&](PyObject* const* stack, std::size_t nargs) {
+            return PyObject_Vectorcall(function.get(), stack, nargs, kwnames);
+        });
     });
 }
 

@@ -4,32 +4,13 @@
 #include <utility>
 #include <vector>
 
-#include "module/access.hpp"
-#include "module/args.hpp"
-#include "module/boundary.hpp"
+#include "module/class_kit.hpp"
 #include "module/coerce.hpp"
-#include "module/objects.hpp"
-#include "module/py_ref.hpp"
 #include "quantity/readable.hpp"
 
 namespace tarvel::py {
 
 namespace {
-
-constexpr PyObject* FAILED = nullptr;
-
-template <class Body>
-PyObject* with_shared(PyObject* self, Body&& body) {
-    TarvelObject* object = as_tarvel(self);
-    SharedAccess access(object->access);
-    if (!access) return raise_already_mutably_borrowed();
-    return body(std::as_const(object->quantity));
-}
-
-PyObject* tarvel_or_raise(Result<Quantity>&& result) {
-    if (!result) return raise_error(result.error());
-    return new_tarvel(std::move(*result));
-}
 
 // The unit collections of an iterable of unit-like values (texts, quantities, numbers).
 bool take_unit_list(PyObject* value, std::vector<UnitCollection>& out) {
@@ -73,23 +54,17 @@ constexpr std::array<const char*, 3> LAZY_NAMES{"Unit", "Dim", "checked"};
 
 }  // namespace
 
-PyObject* tarvel_to_compact(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("to_compact", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(to_compact(q)); });
-    });
+PyObject* tarvel_to_compact(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return tarvel_or_raise(to_compact(q)); });
 }
 
-PyObject* tarvel_as_preferred(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"as_preferred", {"units"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        // Read before access to the instance is taken: iterating may run Python code.
-        std::vector<UnitCollection> preferred;
-        if (!take_unit_list(arguments[0], preferred)) return nullptr;
-        return with_shared(self, [&](const Quantity& q) { return tarvel_or_raise(as_preferred(q, preferred)); });
-    });
+PyObject* tarvel_as_preferred(PyObject* self, PyObject* argument) {
+    // Read before access to the instance is taken: iterating may run Python code.
+    std::vector<UnitCollection> preferred;
+    if (!take_unit_list(argument, preferred)) return nullptr;
+    return with_shared<TarvelObject>(
+        self, [&](const Quantity& q) { return tarvel_or_raise(as_preferred(q, preferred)); });
 }
 
 PyObject* class_getitem(PyObject* cls, PyObject* item) {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <utility>
 
-#include "module/args.hpp"
+#include "module/class_kit.hpp"
 #include "module/array_internal.hpp"
 #include "module/array_loops.hpp"
 #include "module/array_registry.hpp"
@@ -33,9 +33,8 @@ namespace tarvel::py {
 
 namespace {
 
-PyTypeObject* cached_type = nullptr;
-
-constexpr PyObject* FAILED = nullptr;
+PyType_Spec& spec();
+ClassObject the_class{spec};
 
 TarvelArrayObject* as_array(PyObject* object) noexcept {
     return reinterpret_cast<TarvelArrayObject*>(object);
@@ -153,14 +152,7 @@ bool starts_with_tarvel(PyObject* values) {
 // The magnitudes as float64 or float32 as `dtype` asks (anything numpy.dtype reads); other dtypes raise.
 bool with_dtype(PyRef& magnitudes, PyObject* dtype, bool& fresh) {
     PyRef wanted = PyRef::steal(as_dtype(dtype));
-    const char code = wanted ? dtype_code(wanted.get()) : '\0';
-    if (code == '\0') return false;
-    if (code != 'd' && code != 'f') {
-        PyRef name = PyRef::steal(PyObject_Str(wanted.get()));
-        const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
-        if (text) raise_error(TarvelError::unsupported_dtype(text));
-        return false;
-    }
+    if (!wanted || !float_dtype_kind(wanted.get())) return false;
     PyRef current = PyRef::steal(PyObject_GetAttrString(magnitudes.get(), "dtype"));
     if (!current) return false;
     const int same = PyObject_RichCompareBool(current.get(), wanted.get(), Py_EQ);
@@ -261,20 +253,22 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
 
 // --- Text ----------------------------------------------------------------------------------------------
 
-// A lazy array shows its own repr, which describes it without computing it.
-PyObject* lazy_repr(PyObject* self) {
+// "TarvelArray(<body>, '<units>'<suffix>", the units left out when there are none.
+PyObject* array_repr(PyObject* self, const PyRef& body, const char* suffix) {
+    if (!body) return nullptr;
     const UnitCollection& units = units_of(self);
     if (units.unit_map.size() == 0 && units.factor == 1.0) {
-        return PyUnicode_FromFormat("TarvelArray(%R)", magnitudes_of(self));
+        return PyUnicode_FromFormat("TarvelArray(%U%s", body.get(), suffix);
     }
     PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
     if (!text) return nullptr;
-    return PyUnicode_FromFormat("TarvelArray(%R, %R)", magnitudes_of(self), text.get());
+    return PyUnicode_FromFormat("TarvelArray(%U, %R%s", body.get(), text.get(), suffix);
 }
 
 PyObject* slot_repr(PyObject* self) {
     return guarded(FAILED, [&]() -> PyObject* {
-        if (is_lazy(self)) return lazy_repr(self);
+        // A lazy array shows its own repr, which describes it without computing it.
+        if (is_lazy(self)) return array_repr(self, PyRef::steal(PyObject_Repr(magnitudes_of(self))), ")");
         const NumpyApi* numpy = numpy_api();
         if (!numpy) return nullptr;
         // Rows after the first line up under the first, as in NumPy's own repr.
@@ -287,15 +281,7 @@ PyObject* slot_repr(PyObject* self) {
         if (!dtype) return nullptr;
         const int is_f32 = PyObject_RichCompareBool(dtype.get(), numpy->float32, Py_EQ);
         if (is_f32 < 0) return nullptr;
-        PyRef suffix = PyRef::steal(PyUnicode_FromString(is_f32 ? ", dtype='float32')" : ")"));
-        if (!suffix) return nullptr;
-        const UnitCollection& units = units_of(self);
-        if (units.unit_map.size() == 0 && units.factor == 1.0) {
-            return PyUnicode_FromFormat("TarvelArray(%U%U", body.get(), suffix.get());
-        }
-        PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
-        if (!text) return nullptr;
-        return PyUnicode_FromFormat("TarvelArray(%U, %R%U", body.get(), text.get(), suffix.get());
+        return array_repr(self, body, is_f32 ? ", dtype='float32')" : ")");
     });
 }
 
@@ -406,19 +392,10 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
         static PyObject* name = PyUnicode_InternFromString(row.name);
         if (!name) return nullptr;
         // The magnitudes go first, in front of the caller's arguments.
-        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
-        PyObject* stack_small[8];
-        std::unique_ptr<PyObject*[]> stack_large;
-        PyObject** stack = stack_small;
-        if (total + 1 > 8) {
-            stack_large.reset(new PyObject*[static_cast<std::size_t>(total + 1)]);
-            stack = stack_large.get();
-        }
-        stack[0] = magnitudes_of(self);
-        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 1] = args[i];
-        PyObject* result =
-            PyObject_VectorcallMethod(name, stack, static_cast<std::size_t>(nargs + 1), kwnames);
+        PyObject* result = with_leading({magnitudes_of(self)}, args, nargsf, kwnames,
+                                        [&](PyObject* const* stack, std::size_t nargs) {
+                                            return PyObject_VectorcallMethod(name, stack, nargs, kwnames);
+                                        });
         if (!result) return nullptr;
         switch (row.rule) {
             case Rule::SameUnits:
@@ -429,14 +406,7 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
             case Rule::FloatDtype: {
                 PyRef owned = PyRef::steal(result);
                 PyRef dtype = PyRef::steal(PyObject_GetAttrString(result, "dtype"));
-                const char code = dtype ? dtype_code(dtype.get()) : '\0';
-                if (code == '\0') return nullptr;
-                if (code != 'd' && code != 'f') {
-                    PyRef name = PyRef::steal(PyObject_Str(dtype.get()));
-                    const char* text = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
-                    if (!text) return nullptr;
-                    return raise_error(TarvelError::unsupported_dtype(text));
-                }
+                if (!dtype || !float_dtype_kind(dtype.get())) return nullptr;
                 // ">f8" on a little-endian machine: the element loops read native floats only.
                 PyRef native = PyRef::steal(PyObject_GetAttrString(dtype.get(), "isnative"));
                 if (!native) return nullptr;
@@ -456,23 +426,15 @@ PyObject* delegated_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
 
 // --- Quantity methods ------------------------------------------------------------------------------------
 
-PyObject* method_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("units", nargsf, kwnames)) return nullptr;
-        return new_tarvel(Quantity{units_of(self), 1.0});
-    });
+PyObject* method_units(PyObject* self) {
+    return new_tarvel(Quantity{units_of(self), 1.0});
 }
 
-PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"as_unit", {"other"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        QuantityOperand other;
-        if (!take_unit_like(arguments[0], "other", other)) return nullptr;
-        other.detach();
-        return converted_or_raise(self, other.get().units);
-    });
+PyObject* method_as_unit(PyObject* self, PyObject* argument) {
+    QuantityOperand other;
+    if (!take_unit_like(argument, "other", other)) return nullptr;
+    other.detach();
+    return converted_or_raise(self, other.get().units);
 }
 
 bool take_scale(PyObject* value, bool& out) {
@@ -516,30 +478,21 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
     });
 }
 
-PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        Result<MagnitudePlan> plan = planned_magnitudes(Operation::Ratio, units_of(self));
-        if (!plan) return raise_error(plan.error());
-        const MagnitudePlan p = *plan;
-        if (is_lazy(self)) return duck_apply(p, magnitudes_of(self));
-        return map_magnitudes(self, [p](double a) noexcept { return p.apply(a); });
-    });
+PyObject* method_as_unitless(PyObject* self) {
+    Result<MagnitudePlan> plan = planned_magnitudes(Operation::Ratio, units_of(self));
+    if (!plan) return raise_error(plan.error());
+    const MagnitudePlan p = *plan;
+    if (is_lazy(self)) return duck_apply(p, magnitudes_of(self));
+    return map_magnitudes(self, [p](double a) noexcept { return p.apply(a); });
 }
 
-PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("as_base_units", nargsf, kwnames)) return nullptr;
-        return converted_or_raise(self, get_base_units(units_of(self)));
-    });
+PyObject* method_as_base_units(PyObject* self) {
+    return converted_or_raise(self, get_base_units(units_of(self)));
 }
 
 // The units are simplified once; every element is then converted into them.
-PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("simplify", nargsf, kwnames)) return nullptr;
-        return converted_or_raise(self, simplify(units_of(self)));
-    });
+PyObject* method_simplify(PyObject* self) {
+    return converted_or_raise(self, simplify(units_of(self)));
 }
 
 // round() and round_sfig(): quick simplification of the units, then each element rounded as the scalar.
@@ -555,26 +508,16 @@ PyObject* rounded(PyObject* self, Round round) {
 
 PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"round", {"ndigits"}, 0};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::optional<std::int32_t> ndigits;
-        if (arguments[0] != nullptr && arguments[0] != Py_None) {
-            int n = 0;
-            if (!extract_int32(arguments[0], "ndigits", n)) return nullptr;
-            ndigits = n;
-        }
+        if (!parse_ndigits("round", args, nargsf, kwnames, ndigits)) return nullptr;
         return rounded(self, [ndigits](double v) noexcept { return round_to_digits(v, ndigits); });
     });
 }
 
 PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         int n_sig_figs = 0;
-        if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
+        if (!parse_n_sig_figs(args, nargsf, kwnames, n_sig_figs)) return nullptr;
         return rounded(
             self, [n_sig_figs](double v) noexcept { return round_to_significant_figures(v, n_sig_figs); });
     });
@@ -582,8 +525,7 @@ PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t na
 
 // Text of every element, as the scalar method gives it, in nested lists of the array's shape.
 template <Result<std::string> (*Text)(Quantity&)>
-PyObject* element_texts(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
-    if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
+PyObject* element_texts(PyObject* self) {
     const UnitCollection& units = units_of(self);
     auto make = [&units](double value) -> PyObject* {
         Quantity q{units, value};
@@ -594,95 +536,80 @@ PyObject* element_texts(const char* name, PyObject* self, Py_ssize_t nargsf, PyO
     return nested_elements(self, make);
 }
 
-PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return element_texts<latex_in_place>("latex", self, nargsf, kwnames); });
-}
-
 // The notebook form: the magnitudes as latex() writes each element, the units once. Rows and columns
 // up to the limit below; larger or higher-dimensional arrays answer None, and the notebook shows repr.
 constexpr Py_ssize_t LATEX_ELEMENT_LIMIT = 400;
 
-PyObject* method_repr_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("_repr_latex_", nargsf, kwnames)) return nullptr;
-        Result<const OperationPlan*> normalised = plan_operation(Operation::Normalise, units_of(self));
-        if (!normalised) return raise_error(normalised.error());
-        const MagnitudePlan plan = (*normalised)->result;
-        const SharedUnits simple_units = (*normalised)->units;
-        PyRef ndim_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "ndim"));
-        if (!ndim_object) return nullptr;
-        const long ndim = PyLong_AsLong(ndim_object.get());
-        if (ndim == -1 && PyErr_Occurred()) return nullptr;
-        if (is_duck_array(magnitudes_of(self))) return raise_error(TarvelError::needs_compute("_repr_latex_()"));
-        // The element count decides before any element is read (a broadcast view may be huge).
-        PyRef size_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "size"));
-        if (!size_object) return nullptr;
-        const Py_ssize_t count = PyNumber_AsSsize_t(size_object.get(), PyExc_OverflowError);
-        if (count == -1 && PyErr_Occurred()) return nullptr;
-        if (ndim > 2 || count > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
-        const Py_ssize_t size = ndim == 0 ? 1 : PyObject_Size(magnitudes_of(self));
-        if (size < 0) return nullptr;
-        PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
-        if (!list) return nullptr;
-        std::string out = "$";
-        auto number = [&](PyObject* element) {
-            const double value = PyFloat_AsDouble(element);
-            if (value == -1.0 && PyErr_Occurred()) return false;
-            append_number(out, plan.apply(value));
-            return true;
-        };
-        if (ndim == 0) {
-            if (!number(list.get())) return nullptr;
-        } else if (ndim == 1) {
-            if (size > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
-            out += "\\left[";
-            for (Py_ssize_t i = 0; i < size; ++i) {
-                if (i > 0) out += ",\\ ";
-                if (!number(PyList_GET_ITEM(list.get(), i))) return nullptr;
-            }
-            out += "\\right]";
-        } else {
-            const Py_ssize_t rows = PyList_GET_SIZE(list.get());
-            const Py_ssize_t columns = rows > 0 ? PyList_GET_SIZE(PyList_GET_ITEM(list.get(), 0)) : 0;
-            if (rows * columns > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
-            out += "\\begin{bmatrix}";
-            for (Py_ssize_t r = 0; r < rows; ++r) {
-                if (r > 0) out += " \\\\ ";
-                PyObject* row = PyList_GET_ITEM(list.get(), r);
-                for (Py_ssize_t c = 0; c < columns; ++c) {
-                    if (c > 0) out += " & ";
-                    if (!number(PyList_GET_ITEM(row, c))) return nullptr;
-                }
-            }
-            out += "\\end{bmatrix}";
+PyObject* method_repr_latex(PyObject* self) {
+    Result<const OperationPlan*> normalised = plan_operation(Operation::Normalise, units_of(self));
+    if (!normalised) return raise_error(normalised.error());
+    const MagnitudePlan plan = (*normalised)->result;
+    const SharedUnits simple_units = (*normalised)->units;
+    PyRef ndim_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "ndim"));
+    if (!ndim_object) return nullptr;
+    const long ndim = PyLong_AsLong(ndim_object.get());
+    if (ndim == -1 && PyErr_Occurred()) return nullptr;
+    if (is_duck_array(magnitudes_of(self))) return raise_error(TarvelError::needs_compute("_repr_latex_()"));
+    // The element count decides before any element is read (a broadcast view may be huge).
+    PyRef size_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "size"));
+    if (!size_object) return nullptr;
+    const Py_ssize_t count = PyNumber_AsSsize_t(size_object.get(), PyExc_OverflowError);
+    if (count == -1 && PyErr_Occurred()) return nullptr;
+    if (ndim > 2 || count > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+    const Py_ssize_t size = ndim == 0 ? 1 : PyObject_Size(magnitudes_of(self));
+    if (size < 0) return nullptr;
+    PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
+    if (!list) return nullptr;
+    std::string out = "$";
+    auto number = [&](PyObject* element) {
+        const double value = PyFloat_AsDouble(element);
+        if (value == -1.0 && PyErr_Occurred()) return false;
+        append_number(out, plan.apply(value));
+        return true;
+    };
+    if (ndim == 0) {
+        if (!number(list.get())) return nullptr;
+    } else if (ndim == 1) {
+        if (size > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+        out += "\\left[";
+        for (Py_ssize_t i = 0; i < size; ++i) {
+            if (i > 0) out += ",\\ ";
+            if (!number(PyList_GET_ITEM(list.get(), i))) return nullptr;
         }
-        out += '~';
-        out += as_latex(simple_units);
-        out += '$';
-        return to_py_str(out);
-    });
+        out += "\\right]";
+    } else {
+        const Py_ssize_t rows = PyList_GET_SIZE(list.get());
+        const Py_ssize_t columns = rows > 0 ? PyList_GET_SIZE(PyList_GET_ITEM(list.get(), 0)) : 0;
+        if (rows * columns > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
+        out += "\\begin{bmatrix}";
+        for (Py_ssize_t r = 0; r < rows; ++r) {
+            if (r > 0) out += " \\\\ ";
+            PyObject* row = PyList_GET_ITEM(list.get(), r);
+            for (Py_ssize_t c = 0; c < columns; ++c) {
+                if (c > 0) out += " & ";
+                if (!number(PyList_GET_ITEM(row, c))) return nullptr;
+            }
+        }
+        out += "\\end{bmatrix}";
+    }
+    out += '~';
+    out += as_latex(simple_units);
+    out += '$';
+    return to_py_str(out);
 }
 
-PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED,
-                   [&] { return element_texts<descriptive_in_place>("descriptive", self, nargsf, kwnames); });
-}
-
-PyObject* method_tolist(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("tolist", nargsf, kwnames)) return nullptr;
-        const SharedUnits& units = units_of(self);
-        return nested_elements(self, [&units](double value) { return new_tarvel(Quantity{units, value}); });
-    });
+PyObject* method_tolist(PyObject* self) {
+    const SharedUnits& units = units_of(self);
+    return nested_elements(self, [&units](double value) { return new_tarvel(Quantity{units, value}); });
 }
 
 // --- NumPy protocols, copy and pickle -------------------------------------------------------------------
 
 bool is_object_dtype(PyObject* dtype) {
     PyRef wanted = PyRef::steal(as_dtype(dtype));
-    const char code = wanted ? dtype_code(wanted.get()) : '\0';
-    if (code == '\0') PyErr_Clear();
-    return code == 'O';
+    const std::optional<DtypeKind> kind = wanted ? dtype_kind(wanted.get()) : std::nullopt;
+    if (!kind) PyErr_Clear();
+    return kind == DtypeKind::Object;
 }
 
 // An object array of the elements as Tarvel, of the array's shape: no unit is lost.
@@ -743,22 +670,14 @@ PyObject* method_copy(PyObject* self, PyObject* const*, Py_ssize_t, PyObject*) {
 }
 
 // The magnitudes are an object of their own, which sys.getsizeof counts separately.
-PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__sizeof__", nargsf, kwnames)) return nullptr;
-        return PyLong_FromSize_t(sizeof(TarvelArrayObject) + units_of(self).owned_bytes());
-    });
+PyObject* method_sizeof(PyObject* self) {
+    return PyLong_FromSize_t(sizeof(TarvelArrayObject) + units_of(self).owned_bytes());
 }
 
-PyObject* method_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__reduce__", nargsf, kwnames)) return nullptr;
-        PyRef rebuild =
-            PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "_from_parts"));
-        PyRef unit = PyRef::steal(new_tarvel(Quantity{units_of(self), 1.0}));
-        if (!rebuild || !unit) return nullptr;
-        return Py_BuildValue("(O(OO))", rebuild.get(), magnitudes_of(self), unit.get());
-    });
+PyObject* method_reduce(PyObject* self) {
+    PyRef unit = PyRef::steal(new_tarvel(Quantity{units_of(self), 1.0}));
+    if (!unit) return nullptr;
+    return reduction(self, "_from_parts", PyRef::steal(PyTuple_Pack(2, magnitudes_of(self), unit.get())));
 }
 
 // _from_parts(magnitudes, unit): the pickled form, the units taken whole from the Tarvel.
@@ -795,13 +714,10 @@ PyObject* dask_method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
         PyRef function = module ? PyRef::steal(PyObject_GetAttrString(module.get(), "forward")) : PyRef();
         PyRef name = function ? PyRef::steal(PyUnicode_FromString(Name)) : PyRef();
         if (!name) return nullptr;
-        const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-        const Py_ssize_t total = nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
-        std::unique_ptr<PyObject*[]> stack(new PyObject*[static_cast<std::size_t>(total + 2)]);
-        stack[0] = name.get();
-        stack[1] = self;
-        for (Py_ssize_t i = 0; i < total; ++i) stack[i + 2] = args[i];
-        return PyObject_Vectorcall(function.get(), stack.get(), static_cast<std::size_t>(nargs + 2), kwnames);
+        return with_leading({name.get(), self}, args, nargsf, kwnames,
+                            [&](PyObject* const* stack, std::size_t nargs) {
+                                return PyObject_Vectorcall(function.get(), stack, nargs, kwnames);
+                            });
     });
 }
 
@@ -913,20 +829,6 @@ void slot_dealloc(PyObject* self) {
     Py_DECREF(type);
 }
 
-using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
-
-PyCFunction as_method(FastMethod function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
-PyCFunction as_kw_method(PyObject* (*function)(PyObject*, PyObject*, PyObject*)) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
-
-template <class Function>
-void* as_slot(Function function) {
-    return reinterpret_cast<void*>(function);
-}
-
 constexpr char SHAPE[] = "shape";
 constexpr char NDIM[] = "ndim";
 constexpr char SIZE[] = "size";
@@ -940,35 +842,33 @@ constexpr auto delegated_defs(std::index_sequence<I...>) {
         DELEGATED[I].name, as_method(delegated_method<I>), METH_FASTCALL | METH_KEYWORDS, nullptr}...};
 }
 
-PyTypeObject* create_type() {
-    constexpr int INSTANCE = METH_FASTCALL | METH_KEYWORDS;
-    constexpr int CLASS = METH_FASTCALL | METH_KEYWORDS | METH_CLASS;
+PyType_Spec& spec() {
     constexpr std::size_t DELEGATED_COUNT = std::size(DELEGATED);
     static const auto delegated = delegated_defs(std::make_index_sequence<DELEGATED_COUNT>{});
     static const PyMethodDef own[] = {
-        {"units", as_method(method_units), INSTANCE, "units($self)\n--\n\n"},
-        {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
+        {"units", as_method(no_arguments<"units", method_units>), INSTANCE, "units($self)\n--\n\n"},
+        {"as_unit", as_method(one_argument<"as_unit", "other", true, method_as_unit>), INSTANCE, "as_unit($self, other)\n--\n\n"},
         {"as_number", as_method(method_as_number), INSTANCE,
          "as_number($self, other=None, scale=False)\n--\n\n"},
-        {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
-        {"as_base_units", as_method(method_as_base_units), INSTANCE, "as_base_units($self)\n--\n\n"},
-        {"simplify", as_method(method_simplify), INSTANCE, "simplify($self)\n--\n\n"},
+        {"as_unitless", as_method(no_arguments<"as_unitless", method_as_unitless>), INSTANCE, "as_unitless($self)\n--\n\n"},
+        {"as_base_units", as_method(no_arguments<"as_base_units", method_as_base_units>), INSTANCE, "as_base_units($self)\n--\n\n"},
+        {"simplify", as_method(no_arguments<"simplify", method_simplify>), INSTANCE, "simplify($self)\n--\n\n"},
         {"round", as_method(method_round), INSTANCE, "round($self, ndigits=None)\n--\n\n"},
         {"__round__", as_method(method_round), INSTANCE, "__round__($self, ndigits=None)\n--\n\n"},
         {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
-        {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
-        {"_repr_latex_", as_method(method_repr_latex), INSTANCE, "_repr_latex_($self)\n--\n\n"},
-        {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
-        {"tolist", as_method(method_tolist), INSTANCE, "tolist($self)\n--\n\n"},
+        {"latex", as_method(no_arguments<"latex", element_texts<latex_in_place>>), INSTANCE, "latex($self)\n--\n\n"},
+        {"_repr_latex_", as_method(no_arguments<"_repr_latex_", method_repr_latex>), INSTANCE, "_repr_latex_($self)\n--\n\n"},
+        {"descriptive", as_method(no_arguments<"descriptive", element_texts<descriptive_in_place>>), INSTANCE, "descriptive($self)\n--\n\n"},
+        {"tolist", as_method(no_arguments<"tolist", method_tolist>), INSTANCE, "tolist($self)\n--\n\n"},
         {"__array__", as_method(method_array), INSTANCE, "__array__($self, dtype=None, copy=None)\n--\n\n"},
-        {"__array_ufunc__", as_kw_method(method_array_ufunc), METH_VARARGS | METH_KEYWORDS,
+        {"__array_ufunc__", as_method(method_array_ufunc), METH_VARARGS | METH_KEYWORDS,
          "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
         {"__array_function__", as_method(tarvel_array_function), INSTANCE,
          "__array_function__($self, func, types, args, kwargs)\n--\n\n"},
         {"__copy__", as_method(method_copy), INSTANCE, "__copy__($self)\n--\n\n"},
         {"__deepcopy__", as_method(method_copy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
-        {"__reduce__", as_method(method_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
-        {"__sizeof__", as_method(method_sizeof), INSTANCE,
+        {"__reduce__", as_method(no_arguments<"__reduce__", method_reduce>), INSTANCE, "__reduce__($self)\n--\n\n"},
+        {"__sizeof__", as_method(no_arguments<"__sizeof__", method_sizeof>), INSTANCE,
          "__sizeof__($self)\n--\n\n"},
         {"_from_parts", as_method(method_from_parts), CLASS, "_from_parts($cls, magnitudes, unit)\n--\n\n"},
         {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},
@@ -988,10 +888,13 @@ PyTypeObject* create_type() {
         {DASK_POSTPERSIST, as_method(dask_method<DASK_POSTPERSIST>), INSTANCE, nullptr},
     };
     static PyMethodDef methods[std::size(own) + DELEGATED_COUNT + 1] = {};
-    std::size_t next = 0;
-    for (const PyMethodDef& def : own) methods[next++] = def;
-    for (const PyMethodDef& def : delegated) methods[next++] = def;
-    methods[next] = PyMethodDef{nullptr, nullptr, 0, nullptr};
+    [[maybe_unused]] static const bool filled = [] {  // once, under the initialisation guard
+        std::size_t next = 0;
+        for (const PyMethodDef& def : own) methods[next++] = def;
+        for (const PyMethodDef& def : delegated) methods[next++] = def;
+        methods[next] = PyMethodDef{nullptr, nullptr, 0, nullptr};
+        return true;
+    }();
 
     static PyGetSetDef getset[] = {
         {SHAPE, get_attribute<SHAPE>, nullptr, nullptr, nullptr},
@@ -1040,24 +943,16 @@ PyTypeObject* create_type() {
         {Py_tp_richcompare, as_slot(slot_richcompare)},
         {0, nullptr},
     };
-    static PyType_Spec spec = {
-        "tarvel.TarvelArray",
-        static_cast<int>(sizeof(TarvelArrayObject)),
-        0,
-        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE,
-        slots,
-    };
-    return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    static PyType_Spec type_spec = class_spec<TarvelArrayObject>(
+        "tarvel.TarvelArray", Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE, slots);
+    return type_spec;
 }
 
 }  // namespace
 
-PyTypeObject* tarvel_array_type() {
-    if (!cached_type) cached_type = guarded(static_cast<PyTypeObject*>(nullptr), create_type);
-    return cached_type;
-}
+PyTypeObject* tarvel_array_type() { return the_class.get(); }
 
-bool is_tarvel_array(PyObject* object) noexcept { return cached_type && Py_IS_TYPE(object, cached_type); }
+bool is_tarvel_array(PyObject* object) noexcept { return the_class.is_instance(object); }
 
 PyObject* new_tarvel_array(PyObject* magnitudes, SharedUnits units) {
     PyTypeObject* type = tarvel_array_type();

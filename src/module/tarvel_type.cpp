@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "module/access.hpp"
+#include "module/class_kit.hpp"
 #include "module/search_lock.hpp"
 #include "unit/custom_names.hpp"
 #include "module/args.hpp"
@@ -36,50 +36,10 @@ namespace {
 // new_tarvel constructs the record after the object is initialised; nothing may throw in between.
 static_assert(std::is_nothrow_move_constructible_v<Quantity>);
 
-// The class object, once created. Instances cannot exist before it, and the class cannot be
-// subclassed, so an exact type test identifies an instance.
-PyTypeObject* cached_type = nullptr;
+PyType_Spec& spec();
+ClassObject the_class{spec};
 
-inline bool is_instance(PyObject* object) noexcept { return cached_type && Py_IS_TYPE(object, cached_type); }
-
-constexpr PyObject* FAILED = nullptr;
-
-// --- Results to Python -----------------------------------------------------------------------------
-
-PyObject* tarvel_or_raise(Result<Quantity>&& result) {
-    if (!result) return raise_error(result.error());
-    return new_tarvel(std::move(*result));
-}
-
-PyObject* float_or_raise(const Result<double>& result) {
-    if (!result) return raise_error(result.error());
-    return PyFloat_FromDouble(*result);
-}
-
-PyObject* str_or_raise(const Result<std::string>& result) {
-    if (!result) return raise_error(result.error());
-    return to_py_str(*result);
-}
-
-// --- Access to the instance --------------------------------------------------------------------------
-
-// Runs body(const Quantity&) while the instance is shared; RuntimeError when it is held exclusively.
-template <class Body>
-PyObject* with_shared(PyObject* self, Body&& body) {
-    TarvelObject* object = as_tarvel(self);
-    SharedAccess access(object->access);
-    if (!access) return raise_already_mutably_borrowed();
-    return body(std::as_const(object->quantity));
-}
-
-// Runs body(Quantity&) while the instance is held exclusively; RuntimeError when any access is held.
-template <class Body>
-PyObject* with_exclusive(PyObject* self, Body&& body) {
-    TarvelObject* object = as_tarvel(self);
-    ExclusiveAccess access(object->access);
-    if (!access) return raise_already_borrowed();
-    return body(object->quantity);
-}
+inline bool is_instance(PyObject* object) noexcept { return the_class.is_instance(object); }
 
 // A unit-like argument of a named method: its extraction error is raised with the argument note.
 bool take_unit_like(PyObject* value, const char* parameter, QuantityOperand& out) {
@@ -129,37 +89,24 @@ bool take_scale(PyObject* value, bool& out) {
 
 // --- Class methods ---------------------------------------------------------------------------------
 
-PyObject* method_unit(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"unit", {"unit_name_or_symbol"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        std::string_view text;
-        if (!extract_lookup_text(arguments[0], "unit_name_or_symbol", "Unit ", " not found", text)) {
-            return nullptr;
-        }
-        return tarvel_or_raise(quantity_from_unit_text(text));
-    });
+PyObject* method_unit(PyObject*, PyObject* argument) {
+    std::string_view text;
+    if (!extract_lookup_text(argument, "unit_name_or_symbol", "Unit ", " not found", text)) {
+        return nullptr;
+    }
+    return tarvel_or_raise(quantity_from_unit_text(text));
 }
 
-PyObject* method_constant(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"constant", {"constant_name"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        std::string_view name;
-        if (!extract_lookup_text(arguments[0], "constant_name", "Constant ", " not found", name)) {
-            return nullptr;
-        }
-        return tarvel_or_raise(quantity_from_constant(name));
-    });
+PyObject* method_constant(PyObject*, PyObject* argument) {
+    std::string_view name;
+    if (!extract_lookup_text(argument, "constant_name", "Constant ", " not found", name)) {
+        return nullptr;
+    }
+    return tarvel_or_raise(quantity_from_constant(name));
 }
 
-PyObject* method_empty(PyObject*, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("empty", nargsf, kwnames)) return nullptr;
-        return new_tarvel(unitless_quantity(1.0));
-    });
+PyObject* method_empty(PyObject*) {
+    return new_tarvel(unitless_quantity(1.0));
 }
 
 PyObject* method_custom(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -180,16 +127,11 @@ PyObject* method_custom(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyO
 
 // --- Conversion ------------------------------------------------------------------------------------
 
-PyObject* method_as_unit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"as_unit", {"other"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
-        QuantityOperand other;
-        if (!take_unit_like(arguments[0], "other", other)) return nullptr;
-        return with_shared(self, [&](const Quantity& q) -> PyObject* {
-            return tarvel_or_raise(as_unit_internal(q, other.get().units));
-        });
+PyObject* method_as_unit(PyObject* self, PyObject* argument) {
+    QuantityOperand other;
+    if (!take_unit_like(argument, "other", other)) return nullptr;
+    return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
+        return tarvel_or_raise(as_unit_internal(q, other.get().units));
     });
 }
 
@@ -207,7 +149,7 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
         bool scale = false;
         if (arguments[1] != nullptr && !take_scale(arguments[1], scale)) return nullptr;
         if (other_is_tarvel && !take_unit_like(arguments[0], "other", other)) return nullptr;
-        return with_shared(self, [&](const Quantity& q) -> PyObject* {
+        return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
             if (!has_other) return PyFloat_FromDouble(q.value);
             const Quantity& target = other.get();
             Result<Quantity> converted = as_unit_internal(q, target.units);
@@ -217,96 +159,80 @@ PyObject* method_as_number(PyObject* self, PyObject* const* args, Py_ssize_t nar
     });
 }
 
-PyObject* method_as_unitless(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("as_unitless", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return float_or_raise(as_unitless(q)); });
+PyObject* method_as_unitless(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return float_or_raise(as_unitless(q)); });
+}
+
+PyObject* method_sizeof(PyObject* self) {
+    return with_shared<TarvelObject>(self, [](const Quantity& q) {
+        return PyLong_FromSize_t(sizeof(TarvelObject) + q.units.owned_bytes());
     });
 }
 
-PyObject* method_sizeof(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("__sizeof__", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) {
-            return PyLong_FromSize_t(sizeof(TarvelObject) + q.units.owned_bytes());
-        });
-    });
-}
-
-PyObject* method_as_base_units(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("as_base_units", nargsf, kwnames)) return nullptr;
-        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(as_base_units(q)); });
-    });
+PyObject* method_as_base_units(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return tarvel_or_raise(as_base_units(q)); });
 }
 
 // Arguments are converted before access to the instance is taken: their conversion may run Python code
 // (a thread switch, or code that uses the instance), and none runs while access is held.
 PyObject* method_round_sfig(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"round_sfig", {"n_sig_figs"}, 1};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         int n_sig_figs = 0;
-        if (!extract_int32(arguments[0], "n_sig_figs", n_sig_figs)) return nullptr;
-        return with_exclusive(self, [&](Quantity& q) -> PyObject* {
+        if (!parse_n_sig_figs(args, nargsf, kwnames, n_sig_figs)) return nullptr;
+        return with_exclusive<TarvelObject>(self, [&](Quantity& q) -> PyObject* {
             return tarvel_or_raise(round_sfig_in_place(q, n_sig_figs));
         });
     });
 }
 
-PyObject* method_simplify(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("simplify", nargsf, kwnames)) return nullptr;
-        std::optional<Quantity> snapshot;
-        {
-            SharedAccess access(as_tarvel(self)->access);
-            if (!access) return raise_already_mutably_borrowed();
-            const Quantity& q = as_tarvel(self)->quantity;
-            if (!may_search_long(q)) return tarvel_or_raise(simplified(q));
-            snapshot = q;
-        }
-        // A long search runs on the snapshot, with the lock released and the instance free.
-        const SearchPauseScope scope(interpreter_pause_hooks());
-        Result<Quantity> result = simplified(*snapshot);
-        return tarvel_or_raise(std::move(result));
-    });
+PyObject* method_simplify(PyObject* self) {
+    std::optional<Quantity> snapshot;
+    {
+        SharedAccess access(as_tarvel(self)->access);
+        if (!access) return raise_already_mutably_borrowed();
+        const Quantity& q = as_tarvel(self)->quantity;
+        if (!may_search_long(q)) return tarvel_or_raise(simplified(q));
+        snapshot = q;
+    }
+    // A long search runs on the snapshot, with the lock released and the instance free.
+    const SearchPauseScope scope(interpreter_pause_hooks());
+    Result<Quantity> result = simplified(*snapshot);
+    return tarvel_or_raise(std::move(result));
 }
 
-PyObject* method_simplify_inplace(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("simplify_inplace", nargsf, kwnames)) return nullptr;
-        TarvelObject* object = as_tarvel(self);
-        std::optional<Quantity> before;
-        {
-            ExclusiveAccess access(object->access);
-            if (!access) return raise_already_borrowed();
-            if (!may_search_long(object->quantity)) {
-                Result<void> result = simplify_in_place(object->quantity);
-                if (!result) return raise_error(result.error());
-                Py_RETURN_NONE;
-            }
-            before = object->quantity;
-        }
-        // A long search runs on a copy, with the lock released and the instance free; the result is
-        // stored with access taken again.
-        Quantity work = *before;
-        Result<void> result = [&] {
-            const SearchPauseScope scope(interpreter_pause_hooks());
-            return simplify_in_place(work);
-        }();
-        if (!result) return raise_error(result.error());
+PyObject* method_simplify_inplace(PyObject* self) {
+    TarvelObject* object = as_tarvel(self);
+    std::optional<Quantity> before;
+    {
         ExclusiveAccess access(object->access);
         if (!access) return raise_already_borrowed();
-        if (same_quantity(object->quantity, *before)) {
-            object->quantity = std::move(work);
-        } else {
-            // Another thread changed the quantity meanwhile: what it holds now is simplified.
-            Result<void> again = simplify_in_place(object->quantity);
-            if (!again) return raise_error(again.error());
+        if (!may_search_long(object->quantity)) {
+            Result<void> result = simplify_in_place(object->quantity);
+            if (!result) return raise_error(result.error());
+            Py_RETURN_NONE;
         }
-        Py_RETURN_NONE;
-    });
+        before = object->quantity;
+    }
+    // A long search runs on a copy, with the lock released and the instance free; the result is
+    // stored with access taken again.
+    Quantity work = *before;
+    Result<void> result = [&] {
+        const SearchPauseScope scope(interpreter_pause_hooks());
+        return simplify_in_place(work);
+    }();
+    if (!result) return raise_error(result.error());
+    ExclusiveAccess access(object->access);
+    if (!access) return raise_already_borrowed();
+    if (same_quantity(object->quantity, *before)) {
+        object->quantity = std::move(work);
+    } else {
+        // Another thread changed the quantity meanwhile: what it holds now is simplified.
+        Result<void> again = simplify_in_place(object->quantity);
+        if (!again) return raise_error(again.error());
+    }
+    Py_RETURN_NONE;
 }
 
 // __div__ and __rdiv__: the named forms of / that raise a bad argument instead of answering NotImplemented.
@@ -318,7 +244,7 @@ PyObject* named_division(const char* name, PyObject* self, PyObject* const* args
     if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
     QuantityOperand other;
     if (!take_unit_like(arguments[0], "other", other)) return nullptr;
-    return with_shared(self,
+    return with_shared<TarvelObject>(self,
                        [&](const Quantity& q) -> PyObject* { return tarvel_or_raise(Operation(q, other.get())); });
 }
 
@@ -333,16 +259,9 @@ PyObject* method_rdiv(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, 
 
 PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<1> parameters{"__round__", {"ndigits"}, 0};
-        std::array<PyObject*, 1> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::optional<std::int32_t> ndigits;
-        if (arguments[0] != nullptr && arguments[0] != Py_None) {
-            int n = 0;
-            if (!extract_int32(arguments[0], "ndigits", n)) return nullptr;
-            ndigits = n;
-        }
-        return with_exclusive(self, [&](Quantity& q) -> PyObject* {
+        if (!parse_ndigits("__round__", args, nargsf, kwnames, ndigits)) return nullptr;
+        return with_exclusive<TarvelObject>(self, [&](Quantity& q) -> PyObject* {
             return tarvel_or_raise(round_in_place(q, ndigits));
         });
     });
@@ -351,45 +270,20 @@ PyObject* method_round(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
 // --- exp / log ---------------------------------------------------------------------------------------
 
 template <Result<double> (*Function)(const Quantity&)>
-PyObject* plain_function(const char* name, PyObject* self, Py_ssize_t nargsf, PyObject* kwnames) {
-    if (!parse_no_arguments(name, nargsf, kwnames)) return nullptr;
-    return with_shared(self, [](const Quantity& q) { return float_or_raise(Function(q)); });
-}
-
-PyObject* method_dunder_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_exp>("__exp__", self, nargsf, kwnames); });
-}
-PyObject* method_exp(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_exp>("exp", self, nargsf, kwnames); });
-}
-PyObject* method_dunder_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_log>("__log__", self, nargsf, kwnames); });
-}
-PyObject* method_log(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_log>("log", self, nargsf, kwnames); });
-}
-PyObject* method_dunder_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED,
-                   [&] { return plain_function<quantity_log10>("__log10__", self, nargsf, kwnames); });
-}
-PyObject* method_log10(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&] { return plain_function<quantity_log10>("log10", self, nargsf, kwnames); });
+PyObject* plain_function(PyObject* self) {
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return float_or_raise(Function(q)); });
 }
 
 // --- Text ----------------------------------------------------------------------------------------------
 
-PyObject* method_descriptive(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("descriptive", nargsf, kwnames)) return nullptr;
-        return with_exclusive(self, [](Quantity& q) { return str_or_raise(descriptive_in_place(q)); });
-    });
+PyObject* method_descriptive(PyObject* self) {
+    return with_exclusive<TarvelObject>(
+        self, [](Quantity& q) { return str_or_raise(descriptive_in_place(q)); });
 }
 
-PyObject* method_latex(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("latex", nargsf, kwnames)) return nullptr;
-        return with_exclusive(self, [](Quantity& q) { return str_or_raise(latex_in_place(q)); });
-    });
+PyObject* method_latex(PyObject* self) {
+    return with_exclusive<TarvelObject>(
+        self, [](Quantity& q) { return str_or_raise(latex_in_place(q)); });
 }
 
 PyObject* slot_str(PyObject* self) {
@@ -421,33 +315,23 @@ PyObject* slot_str(PyObject* self) {
 // --- Number slots ---------------------------------------------------------------------------------------
 
 PyObject* slot_positive(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(positive(q)); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return tarvel_or_raise(positive(q)); });
 }
 
 PyObject* slot_negative(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return tarvel_or_raise(negate(q)); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return tarvel_or_raise(negate(q)); });
 }
 
 PyObject* slot_absolute(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return new_tarvel(absolute(q)); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return new_tarvel(absolute(q)); });
 }
 
 PyObject* slot_int(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return to_py_int(q.value); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return to_py_int(q.value); });
 }
 
 PyObject* slot_float(PyObject* self) {
-    return guarded(FAILED, [&] {
-        return with_shared(self, [](const Quantity& q) { return PyFloat_FromDouble(q.value); });
-    });
+    return with_shared<TarvelObject>(self, [](const Quantity& q) { return PyFloat_FromDouble(q.value); });
 }
 
 using BinaryOperation = Result<Quantity> (*)(const Quantity&, const Quantity&);
@@ -528,17 +412,16 @@ PyObject* slot_power(PyObject* left, PyObject* right, PyObject* modulus) {
 PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) {
     return guarded(FAILED, [&]() -> PyObject* {
         if (!is_instance(self)) Py_RETURN_NOTIMPLEMENTED;
-        if (op < Py_LT || op > Py_GE) return raise_panic("unknown comparison operator");
-        // Py_LT .. Py_GE are numbered in the order of CompareOp.
-        const auto compare_op = static_cast<CompareOp>(op);
+        const std::optional<CompareOp> compare = compare_op(op);
+        if (!compare) return raise_panic("unknown comparison operator");
         // Against an array the Tarvel stays s, as in the comparison of each element.
         if (array_operation(other)) return array_richcompare(self, other, op);
         QuantityOperand operand;
         const Extraction extraction = extract_unit_coercible(other, operand, true);
         if (extraction == Extraction::Raised) return nullptr;
         if (extraction != Extraction::Ok) Py_RETURN_NOTIMPLEMENTED;
-        return with_shared(self, [&](const Quantity& q) -> PyObject* {
-            Result<bool> result = compare(q, operand.get(), compare_op);
+        return with_shared<TarvelObject>(self, [&](const Quantity& q) -> PyObject* {
+            Result<bool> result = tarvel::compare(q, operand.get(), *compare);
             if (!result) return raise_error(result.error());
             return PyBool_FromLong(*result ? 1 : 0);
         });
@@ -554,72 +437,57 @@ void slot_dealloc(PyObject* self) {
 
 // --- Registration -----------------------------------------------------------------------------------------
 
-using FastMethod = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
-
-// PyMethodDef stores every kind of method under the PyCFunction type; METH_FASTCALL tells the interpreter
-// the real signature. Going through void (*)() keeps the compiler's cast-function-type check quiet.
-PyCFunction as_method(FastMethod function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
-
-template <class Function>
-void* as_slot(Function function) {
-    return reinterpret_cast<void*>(function);
-}
-
-PyTypeObject* create_type() {
-    constexpr int INSTANCE = METH_FASTCALL | METH_KEYWORDS;
-    constexpr int CLASS = METH_FASTCALL | METH_KEYWORDS | METH_CLASS;
+PyType_Spec& spec() {
     static PyMethodDef methods[] = {
-        {"unit", as_method(method_unit), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
-        {"constant", as_method(method_constant), CLASS, "constant($cls, constant_name)\n--\n\n"},
-        {"empty", as_method(method_empty), CLASS, "empty($cls)\n--\n\n"},
+        {"unit", as_method(one_argument<"unit", "unit_name_or_symbol", true, method_unit>), CLASS, "unit($cls, unit_name_or_symbol)\n--\n\n"},
+        {"constant", as_method(one_argument<"constant", "constant_name", true, method_constant>), CLASS, "constant($cls, constant_name)\n--\n\n"},
+        {"empty", as_method(no_arguments<"empty", method_empty>), CLASS, "empty($cls)\n--\n\n"},
         {"custom", as_method(method_custom), CLASS, "custom($cls, name, abbr, definition)\n--\n\n"},
-        {"as_unit", as_method(method_as_unit), INSTANCE, "as_unit($self, other)\n--\n\n"},
+        {"as_unit", as_method(one_argument<"as_unit", "other", true, method_as_unit>), INSTANCE, "as_unit($self, other)\n--\n\n"},
         {"as_number", as_method(method_as_number), INSTANCE,
          "as_number($self, other=None, scale=False)\n--\n\n"},
-        {"as_unitless", as_method(method_as_unitless), INSTANCE, "as_unitless($self)\n--\n\n"},
-        {"as_base_units", as_method(method_as_base_units), INSTANCE, "as_base_units($self)\n--\n\n"},
-        {"__sizeof__", as_method(method_sizeof), INSTANCE,
+        {"as_unitless", as_method(no_arguments<"as_unitless", method_as_unitless>), INSTANCE, "as_unitless($self)\n--\n\n"},
+        {"as_base_units", as_method(no_arguments<"as_base_units", method_as_base_units>), INSTANCE, "as_base_units($self)\n--\n\n"},
+        {"__sizeof__", as_method(no_arguments<"__sizeof__", method_sizeof>), INSTANCE,
          "__sizeof__($self)\n--\n\n"},
         {"round_sfig", as_method(method_round_sfig), INSTANCE, "round_sfig($self, n_sig_figs)\n--\n\n"},
-        {"simplify", as_method(method_simplify), INSTANCE, "simplify($self)\n--\n\n"},
-        {"simplify_inplace", as_method(method_simplify_inplace), INSTANCE, "simplify_inplace($self)\n--\n\n"},
+        {"simplify", as_method(no_arguments<"simplify", method_simplify>), INSTANCE, "simplify($self)\n--\n\n"},
+        {"simplify_inplace", as_method(no_arguments<"simplify_inplace", method_simplify_inplace>), INSTANCE, "simplify_inplace($self)\n--\n\n"},
         {"__div__", as_method(method_div), INSTANCE, "__div__($self, other)\n--\n\n"},
         {"__rdiv__", as_method(method_rdiv), INSTANCE, "__rdiv__($self, other)\n--\n\n"},
         {"__round__", as_method(method_round), INSTANCE, "__round__($self, ndigits=None)\n--\n\n"},
-        {"__exp__", as_method(method_dunder_exp), INSTANCE, "__exp__($self)\n--\n\n"},
-        {"exp", as_method(method_exp), INSTANCE, "exp($self)\n--\n\n"},
-        {"__log__", as_method(method_dunder_log), INSTANCE, "__log__($self)\n--\n\n"},
-        {"log", as_method(method_log), INSTANCE, "log($self)\n--\n\n"},
-        {"__log10__", as_method(method_dunder_log10), INSTANCE, "__log10__($self)\n--\n\n"},
-        {"log10", as_method(method_log10), INSTANCE, "log10($self)\n--\n\n"},
-        {"descriptive", as_method(method_descriptive), INSTANCE, "descriptive($self)\n--\n\n"},
-        {"latex", as_method(method_latex), INSTANCE, "latex($self)\n--\n\n"},
+        {"__exp__", as_method(no_arguments<"__exp__", plain_function<quantity_exp>>), INSTANCE, "__exp__($self)\n--\n\n"},
+        {"exp", as_method(no_arguments<"exp", plain_function<quantity_exp>>), INSTANCE, "exp($self)\n--\n\n"},
+        {"__log__", as_method(no_arguments<"__log__", plain_function<quantity_log>>), INSTANCE, "__log__($self)\n--\n\n"},
+        {"log", as_method(no_arguments<"log", plain_function<quantity_log>>), INSTANCE, "log($self)\n--\n\n"},
+        {"__log10__", as_method(no_arguments<"__log10__", plain_function<quantity_log10>>), INSTANCE, "__log10__($self)\n--\n\n"},
+        {"log10", as_method(no_arguments<"log10", plain_function<quantity_log10>>), INSTANCE, "log10($self)\n--\n\n"},
+        {"descriptive", as_method(no_arguments<"descriptive", method_descriptive>), INSTANCE, "descriptive($self)\n--\n\n"},
+        {"latex", as_method(no_arguments<"latex", method_latex>), INSTANCE, "latex($self)\n--\n\n"},
         // Python protocols beyond the class's own methods: format(), copy and pickle.
         {"__format__", as_method(tarvel_format), INSTANCE, "__format__($self, format_spec)\n--\n\n"},
-        {"__copy__", as_method(tarvel_copy), INSTANCE, "__copy__($self)\n--\n\n"},
-        {"__deepcopy__", as_method(tarvel_deepcopy), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
-        {"__reduce__", as_method(tarvel_reduce), INSTANCE, "__reduce__($self)\n--\n\n"},
-        {"_from_state", as_method(tarvel_from_state), CLASS, "_from_state($cls, state)\n--\n\n"},
+        {"__copy__", as_method(copy_method<TarvelObject>), INSTANCE, "__copy__($self)\n--\n\n"},
+        {"__deepcopy__", as_method(deepcopy_method<TarvelObject>), INSTANCE, "__deepcopy__($self, memo)\n--\n\n"},
+        {"__reduce__", as_method(reduce_method<TarvelObject>), INSTANCE, "__reduce__($self)\n--\n\n"},
+        {"_from_state", as_method(from_state_method<TarvelObject>), CLASS, "_from_state($cls, state)\n--\n\n"},
         {"__get_pydantic_core_schema__", as_method(pydantic_core_schema), CLASS,
          "__get_pydantic_core_schema__($cls, source, handler)\n--\n\n"},
         // Reading from text, introspection and the notebook display (inspection.cpp).
         {"parse", as_method(tarvel_parse), CLASS, "parse($cls, text, vocabulary=None)\n--\n\n"},
         {"parse_unit", as_method(tarvel_parse_unit), CLASS, "parse_unit($cls, text, vocabulary=None)\n--\n\n"},
-        {"cf_unit_text", as_method(tarvel_cf_unit_text), INSTANCE, "cf_unit_text($self)\n--\n\n"},
-        {"dimensions", as_method(tarvel_dimensions), INSTANCE, "dimensions($self)\n--\n\n"},
-        {"is_compatible", as_method(tarvel_is_compatible), INSTANCE, "is_compatible($self, other)\n--\n\n"},
-        {"units", as_method(tarvel_units), INSTANCE, "units($self)\n--\n\n"},
-        {"unit_text", as_method(tarvel_unit_text), INSTANCE, "unit_text($self)\n--\n\n"},
-        {"unit_latex", as_method(tarvel_unit_latex), INSTANCE, "unit_latex($self)\n--\n\n"},
-        {"unit_descriptive", as_method(tarvel_unit_descriptive), INSTANCE, "unit_descriptive($self)\n--\n\n"},
-        {"_repr_latex_", as_method(tarvel_repr_latex), INSTANCE, "_repr_latex_($self)\n--\n\n"},
+        {"cf_unit_text", as_method(no_arguments<"cf_unit_text", tarvel_cf_unit_text>), INSTANCE, "cf_unit_text($self)\n--\n\n"},
+        {"dimensions", as_method(no_arguments<"dimensions", tarvel_dimensions>), INSTANCE, "dimensions($self)\n--\n\n"},
+        {"is_compatible", as_method(one_argument<"is_compatible", "other", true, tarvel_is_compatible>), INSTANCE, "is_compatible($self, other)\n--\n\n"},
+        {"units", as_method(no_arguments<"units", tarvel_units>), INSTANCE, "units($self)\n--\n\n"},
+        {"unit_text", as_method(no_arguments<"unit_text", tarvel_unit_text>), INSTANCE, "unit_text($self)\n--\n\n"},
+        {"unit_latex", as_method(no_arguments<"unit_latex", tarvel_unit_latex>), INSTANCE, "unit_latex($self)\n--\n\n"},
+        {"unit_descriptive", as_method(no_arguments<"unit_descriptive", tarvel_unit_descriptive>), INSTANCE, "unit_descriptive($self)\n--\n\n"},
+        {"_repr_latex_", as_method(no_arguments<"_repr_latex_", tarvel_repr_latex>), INSTANCE, "_repr_latex_($self)\n--\n\n"},
         // Readable results and unit annotations (readable_methods.cpp).
-        {"to_compact", as_method(tarvel_to_compact), INSTANCE, "to_compact($self)\n--\n\n"},
-        {"as_preferred", as_method(tarvel_as_preferred), INSTANCE, "as_preferred($self, units)\n--\n\n"},
+        {"to_compact", as_method(no_arguments<"to_compact", tarvel_to_compact>), INSTANCE, "to_compact($self)\n--\n\n"},
+        {"as_preferred", as_method(one_argument<"as_preferred", "units", true, tarvel_as_preferred>), INSTANCE, "as_preferred($self, units)\n--\n\n"},
         {"__class_getitem__", class_getitem, METH_O | METH_CLASS, "__class_getitem__($cls, units, /)\n--\n\n"},
-        {"__array_ufunc__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(quantity_array_ufunc)),
+        {"__array_ufunc__", as_method(quantity_array_ufunc),
          METH_VARARGS | METH_KEYWORDS, "__array_ufunc__($self, ufunc, method, /, *inputs, **kwargs)\n--\n\n"},
         {"__array_function__", as_method(tarvel_array_function), INSTANCE,
          "__array_function__($self, func, types, args, kwargs)\n--\n\n"},
@@ -646,22 +514,14 @@ PyTypeObject* create_type() {
     };
     // No base-type flag (no subclasses), no constructor, no GC (an instance refers to no Python object).
     // Rich comparison without a hash makes instances unhashable.
-    static PyType_Spec spec = {
-        "tarvel.Tarvel",
-        static_cast<int>(sizeof(TarvelObject)),
-        0,
-        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
-        slots,
-    };
-    return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    static PyType_Spec type_spec = class_spec<TarvelObject>(
+        "tarvel.Tarvel", Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE, slots);
+    return type_spec;
 }
 
 }  // namespace
 
-PyTypeObject* tarvel_type() {
-    if (!cached_type) cached_type = guarded(static_cast<PyTypeObject*>(nullptr), create_type);
-    return cached_type;
-}
+PyTypeObject* tarvel_type() { return the_class.get(); }
 
 PyObject* new_tarvel(Quantity&& quantity) {
     PyTypeObject* type = tarvel_type();

@@ -4,18 +4,13 @@
 #include <string_view>
 #include <utility>
 
-#include "module/access.hpp"
-#include "module/args.hpp"
-#include "module/boundary.hpp"
-#include "module/objects.hpp"
-#include "module/py_ref.hpp"
+#include "module/class_kit.hpp"
 #include "quantity/quantity_text.hpp"
 
 namespace tarvel::py {
 
 namespace {
 
-constexpr PyObject* FAILED = nullptr;
 
 std::nullptr_t raise_bad_vocabulary(const char* what) {
     PyErr_Format(PyExc_TypeError, "vocabulary must be a tarvel.vocabulary.Vocabulary (%s)", what);
@@ -76,33 +71,28 @@ bool take_unit_text_or_like(PyObject* unit, PyObject* vocabulary, const char* pa
     return true;
 }
 
-bool text_and_vocabulary(PyObject* text_argument, PyObject* vocabulary, std::string_view& text,
-                         std::vector<NamedUnit>& named) {
-    return extract_text(text_argument, "text", text) && vocabulary_units(vocabulary, named);
+bool take_text_and_vocabulary(const char* method, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames,
+                              std::string_view& text, std::vector<NamedUnit>& named) {
+    const Parameters<2> parameters{method, {"text", "vocabulary"}, 1};
+    std::array<PyObject*, 2> arguments{};
+    return parse_arguments(parameters, args, nargsf, kwnames, arguments) &&
+           extract_text(arguments[0], "text", text) && vocabulary_units(arguments[1], named);
 }
 
 PyObject* tarvel_parse_unit(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     return guarded(FAILED, [&]() -> PyObject* {
-        static const Parameters<2> parameters{"parse_unit", {"text", "vocabulary"}, 1};
-        std::array<PyObject*, 2> arguments{};
-        if (!parse_arguments(parameters, args, nargsf, kwnames, arguments)) return nullptr;
         std::string_view text;
         std::vector<NamedUnit> named;
-        if (!text_and_vocabulary(arguments[0], arguments[1], text, named)) return nullptr;
+        if (!take_text_and_vocabulary("parse_unit", args, nargsf, kwnames, text, named)) return nullptr;
         Result<SharedUnits> units = shared_units_from_common_notation(text, named);
         if (!units) return raise_error(units.error());
         return new_tarvel(Quantity{std::move(*units), 1.0});
     });
 }
 
-PyObject* tarvel_cf_unit_text(PyObject* self, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(FAILED, [&]() -> PyObject* {
-        if (!parse_no_arguments("cf_unit_text", nargsf, kwnames)) return nullptr;
-        TarvelObject* object = as_tarvel(self);
-        SharedAccess access(object->access);
-        if (!access) return raise_already_mutably_borrowed();
-        return to_py_str(as_cf_string(*object->quantity.units));
-    });
+PyObject* tarvel_cf_unit_text(PyObject* self) {
+    return with_shared<TarvelObject>(
+        self, [](const Quantity& q) { return to_py_str(as_cf_string(*q.units)); });
 }
 
 }  // namespace tarvel::py
