@@ -159,6 +159,7 @@ constexpr Rule RULES[] = {
     {"setdiff1d", VALUE, "ar1:v ar2:v assume_unique"},
     {"setxor1d", VALUE, "ar1:v ar2:v assume_unique"},
     {"isin", PLAIN, "element:v test_elements:v assume_unique invert * kind"},
+    {"in1d", PLAIN, "ar1:v ar2:v assume_unique invert * kind"},  // NumPy before 2.4
     {"unique_values", VALUE, "x:v"},
     {"unique_counts", ResultUnits::FirstValue, "x:v"},
     {"unique_inverse", ResultUnits::FirstValue, "x:v"},
