@@ -337,6 +337,12 @@ const Rule* find_rule(std::string_view name) noexcept {
     return found == std::end(RULES) ? nullptr : &*found;
 }
 
+bool lazy_needs_axis(std::string_view name) noexcept {
+    return name == "cumsum" || name == "nancumsum" || name == "insert" || name == "delete" || name == "ndarray.cumsum";
+}
+
+bool lazy_inexact(std::string_view name) noexcept { return name.ends_with("percentile") || name.ends_with("quantile"); }
+
 std::optional<std::size_t> Signature::index_of(std::string_view name) const noexcept {
     for (std::size_t i = 0; i < parameters.size(); ++i) {
         if (parameters[i].name == name) return i;

@@ -70,6 +70,11 @@ std::span<const Rule> function_rules() noexcept;
 // The row called `name` ("sum", "linalg.det", "ndarray.sum", "add.reduce"), or nullptr.
 const Rule* find_rule(std::string_view name) noexcept;
 
+// Rows over lazy arrays: without axis= the lazy library would flatten the array in memory; an inexact
+// row's lazy version is an approximation (percentiles), so it is refused.
+bool lazy_needs_axis(std::string_view name) noexcept;
+bool lazy_inexact(std::string_view name) noexcept;
+
 // A name NumPy has that no rule can serve, with the reason.
 struct Refusal {
     const char* name;    // as under numpy: "bitwise_and", "linalg.slogdet", "cumprod", "multiply.accumulate"

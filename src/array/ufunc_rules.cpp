@@ -110,6 +110,18 @@ const NamedUfuncRule* find_ufunc_rule(std::string_view name) noexcept {
     return nullptr;
 }
 
+CompareOp swapped(CompareOp op) noexcept {
+    switch (op) {
+        case CompareOp::Less: return CompareOp::Greater;
+        case CompareOp::LessEqual: return CompareOp::GreaterEqual;
+        case CompareOp::Greater: return CompareOp::Less;
+        case CompareOp::GreaterEqual: return CompareOp::LessEqual;
+        case CompareOp::Equal:
+        case CompareOp::NotEqual: break;
+    }
+    return op;
+}
+
 std::vector<std::string_view> ufunc_rule_names() {
     std::vector<std::string_view> names;
     for (const NamedUfuncRule& row : table()) names.push_back(row.name);

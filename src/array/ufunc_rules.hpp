@@ -48,6 +48,8 @@ struct NamedUfuncRule {
 
 // The row of the ufunc called `name`, or nullptr.
 const NamedUfuncRule* find_ufunc_rule(std::string_view name) noexcept;
+// The comparison that holds of (b, a) when `op` holds of (a, b).
+CompareOp swapped(CompareOp op) noexcept;
 // Every name with a row, for the registry listing.
 std::vector<std::string_view> ufunc_rule_names();
 

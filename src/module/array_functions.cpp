@@ -203,7 +203,7 @@ const NumpyObjects* numpy_objects() {
             compiled.method_name = PyRef::steal(PyUnicode_InternFromString(rule.function + 8));
             if (!compiled.method_name) return nullptr;
         }
-        compiled.lazy_refused = name.ends_with("percentile") || name.ends_with("quantile");
+        compiled.lazy_refused = arrays::lazy_inexact(name);
         compiled.dispatching = PyRef::borrow(function.get());
         compiled.implementation = PyRef::steal(PyObject_GetAttrString(function.get(), "_implementation"));
         if (!compiled.implementation) {
@@ -829,8 +829,7 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
         // An array method: called on the first argument's magnitudes, which may be lazy.
         if (nargs == 0) return raise_no_rule_named(rule.rule->function, "");
         PyObject* self = PyTuple_GET_ITEM(new_args.get(), 0);
-        if (is_duck_array(self) && rule.rule->units == ResultUnits::Value &&
-            std::string_view(rule.rule->function) == "ndarray.cumsum" && !given_named(binding, "axis")) {
+        if (is_duck_array(self) && arrays::lazy_needs_axis(rule.rule->function) && !given_named(binding, "axis")) {
             return raise_error(TarvelError::needs_compute("cumsum() without axis="));
         }
         PyRef bound = PyRef::steal(PyObject_GetAttr(self, rule.method_name.get()));
@@ -839,9 +838,7 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
         result = PyRef::steal(PyObject_Call(bound.get(), rest.get(), new_kwargs.get()));
     } else if (has_lazy_argument(new_args.get(), new_kwargs.get())) {
         // The lazy library needs an axis for these; without one they would flatten in memory.
-        const std::string_view name = rule.rule->function;
-        if ((name == "cumsum" || name == "nancumsum" || name == "insert" || name == "delete") &&
-            !given_named(binding, "axis")) {
+        if (arrays::lazy_needs_axis(rule.rule->function) && !given_named(binding, "axis")) {
             return raise_error(TarvelError::needs_compute(std::string("numpy.") + rule.rule->function + " without axis="));
         }
         if (rule.lazy_refused) {

@@ -278,23 +278,6 @@ PyObject* with_dtype(PyObject* result, PyObject* dtype) {
     return new_tarvel_array(cast.get(), array->units);
 }
 
-CompareOp swapped(CompareOp op) noexcept {
-    switch (op) {
-        case CompareOp::Less:
-            return CompareOp::Greater;
-        case CompareOp::LessEqual:
-            return CompareOp::GreaterEqual;
-        case CompareOp::Greater:
-            return CompareOp::Less;
-        case CompareOp::GreaterEqual:
-            return CompareOp::LessEqual;
-        case CompareOp::Equal:
-        case CompareOp::NotEqual:
-            break;
-    }
-    return op;
-}
-
 bool is_quantity_object(PyObject* object) noexcept { return is_tarvel(object) || is_tarvel_array(object); }
 
 // Every operand through `conversion_of(units)`; false with the error raised when a plan fails.
@@ -339,7 +322,7 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
             if (call && n == 2 && !extra_kwargs) {
                 if (is_quantity_object(inputs[0]))
                     return array_compare(operands[0], operands[1], row.compare);
-                return array_compare(operands[1], operands[0], swapped(row.compare));
+                return array_compare(operands[1], operands[0], arrays::swapped(row.compare));
             }
             break;
         case Kind::Unary:
