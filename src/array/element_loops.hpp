@@ -66,18 +66,6 @@ std::string shapes_text(std::span<const LoopOperand> operands);
 
 namespace detail {
 
-inline double load(const Strided& in, const char* p) noexcept {
-    if (in.scalar) return in.value;
-    if (in.f32) {
-        float f;
-        std::memcpy(&f, p, sizeof f);
-        return static_cast<double>(f);
-    }
-    double d;
-    std::memcpy(&d, p, sizeof d);
-    return d;
-}
-
 // Contiguous inputs of element type In (or scalars) into a contiguous output of Out. The scalar cases
 // are separate loops so that the compiler can vectorise each.
 template <class In, class Out, std::size_t N, class Kernel>
@@ -131,24 +119,43 @@ void flat_dispatch(const LoopLayout& layout, const Kernel& kernel) noexcept {
 template <std::size_t N, class Kernel>
 void strided_loop(const LoopLayout& layout, const Kernel& kernel) noexcept {
     const int ndim = layout.ndim;
-    const LoopOutput output = layout.output;
+    const bool f32_out = layout.output == LoopOutput::Float32;
     const std::ptrdiff_t out_item = layout.output_itemsize();
-    std::ptrdiff_t index[MAX_DIMS] = {};
+    // What the inner loop reads, in locals: the output's stores cannot alias them.
+    struct Input {
+        bool scalar, f32;
+        double value;
+        std::ptrdiff_t step;
+    };
+    std::array<Input, N> in{};
     std::array<const char*, N> p{};
-    for (std::size_t k = 0; k < N; ++k) p[k] = layout.in[k].data;
     const int last = ndim - 1;
+    for (std::size_t k = 0; k < N; ++k) {
+        const Strided& s = layout.in[k];
+        in[k] = Input{s.scalar, s.f32, s.value, ndim > 0 ? s.strides[last] : 0};
+        p[k] = s.data;
+    }
+    std::ptrdiff_t index[MAX_DIMS] = {};
     const std::ptrdiff_t inner = ndim > 0 ? layout.shape[last] : 1;
     char* dst = layout.out;
     for (;;) {
         for (std::ptrdiff_t i = 0; i < inner; ++i) {
             std::array<double, N> v;
             for (std::size_t k = 0; k < N; ++k) {
-                v[k] = load(layout.in[k], p[k] ? p[k] + (ndim > 0 ? i * layout.in[k].strides[last] : 0) : nullptr);
+                if (in[k].scalar) {
+                    v[k] = in[k].value;
+                } else if (in[k].f32) {
+                    float f;
+                    std::memcpy(&f, p[k] + i * in[k].step, sizeof f);
+                    v[k] = static_cast<double>(f);
+                } else {
+                    std::memcpy(&v[k], p[k] + i * in[k].step, sizeof(double));
+                }
             }
             const auto value = std::apply(kernel, v);
             if constexpr (std::is_same_v<std::remove_cv_t<decltype(value)>, bool>) {
                 *reinterpret_cast<bool*>(dst) = value;
-            } else if (output == LoopOutput::Float32) {
+            } else if (f32_out) {
                 const float f = static_cast<float>(value);
                 std::memcpy(dst, &f, sizeof f);
             } else {

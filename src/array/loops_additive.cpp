@@ -8,10 +8,10 @@ template <class F>
 void run(F formula, const MagnitudePlan& on_a, const MagnitudePlan& on_b, const MagnitudePlan& result,
          const LoopLayout& layout) noexcept {
     // A difference of temperatures in mixed units converts both sides: rare enough for the general loop.
-    const bool factors = on_a.kind == MagnitudePlan::Kind::Identity && on_b.kind != MagnitudePlan::Kind::Offset &&
-                         result.kind != MagnitudePlan::Kind::Offset;
+    // An addend is converted by factors alone.
+    const bool factors = on_a.kind == MagnitudePlan::Kind::Identity && on_b.kind != MagnitudePlan::Kind::Offset;
     if (factors) {
-        detail::visit_factors(result, [&](auto n) {
+        visit_plan(result, [&](auto n) {
             detail::visit_factors(on_b, [&](auto convert) {
                 run_loop<2>(layout, [n, convert, formula](double a, double b) noexcept { return n(formula(a, convert(b))); });
             });

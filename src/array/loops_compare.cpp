@@ -22,13 +22,12 @@ void visit_compare(CompareOp op, Body&& body) {
 }  // namespace
 
 void compare_loop(CompareOp op, const MagnitudePlan& on_b, const LoopLayout& layout) noexcept {
+    // Conversions between single units are offset plans (of zero offsets unless both are absolute
+    // temperatures), so every form of the plan gets its own loop.
     visit_compare(op, [&](auto holds) {
-        const bool factors = detail::visit_factors(on_b, [&](auto apply) {
+        visit_plan(on_b, [&](auto apply) {
             run_loop<2>(layout, [apply, holds](double a, double b) noexcept { return holds(a, apply(b)); });
         });
-        if (factors) return;
-        const MagnitudePlan plan = on_b;
-        run_loop<2>(layout, [plan, holds](double a, double b) noexcept { return holds(a, plan.apply(b)); });
     });
 }
 

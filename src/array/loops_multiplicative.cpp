@@ -6,14 +6,13 @@ namespace tarvel::arrays {
 
 namespace {
 
-// A product or quotient converts neither operand: one loop per kind of the normalisation.
+// A product or quotient converts neither operand: one loop per form of the normalisation.
 template <class F>
 void run(F formula, const MagnitudePlan& on_a, const MagnitudePlan& on_b, const MagnitudePlan& result,
          const LoopLayout& layout) noexcept {
-    const bool factors = on_a.kind == MagnitudePlan::Kind::Identity && on_b.kind == MagnitudePlan::Kind::Identity &&
-                         result.kind != MagnitudePlan::Kind::Offset;
+    const bool factors = on_a.kind == MagnitudePlan::Kind::Identity && on_b.kind == MagnitudePlan::Kind::Identity;
     if (factors) {
-        detail::visit_factors(result, [&](auto n) {
+        visit_plan(result, [&](auto n) {
             run_loop<2>(layout, [n, formula](double a, double b) noexcept { return n(formula(a, b)); });
         });
         return;

@@ -2,8 +2,10 @@
 // The element loops of the planned operations: the plans come from the operation planner, the loops
 // apply them as result(formula(left(a), right(b))) so that an element is bit for bit the scalar result.
 // Each family is compiled in its own file (loops_*.cpp), so a clean build compiles them in parallel.
-// Plans made of factors alone get one loop per kind (identity, multiply, scale) that the compiler can
-// vectorise; a plan with offsets (absolute temperatures) runs one general loop, which gives the same bits.
+// Each form of a plan (magnitude_plan.hpp) gets a loop of its own that the compiler can vectorise, as far
+// as an operation's plans can take that form: an addend is converted by factors alone, a product or
+// quotient converts neither operand. Other combinations (a difference of temperatures in mixed units)
+// run one general loop, which gives the same bits.
 
 #include "array/element_loops.hpp"
 #include "array/ufunc_rules.hpp"

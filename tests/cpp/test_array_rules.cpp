@@ -172,7 +172,8 @@ TEST_CASE("element loops broadcast strided, scalar and misaligned operands as th
     CHECK(layout.output == LoopOutput::Float64);
     double out[6] = {};
     layout.out = reinterpret_cast<char*>(out);
-    // km + m into km: an addend scaled by factors; the general loop (an offset plan) gives the same bits.
+    // km + m into km: an addend scaled by factors; the general loop (taken when a is converted too)
+    // gives the same bits.
     const MagnitudePlan scale{MagnitudePlan::Kind::Scale, 1.0, 1000.0, 0.0, 0.0};
     const MagnitudePlan identity{};
     planned_binary_loop(Formula::Add, identity, scale, identity, layout);
@@ -180,10 +181,10 @@ TEST_CASE("element loops broadcast strided, scalar and misaligned operands as th
         const double a = i + 1;  // a in C order
         CHECK(out[i] == a + (static_cast<double>(b_data[i % 3]) * 1.0) / 1000.0);
     }
-    const MagnitudePlan shift{MagnitudePlan::Kind::Offset, 1.0, 1.0, 0.0, 0.0};
+    const MagnitudePlan unit_scale{MagnitudePlan::Kind::Scale, 1.0, 1.0, 0.0, 0.0};
     double general[6] = {};
     layout.out = reinterpret_cast<char*>(general);
-    planned_binary_loop(Formula::Add, identity, scale, shift, layout);
+    planned_binary_loop(Formula::Add, unit_scale, scale, identity, layout);
     for (int i = 0; i < 6; ++i) CHECK(general[i] == out[i]);
 
     // float32 alone stores float32, rounded once from the double result.
