@@ -46,7 +46,10 @@ LayoutStatus lay_out(std::span<const LoopOperand> operands, LoopOutput output, L
     for (std::size_t k = 0; k < operands.size(); ++k) {
         const LoopOperand& operand = operands[k];
         Strided& s = layout.in[k];
-        s = Strided{};
+        s.data = nullptr;
+        s.f32 = false;
+        s.scalar = true;
+        s.value = 0.0;
         if (!operand.is_array) {
             s.value = operand.scalar;
             continue;
@@ -56,6 +59,7 @@ LayoutStatus lay_out(std::span<const LoopOperand> operands, LoopOutput output, L
         all_f32 = all_f32 && s.f32;
         s.data = operand.data;
         const int offset = ndim - operand.ndim;
+        for (int d = 0; d < offset; ++d) s.strides[d] = 0;
         for (int d = 0; d < operand.ndim; ++d) s.strides[offset + d] = operand.shape[d] == 1 ? 0 : operand.strides[d];
         bool contiguous = operand.ndim == ndim;
         std::ptrdiff_t expected = operand.itemsize;

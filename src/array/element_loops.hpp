@@ -37,16 +37,17 @@ struct Strided {
     bool f32 = false;
     bool scalar = true;
     double value = 0.0;
-    std::ptrdiff_t strides[MAX_DIMS] = {};
+    std::ptrdiff_t strides[MAX_DIMS];  // the first LoopLayout::ndim are set (0 where broadcast)
 };
 
 // One or two inputs broadcast against each other, and the output they make.
 struct LoopLayout {
-    std::array<Strided, 2> in{};
+    // Left uninitialised beyond what lay_out sets: a small array's call should not clear kilobytes.
+    std::array<Strided, 2> in;
     std::size_t inputs = 0;
     std::size_t arrays = 0;  // inputs that are arrays
     int ndim = 0;
-    std::ptrdiff_t shape[MAX_DIMS] = {};
+    std::ptrdiff_t shape[MAX_DIMS];
     std::ptrdiff_t size = 1;
     bool flat = true;  // every array input is aligned, C-contiguous and of the output's shape
     LoopOutput output = LoopOutput::Float64;
@@ -132,7 +133,7 @@ void strided_loop(const LoopLayout& layout, const Kernel& kernel) noexcept {
     const int last = ndim - 1;
     for (std::size_t k = 0; k < N; ++k) {
         const Strided& s = layout.in[k];
-        in[k] = Input{s.scalar, s.f32, s.value, ndim > 0 ? s.strides[last] : 0};
+        in[k] = Input{s.scalar, s.f32, s.value, ndim > 0 && !s.scalar ? s.strides[last] : 0};
         p[k] = s.data;
     }
     std::ptrdiff_t index[MAX_DIMS] = {};
