@@ -14,17 +14,25 @@ using Layout = ResultPlan::Layout;
 
 ResultPart part(UnitCollection units, bool normalise) {
     std::optional<UnitCollection> simple = normalise ? try_simple_simplify(units) : std::nullopt;
-    return ResultPart{std::move(units), std::move(simple)};
+    return ResultPart{nullptr, std::move(units), std::move(simple)};
+}
+
+// An argument's units, which outlive the plan.
+ResultPart borrowed(const UnitCollection& units, bool normalise) {
+    std::optional<UnitCollection> simple = normalise ? try_simple_simplify(units) : std::nullopt;
+    return ResultPart{&units, UnitCollection{}, std::move(simple)};
 }
 
 ResultPlan plain() { return ResultPlan{}; }
 
-ResultPlan every(UnitCollection units, bool normalise) {
+ResultPlan every(ResultPart part) {
     ResultPlan plan;
     plan.layout = Layout::Every;
-    plan.parts.emplace_back(part(std::move(units), normalise));
+    plan.single = std::move(part);
     return plan;
 }
+
+ResultPlan every(UnitCollection units, bool normalise) { return every(part(std::move(units), normalise)); }
 
 // Every(units) for a computed collection, or the computation's error.
 Result<ResultPlan> every(Result<UnitCollection>&& units) {
@@ -88,7 +96,7 @@ Result<ResultPlan> histogram(const ResultOperands& in, const UnitCollection& val
 }
 
 Result<ResultPlan> item(std::size_t index, const UnitCollection& units) {
-    ResultPlan plan = every(units, true);
+    ResultPlan plan = every(part(units, true));
     plan.layout = Layout::Item;
     plan.index = index;
     return plan;
@@ -142,7 +150,7 @@ Result<ResultPlan> result_plan(ResultUnits rule, const ResultOperands& in) {
         case ResultUnits::Plain: return plain();
         case ResultUnits::Value:
             // np.where(condition) alone: indices.
-            return in.value ? every(value, false) : plain();
+            return in.value ? every(borrowed(*in.value, false)) : plain();
         case ResultUnits::ValueSquared: return every(product(value, value));
         case ResultUnits::Product: return every(product_of(in.own));
         case ResultUnits::ValueTimesCoordinate: return every(product(value, coordinate));
@@ -169,15 +177,17 @@ Result<ResultPlan> result_plan(ResultUnits rule, const ResultOperands& in) {
         case ResultUnits::SquareRoot: return every(power(value, 0.5));
         case ResultUnits::QuotientOwn:
         case ResultUnits::LeastSquares: return quotient_own(rule, in.own);
-        case ResultUnits::Norm: return in.counts_nonzero ? plain() : every(value, false);
+        case ResultUnits::Norm:
+            if (in.counts_nonzero) return plain();
+            return in.value ? every(borrowed(*in.value, false)) : every(value, false);
         case ResultUnits::ReciprocalOwn: return in.own.empty() ? plain() : every(quotient(none, in.own[0]));
         case ResultUnits::Polynomial: return polynomial(in, value, coordinate);
-        case ResultUnits::PolynomialValue: return every(value, true);
+        case ResultUnits::PolynomialValue: return in.value ? every(borrowed(*in.value, true)) : every(value, true);
         case ResultUnits::EachOwn: {
             if (in.own.empty()) return plain();
             ResultPlan plan;
             plan.layout = Layout::Each;
-            for (const UnitCollection& units : in.own) plan.parts.emplace_back(part(units, false));
+            for (const UnitCollection& units : in.own) plan.parts.emplace_back(borrowed(units, false));
             return plan;
         }
     }

@@ -18,26 +18,37 @@ namespace tarvel::arrays {
 // Units for one array or number of the result: NumPy computed it in `raw`; when `normalised` is set the
 // magnitudes go from `raw` into it (the quick simplification the scalar operation applies to a freshly
 // computed product, quotient or power).
+// An argument's own units are borrowed (`borrowed`, valid while the caller's operands are), computed
+// ones held in `computed`.
 struct ResultPart {
-    UnitCollection raw;
+    const UnitCollection* borrowed = nullptr;
+    UnitCollection computed;
     std::optional<UnitCollection> normalised;
 
-    const UnitCollection& units() const noexcept { return normalised ? *normalised : raw; }
+    const UnitCollection& raw() const noexcept { return borrowed ? *borrowed : computed; }
+    const UnitCollection& units() const noexcept { return normalised ? *normalised : raw(); }
 };
 
 // How the parts attach to what NumPy returned.
 struct ResultPlan {
     enum class Layout : unsigned char {
         Plain,     // returned as NumPy gives it
-        Every,     // parts[0] on the array or number, or on each item of a list or tuple of them
-        Each,      // item i of a list or tuple in parts[i] (parts[0] past the last, and for a lone array)
-        Item,      // a tuple whose item `index` takes parts[0], the others plain; a lone array takes parts[0]
-        Fields,    // a tuple of exactly parts.size() items; an item whose part is empty stays plain
-        Sequence,  // a sequence of exactly parts.size() items, returned as a list of quantities
+        Every,     // part(0) on the array or number, or on each item of a list or tuple of them
+        Each,      // item i of a list or tuple in part(i) (part(0) past the last, and for a lone array)
+        Item,      // a tuple whose item `index` takes part(0), the others plain; a lone array takes part(0)
+        Fields,    // a tuple of exactly count() items; an item whose part is empty stays plain
+        Sequence,  // a sequence of exactly count() items, returned as a list of quantities
     };
     Layout layout = Layout::Plain;
-    std::vector<std::optional<ResultPart>> parts;
     std::size_t index = 0;
+    std::optional<ResultPart> single;              // Every and Item: one part, no allocation
+    std::vector<std::optional<ResultPart>> parts;  // the other layouts
+
+    std::size_t count() const noexcept { return single ? 1 : parts.size(); }
+    // Part i, or part 0 past the last.
+    const std::optional<ResultPart>& part(std::size_t i) const noexcept {
+        return single ? single : parts[i < parts.size() ? i : 0];
+    }
 };
 
 // What the arguments brought, as the boundary read them.

@@ -415,7 +415,7 @@ PyRef attach_one(PyObject* result, const ResultPart& part, const Binding& bindin
     PyRef magnitudes = array ? float_magnitudes(result, binding) : PyRef::borrow(result);
     if (!magnitudes) return {};
     if (part.normalised) {
-        const ArrayOperand operand{std::move(magnitudes), part.raw};
+        const ArrayOperand operand{std::move(magnitudes), part.raw()};
         magnitudes = PyRef::steal(magnitudes_in(operand, *part.normalised));
         if (!magnitudes) return {};
     }
@@ -456,41 +456,35 @@ PyRef rebuilt(PyObject* result, Item&& item, bool named) {
 // What NumPy returned with the plan's units attached.
 PyRef attached_as_planned(PyObject* result, const ResultPlan& plan, const Binding& binding) {
     using Layout = ResultPlan::Layout;
-    const auto& parts = plan.parts;
     const bool sequence = PyList_CheckExact(result) || PyTuple_CheckExact(result);
+    const auto count = static_cast<Py_ssize_t>(plan.count());
     switch (plan.layout) {
         case Layout::Plain: return PyRef::borrow(result);
         case Layout::Every:
-        case Layout::Each: {
-            const auto part_of = [&](std::size_t i) -> const std::optional<ResultPart>& {
-                return parts[plan.layout == Layout::Each && i < parts.size() ? i : 0];
-            };
-            if (!sequence) return attach_part(result, part_of(0), binding);
-            return rebuilt(result, [&](std::size_t i, PyObject* item) { return attach_part(item, part_of(i), binding); },
+        case Layout::Each:
+            if (!sequence) return attach_part(result, plan.part(0), binding);
+            return rebuilt(result, [&](std::size_t i, PyObject* item) { return attach_part(item, plan.part(i), binding); },
                            false);
-        }
         case Layout::Item:
-            if (!PyTuple_Check(result)) return attach_part(result, parts[0], binding);
+            if (!PyTuple_Check(result)) return attach_part(result, plan.part(0), binding);
             return rebuilt(result, [&](std::size_t i, PyObject* item) {
-                return i == plan.index ? attach_part(item, parts[0], binding) : PyRef::borrow(item);
+                return i == plan.index ? attach_part(item, plan.part(0), binding) : PyRef::borrow(item);
             }, true);
         case Layout::Fields:
-            if (!PyTuple_Check(result) || static_cast<std::size_t>(PyTuple_GET_SIZE(result)) != parts.size()) {
+            if (!PyTuple_Check(result) || PyTuple_GET_SIZE(result) != count) {
                 return PyRef::steal(raise_unattachable(binding.function(), result));
             }
-            return rebuilt(result, [&](std::size_t i, PyObject* item) { return attach_part(item, parts[i], binding); },
+            return rebuilt(result, [&](std::size_t i, PyObject* item) { return attach_part(item, plan.part(i), binding); },
                            false);
         case Layout::Sequence: {
             const Py_ssize_t size = PySequence_Size(result);
             if (size < 0) return {};
-            if (static_cast<std::size_t>(size) != parts.size()) {
-                return PyRef::steal(raise_unattachable(binding.function(), result));
-            }
+            if (size != count) return PyRef::steal(raise_unattachable(binding.function(), result));
             PyRef items = PyRef::steal(PyList_New(size));
             if (!items) return {};
             for (Py_ssize_t i = 0; i < size; ++i) {
                 PyRef item = PyRef::steal(PySequence_GetItem(result, i));
-                PyRef done = item ? attach_part(item.get(), parts[static_cast<std::size_t>(i)], binding) : PyRef();
+                PyRef done = item ? attach_part(item.get(), plan.part(static_cast<std::size_t>(i)), binding) : PyRef();
                 if (!done) return {};
                 PyList_SET_ITEM(items.get(), i, done.release());
             }

@@ -72,12 +72,12 @@ TEST_CASE("result rules give the units the scalar algebra gives") {
         in.density = c.density;
         Result<ResultPlan> plan = result_plan(rule->units, in);
         REQUIRE(plan);
-        REQUIRE(plan->parts.size() == c.expected.size());
+        REQUIRE(plan->count() == c.expected.size());
         for (std::size_t i = 0; i < c.expected.size(); ++i) {
             CAPTURE(i);
             const std::string expected = c.expected[i];
-            REQUIRE(plan->parts[i].has_value() == !expected.empty());
-            if (!expected.empty()) CHECK(as_string(plan->parts[i]->units()) == as_string(units(c.expected[i])));
+            REQUIRE(plan->part(i).has_value() == !expected.empty());
+            if (!expected.empty()) CHECK(as_string(plan->part(i)->units()) == as_string(units(c.expected[i])));
         }
     }
 }
@@ -93,8 +93,8 @@ TEST_CASE("polyfit's coefficients and polyval's targets step by powers of the co
     REQUIRE(fit);
     REQUIRE(fit->layout == ResultPlan::Layout::Sequence);
     const char* expected[] = {"m/s2", "m/s", "m"};
-    REQUIRE(fit->parts.size() == 3);
-    for (std::size_t i = 0; i < 3; ++i) CHECK(as_string(fit->parts[i]->units()) == as_string(units(expected[i])));
+    REQUIRE(fit->count() == 3);
+    for (std::size_t i = 0; i < 3; ++i) CHECK(as_string(fit->part(i)->units()) == as_string(units(expected[i])));
     Result<std::vector<UnitCollection>> targets = polynomial_coefficient_units(metre, second, 3);
     REQUIRE(targets);
     for (std::size_t i = 0; i < 3; ++i) CHECK(as_string((*targets)[i]) == as_string(units(expected[i])));
