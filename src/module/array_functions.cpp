@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <span>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -25,371 +26,26 @@
 #include "module/py_ref.hpp"
 #include "module/array_internal.hpp"
 #include "module/array_registry.hpp"
+#include "array/registry.hpp"
+#include "array/result_units.hpp"
+#include "array/ufunc_rules.hpp"
 #include "module/tarvel_array.hpp"
 #include "quantity/quantity.hpp"
-#include "quantity/temperature.hpp"
-#include "quantity/operation_plan.hpp"
-#include "unit/simplify.hpp"
 
 namespace tarvel::py {
 
 namespace {
 
-// What a parameter carries. Letters are those of the signatures in the table below.
-enum class Role : unsigned char {
-    Pass,        // (no letter) not a quantity: axis, dtype, flags; a quantity here is refused
-    Value,       // v: a quantity in the row's value units; the first one given sets them
-    Interval,    // i: a difference of values (a tolerance): into the value units by factors alone
-    Values,      // s: a sequence of values (or one value)
-    Coordinate,  // c: a quantity in the row's coordinate units; the first one given sets them
-    Own,         // u: a quantity that keeps its own units (a factor of a product, a spacing, weights)
-    Plain,       // p: a pure number; a quantity there must be dimensionless and becomes a plain ratio
-    Bins,        // b: a count or a method name, or else bin edges in value units
-    Out,         // o: receives the result, converted into the units it has
-    OwnEach,     // U: a sequence whose elements each keep their own units (factors of a chained product)
-    Coefficients,  // k: polynomial coefficients, highest power first, each in its own units
-};
-
-// How the result's units follow from the arguments'.
-enum class ResultUnits : unsigned char {
-    Plain,                 // indices, booleans, counts: returned as NumPy gives them
-    Value,                 // the value units
-    ValueSquared,          // var: the value units squared
-    Product,               // the product of the Own arguments' units
-    ValueTimesCoordinate,  // trapezoid: value units times coordinate units
-    ValuePerSpacing,       // gradient: value units over each axis's spacing units
-    Histogram,             // counts (in the weights' units, per value unit with density) and edges
-    EachOwn,               // one result per Own argument, in that argument's units
-    FirstValue,            // values first, then indices or counts (unique with its flags)
-    SecondValue,           // a factorisation whose second array carries the values (svd's S, qr's R)
-    Interval,              // a change or spread of the values: intervals for absolute temperatures
-    IntervalSquared,       // var: the interval units squared
-    IntervalPerSpacing,    // gradient: interval units over each axis's spacing units
-    PowerOfCount,          // prod: the value units to the number of factors reduced
-    PowerOfLastAxis,       // det: the value units to the matrix order
-    MatrixPower,           // matrix_power: the value units to its integer n
-    Reciprocal,            // inv, pinv, tensorinv: one over the value units
-    SquareRoot,            // cholesky: the square root of the value units
-    QuotientOwn,           // solve, tensorsolve: the second Own argument's units over the first's
-    LeastSquares,          // lstsq: (b/a, b squared, rank, a)
-    Norm,                  // norms: the value units, except ord=0 which counts non-zero entries
-    ReciprocalOwn,         // fftfreq: one over the spacing's units (cycles per sample without one)
-    Polynomial,            // polyfit: coefficient i (highest power first) in value / coordinate**(deg-i)
-    PolynomialValue,       // polyval: the constant coefficient's units
-};
-
-struct Rule {
-    const char* function;   // the name in the numpy namespace; a row whose name is missing is skipped
-    ResultUnits units;
-    // Parameters in NumPy's order: "name" or "name:letter"; "*name:letter" takes the remaining
-    // positional arguments; a lone "*" starts the keyword-only ones.
-    const char* signature;
-};
-
-constexpr const char* REDUCE = "a:v axis dtype out:o keepdims initial:v where:p";
-constexpr const char* MEAN = "a:v axis dtype out:o keepdims * where:p";
-constexpr const char* SPREAD = "a:v axis dtype out:o ddof keepdims * where:p mean:v correction";
-constexpr const char* EXTREMUM = "a:v axis out:o keepdims initial:v where:p";
-constexpr const char* ARG_EXTREMUM = "a:v axis out * keepdims";
-constexpr const char* MEDIAN = "a:v axis out:o overwrite_input keepdims";
-constexpr const char* PERCENTILE =
-    "a:v q:p axis out:o overwrite_input method keepdims * weights:p interpolation";
-constexpr const char* CUMULATE = "a:v axis dtype out:o";
-constexpr const char* JOIN = "arrays:s axis out:o * dtype casting";
-constexpr const char* JOIN_TUPLE = "tup:s * dtype casting";
-constexpr const char* LIKE = "a:v dtype order subok shape * device";
-// atol is a quantity; left out, NumPy's default applies to the magnitudes in the first argument's units.
-constexpr const char* CLOSE = "a:v b:v rtol:p atol:i equal_nan";
-constexpr const char* PRODUCT = "a:u b:u";
-constexpr const char* SPLIT = "ary:v indices_or_sections axis";
-// where= would make the number of factors differ from element to element, so it must be plain truth.
-constexpr const char* PROD = "a:v axis dtype out:o keepdims initial:p where";
-constexpr const char* FFT = "a:v n axis norm out:o";
-constexpr const char* FFT_N = "a:v s axes norm out:o";
-constexpr const char* UFUNC_REDUCE = "array:v axis dtype out:o keepdims initial:v where:p";
-constexpr const char* UFUNC_PROD = "array:v axis dtype out:o keepdims initial:p where";
-constexpr const char* UFUNC_ACCUMULATE = "array:v axis dtype out:o";
-constexpr const char* UFUNC_REDUCEAT = "array:v indices axis dtype out:o";
-
-constexpr ResultUnits PLAIN = ResultUnits::Plain;
-constexpr ResultUnits VALUE = ResultUnits::Value;
-constexpr ResultUnits INTERVAL = ResultUnits::Interval;
-
-constexpr Rule RULES[] = {
-    // Joining and splitting
-    {"concatenate", VALUE, JOIN},
-    {"concat", VALUE, JOIN},
-    {"row_stack", VALUE, JOIN_TUPLE},
-    {"dsplit", VALUE, "ary:v indices_or_sections"},
-    {"stack", VALUE, JOIN},
-    {"vstack", VALUE, JOIN_TUPLE},
-    {"hstack", VALUE, JOIN_TUPLE},
-    {"dstack", VALUE, "tup:s"},
-    {"block", VALUE, "arrays:s"},
-    {"column_stack", VALUE, "tup:s"},
-    {"append", VALUE, "arr:v values:v axis"},
-    {"insert", VALUE, "arr:v obj values:v axis"},
-    {"delete", VALUE, "arr:v obj axis"},
-    {"split", VALUE, SPLIT},
-    {"array_split", VALUE, SPLIT},
-    {"hsplit", VALUE, "ary:v indices_or_sections"},
-    {"vsplit", VALUE, "ary:v indices_or_sections"},
-    // Selection and ordering
-    {"where", VALUE, "condition:p x:v y:v"},
-    {"clip", VALUE, "a:v a_min:v a_max:v out:o * min:v max:v"},
-    {"sort", VALUE, "a:v axis kind order * stable"},
-    {"argsort", PLAIN, "a:v axis kind order * stable"},
-    {"searchsorted", PLAIN, "a:v v:v side sorter"},
-    {"take", VALUE, "a:v indices axis out:o mode"},
-    {"take_along_axis", VALUE, "arr:v indices axis"},
-    {"compress", VALUE, "condition:p a:v axis out:o"},
-    {"extract", VALUE, "condition:p arr:v"},
-    {"choose", VALUE, "a choices:s out:o mode"},
-    {"partition", VALUE, "a:v kth axis kind order"},
-    {"argpartition", PLAIN, "a:v kth axis kind order"},
-    {"select", VALUE, "condlist:p choicelist:s default:v"},
-    {"nonzero", PLAIN, "a:v"},
-    {"argwhere", PLAIN, "a:v"},
-    {"count_nonzero", PLAIN, "a:v axis * keepdims"},
-    // Sets
-    {"unique", ResultUnits::FirstValue,
-     "ar:v return_index return_inverse return_counts axis * equal_nan sorted"},
-    {"intersect1d", ResultUnits::FirstValue, "ar1:v ar2:v assume_unique return_indices"},
-    {"union1d", VALUE, "ar1:v ar2:v"},
-    {"setdiff1d", VALUE, "ar1:v ar2:v assume_unique"},
-    {"setxor1d", VALUE, "ar1:v ar2:v assume_unique"},
-    {"isin", PLAIN, "element:v test_elements:v assume_unique invert * kind"},
-    {"in1d", PLAIN, "ar1:v ar2:v assume_unique invert * kind"},  // NumPy before 2.4
-    {"unique_values", VALUE, "x:v"},
-    {"unique_counts", ResultUnits::FirstValue, "x:v"},
-    {"unique_inverse", ResultUnits::FirstValue, "x:v"},
-    {"unique_all", ResultUnits::FirstValue, "x:v"},
-    {"histogram_bin_edges", VALUE, "a:v bins:b range:s weights:p"},
-    {"bincount", ResultUnits::EachOwn, "x / weights:u minlength"},
-    {"digitize", PLAIN, "x:v bins:v right"},
-    {"flatnonzero", PLAIN, "a:v"},
-    {"lexsort", PLAIN, "keys:U axis"},
-    {"trim_zeros", VALUE, "filt:v trim axis"},
-    // Reductions and statistics
-    {"sum", VALUE, REDUCE},
-    {"nansum", VALUE, REDUCE},
-    {"mean", VALUE, MEAN},
-    {"nanmean", VALUE, MEAN},
-    {"std", INTERVAL, SPREAD},
-    {"nanstd", INTERVAL, SPREAD},
-    {"var", ResultUnits::IntervalSquared, SPREAD},
-    {"nanvar", ResultUnits::IntervalSquared, SPREAD},
-    {"min", VALUE, EXTREMUM},
-    {"amin", VALUE, EXTREMUM},
-    {"nanmin", VALUE, EXTREMUM},
-    {"max", VALUE, EXTREMUM},
-    {"amax", VALUE, EXTREMUM},
-    {"nanmax", VALUE, EXTREMUM},
-    {"ptp", INTERVAL, "a:v axis out:o keepdims"},
-    {"prod", ResultUnits::PowerOfCount, PROD},
-    {"cov", ResultUnits::ValueSquared, "m:v y:v rowvar bias ddof fweights aweights:p * dtype"},
-    {"all", PLAIN, "a:v axis out keepdims * where:p"},
-    {"any", PLAIN, "a:v axis out keepdims * where:p"},
-    {"argmin", PLAIN, ARG_EXTREMUM},
-    {"argmax", PLAIN, ARG_EXTREMUM},
-    {"nanargmin", PLAIN, ARG_EXTREMUM},
-    {"nanargmax", PLAIN, ARG_EXTREMUM},
-    // Weights are pure numbers, so the sum of weights that `returned` adds is one too.
-    {"average", ResultUnits::FirstValue, "a:v axis weights:p returned * keepdims"},
-    {"corrcoef", PLAIN, "x:u y:u rowvar * dtype"},
-    {"median", VALUE, MEDIAN},
-    {"nanmedian", VALUE, MEDIAN},
-    {"percentile", VALUE, PERCENTILE},
-    {"nanpercentile", VALUE, PERCENTILE},
-    {"quantile", VALUE, PERCENTILE},
-    {"nanquantile", VALUE, PERCENTILE},
-    {"cumsum", VALUE, CUMULATE},
-    {"nancumsum", VALUE, CUMULATE},
-    {"cumulative_sum", VALUE, "x:v * axis dtype out:o include_initial"},
-    {"trace", VALUE, "a:v offset axis1 axis2 dtype out:o"},
-    {"histogram", ResultUnits::Histogram, "a:v bins:b range:s density weights:u"},
-    // Calculus and sampling
-    {"diff", INTERVAL, "a:v n axis prepend:v append:v"},
-    {"ediff1d", INTERVAL, "ary:v to_end:v to_begin:v"},
-    {"gradient", ResultUnits::IntervalPerSpacing, "f:v *varargs:u * axis edge_order"},
-    {"geomspace", VALUE, "start:v stop:v num endpoint dtype axis"},
-    {"logspace", PLAIN, "start:p stop:p num endpoint base:p dtype axis"},
-    {"polyfit", ResultUnits::Polynomial, "x:c y:v deg rcond full w:p cov"},
-    {"polyval", ResultUnits::PolynomialValue, "p:k x:c"},
-    {"sinc", PLAIN, "x:p"},
-    {"i0", PLAIN, "x:p"},
-    {"trapezoid", ResultUnits::ValueTimesCoordinate, "y:v x:c dx:c axis"},
-    {"trapz", ResultUnits::ValueTimesCoordinate, "y:v x:c dx:c axis"},
-    {"interp", VALUE, "x:c xp:c fp:v left:v right:v period:c"},
-    {"linspace", VALUE, "start:v stop:v num endpoint retstep dtype axis * device"},
-    // Comparison
-    {"isclose", PLAIN, CLOSE},
-    {"isneginf", PLAIN, "x:v out"},
-    {"isposinf", PLAIN, "x:v out"},
-    {"isreal", PLAIN, "x:v"},
-    {"iscomplex", PLAIN, "x:v"},
-    {"isrealobj", PLAIN, "x:v"},
-    {"iscomplexobj", PLAIN, "x:v"},
-    {"isfortran", PLAIN, "a:v"},
-    {"isscalar", PLAIN, "element:v"},
-    {"iterable", PLAIN, "y:v"},
-    {"real", VALUE, "val:v"},
-    {"imag", VALUE, "val:v"},
-    {"real_if_close", VALUE, "a:v tol"},
-    {"allclose", PLAIN, CLOSE},
-    {"array_equal", PLAIN, "a1:v a2:v equal_nan"},
-    {"array_equiv", PLAIN, "a1:v a2:v"},
-    // Products
-    {"dot", ResultUnits::Product, "a:u b:u out:o"},
-    {"vdot", ResultUnits::Product, PRODUCT},
-    {"inner", ResultUnits::Product, PRODUCT},
-    {"outer", ResultUnits::Product, "a:u b:u out:o"},
-    {"cross", ResultUnits::Product, "a:u b:u axisa axisb axisc axis"},
-    {"kron", ResultUnits::Product, PRODUCT},
-    {"tensordot", ResultUnits::Product, "a:u b:u axes"},
-    {"convolve", ResultUnits::Product, "a:u v:u mode"},
-    {"correlate", ResultUnits::Product, "a:u v:u mode"},
-    {"linalg.matmul", ResultUnits::Product, "x1:u x2:u"},
-    {"linalg.vecdot", ResultUnits::Product, "x1:u x2:u * axis"},
-    {"linalg.outer", ResultUnits::Product, "x1:u x2:u"},
-    {"linalg.cross", ResultUnits::Product, "x1:u x2:u * axis"},
-    {"linalg.tensordot", ResultUnits::Product, "x1:u x2:u * axes"},
-    {"linalg.multi_dot", ResultUnits::Product, "arrays:U * out:o"},
-    // Linear algebra
-    {"linalg.det", ResultUnits::PowerOfLastAxis, "a:v"},
-    {"linalg.inv", ResultUnits::Reciprocal, "a:v"},
-    {"linalg.pinv", ResultUnits::Reciprocal, "a:v rcond:p hermitian * rtol:p"},
-    {"linalg.tensorinv", ResultUnits::Reciprocal, "a:v ind"},
-    {"linalg.matrix_power", ResultUnits::MatrixPower, "a:v n"},
-    {"linalg.cholesky", ResultUnits::SquareRoot, "a:v / * upper"},
-    {"linalg.solve", ResultUnits::QuotientOwn, "a:u b:u"},
-    {"linalg.tensorsolve", ResultUnits::QuotientOwn, "a:u b:u axes"},
-    {"linalg.lstsq", ResultUnits::LeastSquares, "a:u b:u rcond:p"},
-    {"linalg.norm", ResultUnits::Norm, "x:v ord axis keepdims"},
-    {"linalg.vector_norm", ResultUnits::Norm, "x:v / * axis keepdims ord"},
-    {"linalg.matrix_norm", ResultUnits::Norm, "x:v / * keepdims ord"},
-    {"linalg.cond", PLAIN, "x:v p"},
-    {"linalg.matrix_rank", PLAIN, "A:v tol:v hermitian * rtol:p"},
-    {"linalg.eigvals", VALUE, "a:v"},
-    {"linalg.eigvalsh", VALUE, "a:v UPLO"},
-    {"linalg.svdvals", VALUE, "x:v"},
-    {"linalg.eig", ResultUnits::FirstValue, "a:v"},
-    {"linalg.eigh", ResultUnits::FirstValue, "a:v UPLO"},
-    {"linalg.svd", ResultUnits::SecondValue, "a:v full_matrices compute_uv hermitian"},
-    {"linalg.qr", ResultUnits::SecondValue, "a:v mode"},
-    {"linalg.matrix_transpose", VALUE, "x:v"},
-    {"linalg.diagonal", VALUE, "x:v / * offset"},
-    {"linalg.trace", VALUE, "x:v / * offset dtype"},
-    // Fourier transforms with real results; a spacing's frequencies are its reciprocal
-    {"fft.irfft", VALUE, FFT},
-    {"fft.hfft", VALUE, FFT},
-    {"fft.irfft2", VALUE, FFT_N},
-    {"fft.irfftn", VALUE, FFT_N},
-    {"fft.fftshift", VALUE, "x:v axes"},
-    {"fft.ifftshift", VALUE, "x:v axes"},
-    {"fft.fftfreq", ResultUnits::ReciprocalOwn, "n d:u device"},
-    {"fft.rfftfreq", ResultUnits::ReciprocalOwn, "n d:u device"},
-    // Rounding and cleaning
-    {"round", VALUE, "a:v decimals out:o"},
-    {"around", VALUE, "a:v decimals out:o"},
-    {"fix", VALUE, "x:v out:o"},
-    {"nan_to_num", VALUE, "x:v copy nan:v posinf:v neginf:v"},
-    // Shape
-    {"reshape", VALUE, "a:v shape order * newshape copy"},
-    {"ravel", VALUE, "a:v order"},
-    {"transpose", VALUE, "a:v axes"},
-    {"permute_dims", VALUE, "a:v axes"},
-    {"matrix_transpose", VALUE, "x:v"},
-    {"unstack", VALUE, "x:v * axis"},
-    {"swapaxes", VALUE, "a:v axis1 axis2"},
-    {"moveaxis", VALUE, "a:v source destination"},
-    {"squeeze", VALUE, "a:v axis"},
-    {"rollaxis", VALUE, "a:v axis start"},
-    {"diagflat", VALUE, "v:v k"},
-    {"ix_", ResultUnits::EachOwn, "*args:u"},
-    {"diag_indices_from", PLAIN, "arr:v"},
-    {"tril_indices_from", PLAIN, "arr:v k"},
-    {"triu_indices_from", PLAIN, "arr:v k"},
-    {"astype", VALUE, "x:v dtype / * copy device"},
-    {"asarray_chkfinite", VALUE, "a:v dtype order"},
-    {"expand_dims", VALUE, "a:v axis"},
-    {"broadcast_to", VALUE, "array:v shape subok"},
-    {"atleast_1d", ResultUnits::EachOwn, "*arys:u"},
-    {"atleast_2d", ResultUnits::EachOwn, "*arys:u"},
-    {"atleast_3d", ResultUnits::EachOwn, "*arys:u"},
-    {"broadcast_arrays", ResultUnits::EachOwn, "*args:u * subok"},
-    {"meshgrid", ResultUnits::EachOwn, "*xi:u * copy sparse indexing"},
-    {"flip", VALUE, "m:v axis"},
-    {"fliplr", VALUE, "m:v"},
-    {"flipud", VALUE, "m:v"},
-    {"rot90", VALUE, "m:v k axes"},
-    {"roll", VALUE, "a:v shift axis"},
-    {"tile", VALUE, "A:v reps"},
-    {"repeat", VALUE, "a:v repeats axis"},
-    {"resize", VALUE, "a:v new_shape"},
-    {"diagonal", VALUE, "a:v offset axis1 axis2"},
-    {"diag", VALUE, "v:v k"},
-    {"triu", VALUE, "m:v k"},
-    {"tril", VALUE, "m:v k"},
-    {"copy", VALUE, "a:v order subok"},
-    {"pad", VALUE, "array:v pad_width mode * constant_values:s end_values:s stat_length reflect_type"},
-    {"shape", PLAIN, "a:v"},
-    {"ndim", PLAIN, "a:v"},
-    {"size", PLAIN, "a:v axis"},
-    {"result_type", PLAIN, "*arrays_and_dtypes:u"},
-    {"shares_memory", PLAIN, "a:u b:u max_work"},
-    {"may_share_memory", PLAIN, "a:u b:u max_work"},
-    // New arrays like an existing one
-    {"zeros_like", VALUE, LIKE},
-    {"ones_like", VALUE, LIKE},
-    {"empty_like", VALUE, LIKE},
-    {"full_like", VALUE, "a:v fill_value:v dtype order subok shape * device"},
-
-    // The array's own methods: the same rows, the array first
-    {"ndarray.sum", VALUE, REDUCE},
-    {"ndarray.prod", ResultUnits::PowerOfCount, PROD},
-    {"ndarray.mean", VALUE, MEAN},
-    {"ndarray.std", INTERVAL, SPREAD},
-    {"ndarray.var", ResultUnits::IntervalSquared, SPREAD},
-    {"ndarray.min", VALUE, EXTREMUM},
-    {"ndarray.max", VALUE, EXTREMUM},
-    {"ndarray.cumsum", VALUE, CUMULATE},
-    {"ndarray.argmin", PLAIN, ARG_EXTREMUM},
-    {"ndarray.argmax", PLAIN, ARG_EXTREMUM},
-    {"ndarray.clip", VALUE, "a:v min:v max:v out:o"},
-
-    // Methods of the ufuncs that have rules (their calls are in the ufunc table)
-    {"add.reduce", VALUE, UFUNC_REDUCE},
-    {"add.accumulate", VALUE, UFUNC_ACCUMULATE},
-    {"add.reduceat", VALUE, UFUNC_REDUCEAT},
-    {"add.outer", VALUE, "A:v B:v"},
-    {"add.at", PLAIN, "a:v indices b:v"},
-    {"subtract.outer", INTERVAL, "A:v B:v"},
-    {"subtract.at", PLAIN, "a:v indices b:v"},
-    {"multiply.reduce", ResultUnits::PowerOfCount, UFUNC_PROD},
-    {"multiply.outer", ResultUnits::Product, "A:u B:u"},
-    {"maximum.reduce", VALUE, UFUNC_REDUCE},
-    {"maximum.accumulate", VALUE, UFUNC_ACCUMULATE},
-    {"maximum.reduceat", VALUE, UFUNC_REDUCEAT},
-    {"maximum.outer", VALUE, "A:v B:v"},
-    {"maximum.at", PLAIN, "a:v indices b:v"},
-    {"minimum.reduce", VALUE, UFUNC_REDUCE},
-    {"minimum.accumulate", VALUE, UFUNC_ACCUMULATE},
-    {"minimum.reduceat", VALUE, UFUNC_REDUCEAT},
-    {"minimum.outer", VALUE, "A:v B:v"},
-    {"minimum.at", PLAIN, "a:v indices b:v"},
-    {"fmax.reduce", VALUE, UFUNC_REDUCE},
-    {"fmax.accumulate", VALUE, UFUNC_ACCUMULATE},
-    {"fmax.reduceat", VALUE, UFUNC_REDUCEAT},
-    {"fmin.reduce", VALUE, UFUNC_REDUCE},
-    {"fmin.accumulate", VALUE, UFUNC_ACCUMULATE},
-    {"fmin.reduceat", VALUE, UFUNC_REDUCEAT},
-};
+using arrays::ResultPart;
+using arrays::ResultPlan;
+using arrays::ResultUnits;
+using arrays::Role;
+using arrays::Rule;
 
 // --- Messages ----------------------------------------------------------------------------------------
 
 std::nullptr_t raise_no_rule_named(std::string_view name, std::string_view fallback_reason) {
-    const char* reason = numpy_refusal_reason(name);
+    const char* reason = arrays::refusal_reason(name);
     return raise_error(TarvelError::unsupported_numpy(std::string(name), reason ? reason : std::string(fallback_reason)));
 }
 
@@ -433,8 +89,7 @@ std::nullptr_t raise_bad_dtype(const char* function, PyObject* dtype) {
 
 // --- The compiled table ------------------------------------------------------------------------------
 
-// The most parameters a row may name (no NumPy function in the table has more).
-constexpr std::size_t MAX_PARAMETERS = 12;
+constexpr std::size_t MAX_PARAMETERS = arrays::MAX_PARAMETERS;
 
 struct Parameter {
     std::string name;
@@ -444,10 +99,10 @@ struct Parameter {
 
 struct CompiledRule {
     const Rule* rule = nullptr;
-    std::vector<Parameter> parameters;
+    std::vector<Parameter> parameters;     // as in `signature`, with their interned names
+    arrays::Signature signature;
     std::size_t positional = 0;            // parameters that may be given by position
     std::optional<std::size_t> variadic;   // the parameter taking the remaining positional arguments
-    std::optional<std::size_t> density;    // histogram's flag
     PyRef implementation;                  // NumPy's function without the dispatch step
     PyRef dispatching;                     // the public function, for lazy magnitudes
     PyRef method_name;                     // an array method: its name, called on the first argument
@@ -495,56 +150,16 @@ bool has_lazy_argument(PyObject* args, PyObject* kwargs) {
     return false;
 }
 
-Role role_of_letter(char letter) {
-    switch (letter) {
-        case 'v': return Role::Value;
-        case 'i': return Role::Interval;
-        case 's': return Role::Values;
-        case 'c': return Role::Coordinate;
-        case 'u': return Role::Own;
-        case 'p': return Role::Plain;
-        case 'b': return Role::Bins;
-        case 'o': return Role::Out;
-        case 'U': return Role::OwnEach;
-        case 'k': return Role::Coefficients;
-        default: break;
-    }
-    throw InternalError("unknown parameter role in the array function table");
-}
-
 // false with an exception set when an interned name cannot be made.
 bool compile_signature(const Rule& rule, CompiledRule& out) {
     out.rule = &rule;
-    std::string_view rest = rule.signature;
-    bool keyword_only = false;
-    while (!rest.empty()) {
-        const std::size_t space = rest.find(' ');
-        std::string_view token = rest.substr(0, space);
-        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
-        if (token == "*") {
-            keyword_only = true;
-            continue;
-        }
-        if (token == "/") continue;
-        const bool variadic = token.front() == '*';
-        if (variadic) token.remove_prefix(1);
-        Parameter parameter;
-        const std::size_t colon = token.find(':');
-        parameter.name = std::string(token.substr(0, colon));
-        if (colon != std::string_view::npos) parameter.role = role_of_letter(token.at(colon + 1));
-        parameter.key = PyRef::steal(PyUnicode_InternFromString(parameter.name.c_str()));
+    out.signature = arrays::parse_signature(rule.signature);
+    out.positional = out.signature.positional;
+    out.variadic = out.signature.variadic;
+    for (const arrays::ParameterSpec& spec : out.signature.parameters) {
+        Parameter parameter{spec.name, PyRef::steal(PyUnicode_InternFromString(spec.name.c_str())), spec.role};
         if (!parameter.key) return false;
-        if (parameter.name == "density") out.density = out.parameters.size();
-        if (variadic) {
-            out.variadic = out.parameters.size();
-            keyword_only = true;
-        } else if (!keyword_only) {
-            out.positional = out.parameters.size() + 1;
-        }
         out.parameters.push_back(std::move(parameter));
-    }
-    if (out.parameters.size() > MAX_PARAMETERS) {
-        throw InternalError("too many parameters in an array function rule");
     }
     return true;
 }
@@ -575,8 +190,9 @@ const NumpyObjects* numpy_objects() {
     made->float64 = PyRef::borrow(api->float64);
     made->float32 = PyRef::borrow(api->float32);
     made->dtype_name = PyRef::borrow(api->dtype_name);
-    made->rules.reserve(std::size(RULES));
-    for (const Rule& rule : RULES) {
+    const std::span<const Rule> rows = arrays::function_rules();
+    made->rules.reserve(rows.size());
+    for (const Rule& rule : rows) {
         const std::string_view name = rule.function;
         PyRef function = resolve_row(numpy.get(), name);
         if (!function) continue;  // not in this NumPy version
@@ -586,7 +202,7 @@ const NumpyObjects* numpy_objects() {
             compiled.method_name = PyRef::steal(PyUnicode_InternFromString(rule.function + 8));
             if (!compiled.method_name) return nullptr;
         }
-        compiled.lazy_refused = name.ends_with("percentile") || name.ends_with("quantile");
+        compiled.lazy_refused = arrays::lazy_inexact(name);
         compiled.dispatching = PyRef::borrow(function.get());
         compiled.implementation = PyRef::steal(PyObject_GetAttrString(function.get(), "_implementation"));
         if (!compiled.implementation) {
@@ -786,138 +402,97 @@ PyRef float_magnitudes(PyObject* array, const Binding& binding) {
     return PyRef::steal(raise_bad_dtype(binding.function(), dtype.get()));
 }
 
-// One array or number of the result in `units`; `normalise` applies the quick simplification that the
-// scalar operation applies to a freshly computed collection (a product, a quotient, a power).
-PyRef attach_one(PyObject* result, const UnitCollection& units, bool normalise, const Binding& binding) {
+// One array or number of the result in the part's units (from its raw units when it is normalised).
+PyRef attach_one(PyObject* result, const ResultPart& part, const Binding& binding) {
     const bool array = is_ndarray(result, binding);
     if (!array && !PyFloat_Check(result) && !PyLong_Check(result) && !PyNumber_Check(result)) {
         return PyRef::steal(raise_unattachable(binding.function(), result));
     }
     PyRef magnitudes = array ? float_magnitudes(result, binding) : PyRef::borrow(result);
     if (!magnitudes) return {};
-    const UnitCollection* target = &units;
-    std::optional<UnitCollection> cancelled = normalise ? try_simple_simplify(units) : std::nullopt;
-    if (cancelled) {
-        const ArrayOperand operand{std::move(magnitudes), units};
-        magnitudes = PyRef::steal(magnitudes_in(operand, *cancelled));
+    if (part.normalised) {
+        const ArrayOperand operand{std::move(magnitudes), part.raw()};
+        magnitudes = PyRef::steal(magnitudes_in(operand, *part.normalised));
         if (!magnitudes) return {};
-        target = &*cancelled;
     }
     if (is_ndarray(magnitudes.get(), binding)) {
-        return PyRef::steal(new_tarvel_array(magnitudes.get(), *target));
+        return PyRef::steal(new_tarvel_array(magnitudes.get(), part.units()));
     }
     const double value = PyFloat_AsDouble(magnitudes.get());
     if (value == -1.0 && PyErr_Occurred()) return {};
-    return PyRef::steal(new_tarvel(Quantity{*target, value}));
+    return PyRef::steal(new_tarvel(Quantity{part.units(), value}));
 }
 
-// The result with units_of(i) on its i-th array when it is a list or tuple of them (split, gradient,
-// linspace with retstep), else units_of(0).
-template <class UnitsOf>
-PyRef attach(PyObject* result, UnitsOf&& units_of, bool normalise, const Binding& binding) {
+PyRef attach_part(PyObject* item, const std::optional<ResultPart>& part, const Binding& binding) {
+    return part ? attach_one(item, *part, binding) : PyRef::borrow(item);
+}
+
+// A list or tuple like `result` (a list, or a tuple of its exact type) with item(i, element) in place of
+// each element; `named` keeps a tuple subclass NumPy returns (unique_counts, eig, svd) as that type.
+template <class Item>
+PyRef rebuilt(PyObject* result, Item&& item, bool named) {
     const bool list = PyList_CheckExact(result);
-    if (!list && !PyTuple_CheckExact(result)) return attach_one(result, units_of(0), normalise, binding);
     const Py_ssize_t size = PySequence_Fast_GET_SIZE(result);
     PyRef attached = PyRef::steal(list ? PyList_New(size) : PyTuple_New(size));
     if (!attached) return {};
     for (Py_ssize_t i = 0; i < size; ++i) {
-        PyObject* item = list ? PyList_GET_ITEM(result, i) : PyTuple_GET_ITEM(result, i);
-        PyRef element = attach_one(item, units_of(static_cast<std::size_t>(i)), normalise, binding);
-        if (!element) return {};
+        PyObject* element = list ? PyList_GET_ITEM(result, i) : PyTuple_GET_ITEM(result, i);
+        PyRef done = item(static_cast<std::size_t>(i), element);
+        if (!done) return {};
         if (list) {
-            PyList_SET_ITEM(attached.get(), i, element.release());
+            PyList_SET_ITEM(attached.get(), i, done.release());
         } else {
-            PyTuple_SET_ITEM(attached.get(), i, element.release());
+            PyTuple_SET_ITEM(attached.get(), i, done.release());
         }
     }
-    return attached;
-}
-
-Result<UnitCollection> product_of(const std::vector<UnitCollection>& factors) {
-    UnitCollection units = UnitCollection::empty();
-    for (const UnitCollection& factor : factors) {
-        Result<UnitCollection> product = raw_result_units(Operation::Product, units, factor);
-        if (!product) return product;
-        units = std::move(*product);
-    }
-    return units;
-}
-
-// The units of a product or quotient of the arguments, or the scalar's error when its exponents cannot be
-// represented (nothing then: the exception is set).
-std::optional<UnitCollection> units_or_raise(Result<UnitCollection>&& units) {
-    if (!units) {
-        raise_error(units.error());
-        return std::nullopt;
-    }
-    return std::move(*units);
-}
-
-PyRef histogram_result(PyObject* result, const Binding& binding, const UnitCollection& value_units) {
-    if (!PyTuple_CheckExact(result) || PyTuple_GET_SIZE(result) != 2) {
-        return PyRef::steal(raise_unattachable(binding.function(), result));
-    }
-    UnitCollection counts = binding.own_units.empty() ? UnitCollection::empty() : binding.own_units[0];
-    bool density = false;
-    if (binding.rule.density) {
-        PyObject* flag = binding.given[*binding.rule.density].get();
-        if (flag) {
-            const int truth = PyObject_IsTrue(flag);
-            if (truth < 0) return {};
-            density = truth != 0;
-        }
-    }
-    if (!density) {
-        if (binding.own_units.empty()) {
-            PyRef plain = PyRef::borrow(PyTuple_GET_ITEM(result, 0));
-            PyRef edges = attach_one(PyTuple_GET_ITEM(result, 1), value_units, false, binding);
-            if (!edges) return {};
-            return PyRef::steal(PyTuple_Pack(2, plain.get(), edges.get()));
-        }
-    } else {
-        std::optional<UnitCollection> per_value = units_or_raise(raw_result_units(Operation::Quotient, counts, value_units));
-        if (!per_value) return {};
-        counts = std::move(*per_value);
-    }
-    PyRef hist = attach_one(PyTuple_GET_ITEM(result, 0), counts, true, binding);
-    if (!hist) return {};
-    PyRef edges = attach_one(PyTuple_GET_ITEM(result, 1), value_units, false, binding);
-    if (!edges) return {};
-    return PyRef::steal(PyTuple_Pack(2, hist.get(), edges.get()));
-}
-
-// The result with the same units on every array or number in it.
-PyRef attach_all(PyObject* result, const UnitCollection& units, bool normalise, const Binding& binding) {
-    return attach(result, [&](std::size_t) -> const UnitCollection& { return units; }, normalise, binding);
-}
-
-// The values in the tuple's item `index`, the other items (indices, counts, unit-free factors) plain. A
-// named tuple NumPy returns (unique_counts, eig, svd) comes back as the same named tuple.
-PyRef nth_with_units(PyObject* result, Py_ssize_t index, const UnitCollection& units, const Binding& binding) {
-    if (!PyTuple_Check(result)) return attach_one(result, units, true, binding);
-    PyRef attached = PyRef::steal(PyTuple_New(PyTuple_GET_SIZE(result)));
-    if (!attached) return {};
-    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(result); ++i) {
-        PyObject* item = PyTuple_GET_ITEM(result, i);
-        PyRef element = i == index ? attach_one(item, units, true, binding) : PyRef::borrow(item);
-        if (!element) return {};
-        PyTuple_SET_ITEM(attached.get(), i, element.release());
-    }
-    if (PyTuple_CheckExact(result)) return attached;
+    if (list || !named || PyTuple_CheckExact(result)) return attached;
     return PyRef::steal(PyObject_Call(reinterpret_cast<PyObject*>(Py_TYPE(result)), attached.get(), nullptr));
 }
 
-// The index of the parameter called `name` in the row, if it has one.
-std::optional<std::size_t> parameter_index(const CompiledRule& rule, std::string_view name) {
-    for (std::size_t i = 0; i < rule.parameters.size(); ++i) {
-        if (rule.parameters[i].name == name) return i;
+// What NumPy returned with the plan's units attached.
+PyRef attached_as_planned(PyObject* result, const ResultPlan& plan, const Binding& binding) {
+    using Layout = ResultPlan::Layout;
+    const bool sequence = PyList_CheckExact(result) || PyTuple_CheckExact(result);
+    const auto count = static_cast<Py_ssize_t>(plan.count());
+    switch (plan.layout) {
+        case Layout::Plain: return PyRef::borrow(result);
+        case Layout::Every:
+        case Layout::Each:
+            if (!sequence) return attach_part(result, plan.part(0), binding);
+            return rebuilt(result, [&](std::size_t i, PyObject* item) { return attach_part(item, plan.part(i), binding); },
+                           false);
+        case Layout::Item:
+            if (!PyTuple_Check(result)) return attach_part(result, plan.part(0), binding);
+            return rebuilt(result, [&](std::size_t i, PyObject* item) {
+                return i == plan.index ? attach_part(item, plan.part(0), binding) : PyRef::borrow(item);
+            }, true);
+        case Layout::Fields:
+            if (!PyTuple_Check(result) || PyTuple_GET_SIZE(result) != count) {
+                return PyRef::steal(raise_unattachable(binding.function(), result));
+            }
+            return rebuilt(result, [&](std::size_t i, PyObject* item) { return attach_part(item, plan.part(i), binding); },
+                           false);
+        case Layout::Sequence: {
+            const Py_ssize_t size = PySequence_Size(result);
+            if (size < 0) return {};
+            if (size != count) return PyRef::steal(raise_unattachable(binding.function(), result));
+            PyRef items = PyRef::steal(PyList_New(size));
+            if (!items) return {};
+            for (Py_ssize_t i = 0; i < size; ++i) {
+                PyRef item = PyRef::steal(PySequence_GetItem(result, i));
+                PyRef done = item ? attach_part(item.get(), plan.part(static_cast<std::size_t>(i)), binding) : PyRef();
+                if (!done) return {};
+                PyList_SET_ITEM(items.get(), i, done.release());
+            }
+            return items;
+        }
     }
-    return std::nullopt;
+    throw InternalError("unknown result layout");
 }
 
 // The argument given for `name`, or nullptr when it was not given (or given as None / NumPy's no-value).
 PyObject* given_named(const Binding& binding, std::string_view name) {
-    const std::optional<std::size_t> index = parameter_index(binding.rule, name);
+    const std::optional<std::size_t> index = binding.rule.signature.index_of(name);
     if (!index) return nullptr;
     PyObject* value = binding.given[*index].get();
     return value && !binding.absent(value) ? value : nullptr;
@@ -937,8 +512,8 @@ std::optional<long long> integer_named(const Binding& binding, std::string_view 
 }
 
 // The shape of the first value's magnitudes as sizes (empty for a scalar).
-std::optional<std::vector<Py_ssize_t>> value_shape(const Binding& binding) {
-    std::vector<Py_ssize_t> sizes;
+std::optional<std::vector<std::ptrdiff_t>> value_shape(const Binding& binding) {
+    std::vector<std::ptrdiff_t> sizes;
     if (!binding.value_magnitudes || PyFloat_Check(binding.value_magnitudes.get())) return sizes;
     PyRef shape = PyRef::steal(PyObject_GetAttrString(binding.value_magnitudes.get(), "shape"));
     if (!shape) return std::nullopt;
@@ -952,78 +527,29 @@ std::optional<std::vector<Py_ssize_t>> value_shape(const Binding& binding) {
     return sizes;
 }
 
-// How many factors a product over `axis` multiplies into each result element: a static count, so the
-// result has one unit collection.
+// How many factors a product over axis= multiplies into each result element.
 std::optional<double> reduced_count(const Binding& binding) {
-    if (binding.value_units && !is_plain_unitless(*binding.value_units) && given_named(binding, "where")) {
-        raise_error(TarvelError::unsupported_numpy(
-            binding.function(), "where= makes the number of factors, and so the units, differ between elements"));
-        return std::nullopt;
-    }
-    const std::optional<std::vector<Py_ssize_t>> shape = value_shape(binding);
+    const std::optional<std::vector<std::ptrdiff_t>> shape = value_shape(binding);
     if (!shape) return std::nullopt;
-    const auto along = [&](PyObject* axis) -> std::optional<double> {
-        long long index = PyLong_AsLongLong(axis);
-        if (index == -1 && PyErr_Occurred()) return std::nullopt;
-        const auto rank = static_cast<long long>(shape->size());
-        if (index < 0) index += rank;
-        if (index < 0 || index >= rank) {
-            PyErr_Format(PyExc_ValueError, "axis %lld is out of bounds for numpy.%s", index, binding.function());
-            return std::nullopt;
-        }
-        return static_cast<double>((*shape)[static_cast<std::size_t>(index)]);
-    };
     PyObject* axis = given_named(binding, "axis");
-    double count = 1.0;
+    std::vector<long long> axes;
+    if (axis) {
+        const Py_ssize_t n = PyTuple_Check(axis) ? PyTuple_GET_SIZE(axis) : 1;
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            const long long index = PyLong_AsLongLong(PyTuple_Check(axis) ? PyTuple_GET_ITEM(axis, i) : axis);
+            if (index == -1 && PyErr_Occurred()) return std::nullopt;
+            axes.push_back(index);
+        }
+    }
     // A ufunc's reduce runs along axis 0 unless told otherwise (None: every axis).
-    const std::optional<std::size_t> axis_index = parameter_index(binding.rule, "axis");
+    const std::optional<std::size_t> axis_index = binding.rule.signature.index_of("axis");
     const bool axis_given = axis_index && binding.given[*axis_index];
-    if (!axis && !axis_given && std::string_view(binding.function()).ends_with(".reduce") && !shape->empty()) {
-        return static_cast<double>(shape->front());
-    }
-    if (!axis) {
-        for (const Py_ssize_t size : *shape) count *= static_cast<double>(size);
-        return count;
-    }
-    if (!PyTuple_Check(axis)) return along(axis);
-    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(axis); ++i) {
-        const std::optional<double> size = along(PyTuple_GET_ITEM(axis, i));
-        if (!size) return std::nullopt;
-        count *= *size;
-    }
+    const bool reduce_default = !axis_given && std::string_view(binding.function()).ends_with(".reduce");
+    long long bad_axis = 0;
+    const std::optional<double> count = arrays::factors_reduced(
+        *shape, axis ? std::optional<std::span<const long long>>(axes) : std::nullopt, reduce_default, bad_axis);
+    if (!count) PyErr_Format(PyExc_ValueError, "axis %lld is out of bounds for numpy.%s", bad_axis, binding.function());
     return count;
-}
-
-// The interval units of a change or spread of the values (K for °C), else the values' own.
-UnitCollection interval_of(const UnitCollection& units) {
-    std::optional<SharedUnits> interval = temperature_interval_units(SharedUnits(units));
-    return interval ? UnitCollection(interval->get()) : units;
-}
-
-// polyfit's coefficients, highest power first: a list of quantities, coefficient i of degree deg in
-// value / coordinate**(deg - i).
-PyRef polynomial_result(PyObject* result, const Binding& binding, const UnitCollection& value,
-                        const UnitCollection& coordinate) {
-    if (PyTuple_Check(result)) {
-        return PyRef::steal(raise_error(TarvelError::unsupported_numpy(
-            binding.function(), "full= and cov= give diagnostics in mixed units: fit the magnitudes")));
-    }
-    const std::optional<long long> degree = integer_named(binding, "deg");
-    if (!degree) return {};
-    const Py_ssize_t size = PySequence_Size(result);
-    if (size < 0) return {};
-    PyRef coefficients = PyRef::steal(PyList_New(size));
-    if (!coefficients) return {};
-    for (Py_ssize_t i = 0; i < size; ++i) {
-        Result<UnitCollection> power = raw_result_units(Operation::Power, coordinate, {}, static_cast<double>(*degree - i));
-        Result<UnitCollection> units = power ? raw_result_units(Operation::Quotient, value, *power) : power;
-        if (!units) return PyRef::steal(raise_error(units.error()));
-        PyRef item = PyRef::steal(PySequence_GetItem(result, i));
-        PyRef attached = item ? attach_one(item.get(), *units, true, binding) : PyRef();
-        if (!attached) return {};
-        PyList_SET_ITEM(coefficients.get(), i, attached.release());
-    }
-    return coefficients;
 }
 
 // polyval's coefficients converted: the constant one sets the result's units R, coefficient i of N in
@@ -1039,146 +565,88 @@ PyRef polynomial_coefficients(PyObject* coefficients, const Binding& binding, Un
         if (!extract_array_operand(PySequence_Fast_GET_ITEM(items.get(), size - 1), constant)) return {};
         units = constant.units;
     }
+    Result<std::vector<UnitCollection>> targets =
+        arrays::polynomial_coefficient_units(units, x, static_cast<std::size_t>(size));
+    if (!targets) return PyRef::steal(raise_error(targets.error()));
     PyRef converted = PyRef::steal(PyList_New(size));
     if (!converted) return {};
     for (Py_ssize_t i = 0; i < size; ++i) {
-        Result<UnitCollection> power = raw_result_units(Operation::Power, x, {}, static_cast<double>(size - 1 - i));
-        Result<UnitCollection> target = power ? raw_result_units(Operation::Quotient, units, *power) : power;
-        if (!target) return PyRef::steal(raise_error(target.error()));
         ArrayOperand operand;
         if (!extract_array_operand(PySequence_Fast_GET_ITEM(items.get(), i), operand)) return {};
-        const std::optional<UnitCollection> simple = try_simple_simplify(*target);
-        PyRef magnitudes = PyRef::steal(magnitudes_in(operand, simple ? *simple : *target));
+        PyRef magnitudes = PyRef::steal(magnitudes_in(operand, (*targets)[static_cast<std::size_t>(i)]));
         if (!magnitudes) return {};
         PyList_SET_ITEM(converted.get(), i, magnitudes.release());
     }
     return converted;
 }
 
-// The result of NumPy's call with the row's units attached.
-PyRef result_with_units(PyObject* result, const Binding& binding) {
-    const UnitCollection none = UnitCollection::empty();
-    const UnitCollection& value_units = binding.value_units ? *binding.value_units : none;
-    const std::vector<UnitCollection>& own = binding.own_units;
+// The counts and flags the row's result rule reads from the arguments; false with an exception set.
+bool read_counts(PyObject* result, const Binding& binding, arrays::ResultOperands& in) {
     switch (binding.rule.rule->units) {
-        case ResultUnits::Plain: return PyRef::borrow(result);
-        case ResultUnits::Value:
-            // np.where(condition) alone: indices.
-            if (!binding.value_units) return PyRef::borrow(result);
-            return attach_all(result, value_units, false, binding);
-        case ResultUnits::ValueSquared: {
-            std::optional<UnitCollection> squared = units_or_raise(raw_result_units(Operation::Product, value_units, value_units));
-            return squared ? attach_all(result, *squared, true, binding) : PyRef();
+        case ResultUnits::PowerOfCount: {
+            in.where_given = given_named(binding, "where") != nullptr;
+            if (in.where_given) return true;  // refused by the rule when the values have units
+            const std::optional<double> count = reduced_count(binding);
+            if (!count) return false;
+            in.count = *count;
+            return true;
         }
-        case ResultUnits::Product: {
-            std::optional<UnitCollection> product = units_or_raise(product_of(own));
-            return product ? attach_all(result, *product, true, binding) : PyRef();
+        case ResultUnits::PowerOfLastAxis: {
+            const std::optional<std::vector<std::ptrdiff_t>> shape = value_shape(binding);
+            if (!shape) return false;
+            in.count = shape->empty() ? 1.0 : static_cast<double>(shape->back());
+            return true;
         }
-        case ResultUnits::ValueTimesCoordinate: {
-            const UnitCollection& coordinate = binding.coordinate_units ? *binding.coordinate_units : none;
-            std::optional<UnitCollection> product = units_or_raise(raw_result_units(Operation::Product, value_units, coordinate));
-            return product ? attach_all(result, *product, true, binding) : PyRef();
-        }
-        case ResultUnits::ValuePerSpacing:
-        case ResultUnits::IntervalPerSpacing: {
-            const UnitCollection change = binding.rule.rule->units == ResultUnits::IntervalPerSpacing
-                                              ? interval_of(value_units)
-                                              : value_units;
-            // One spacing for every axis, one per axis, or none (unit steps).
-            if (own.empty()) return attach_all(result, change, true, binding);
-            std::vector<UnitCollection> quotients;
-            for (const UnitCollection& spacing : own) {
-                std::optional<UnitCollection> quotient = units_or_raise(raw_result_units(Operation::Quotient, change, spacing));
-                if (!quotient) return {};
-                quotients.push_back(std::move(*quotient));
-            }
-            const auto quotient = [&](std::size_t i) -> const UnitCollection& {
-                return quotients[quotients.size() == 1 ? 0 : i];
-            };
-            return attach(result, quotient, true, binding);
-        }
-        case ResultUnits::Histogram: return histogram_result(result, binding, value_units);
-        case ResultUnits::FirstValue: return nth_with_units(result, 0, value_units, binding);
-        case ResultUnits::SecondValue: return nth_with_units(result, 1, value_units, binding);
-        case ResultUnits::Interval: return attach_all(result, interval_of(value_units), false, binding);
-        case ResultUnits::IntervalSquared: {
-            const UnitCollection interval = interval_of(value_units);
-            std::optional<UnitCollection> squared = units_or_raise(raw_result_units(Operation::Product, interval, interval));
-            return squared ? attach_all(result, *squared, true, binding) : PyRef();
-        }
-        case ResultUnits::PowerOfCount:
-        case ResultUnits::PowerOfLastAxis:
         case ResultUnits::MatrixPower: {
-            std::optional<double> n;
-            if (binding.rule.rule->units == ResultUnits::PowerOfCount) {
-                n = reduced_count(binding);
-            } else if (binding.rule.rule->units == ResultUnits::MatrixPower) {
-                const std::optional<long long> given = integer_named(binding, "n");
-                if (given) n = static_cast<double>(*given);
-            } else {
-                const std::optional<std::vector<Py_ssize_t>> shape = value_shape(binding);
-                if (shape) n = shape->empty() ? 1.0 : static_cast<double>(shape->back());
-            }
-            if (!n) return {};
-            std::optional<UnitCollection> power = units_or_raise(raw_result_units(Operation::Power, value_units, {}, *n));
-            return power ? attach_all(result, *power, true, binding) : PyRef();
+            const std::optional<long long> n = integer_named(binding, "n");
+            if (!n) return false;
+            in.count = static_cast<double>(*n);
+            return true;
         }
-        case ResultUnits::Reciprocal:
-        case ResultUnits::SquareRoot: {
-            const bool reciprocal = binding.rule.rule->units == ResultUnits::Reciprocal;
-            std::optional<UnitCollection> units = units_or_raise(
-                reciprocal ? raw_result_units(Operation::Quotient, none, value_units) : raw_result_units(Operation::Power, value_units, {}, 0.5));
-            return units ? attach_all(result, *units, true, binding) : PyRef();
+        case ResultUnits::Polynomial: {
+            if (PyTuple_Check(result)) {
+                raise_error(TarvelError::unsupported_numpy(
+                    binding.function(), "full= and cov= give diagnostics in mixed units: fit the magnitudes"));
+                return false;
+            }
+            const std::optional<long long> degree = integer_named(binding, "deg");
+            if (!degree) return false;
+            in.degree = *degree;
+            return true;
         }
-        case ResultUnits::QuotientOwn:
-        case ResultUnits::LeastSquares: {
-            const UnitCollection& a = own.empty() ? none : own[0];
-            const UnitCollection& b = own.size() < 2 ? none : own[1];
-            std::optional<UnitCollection> x = units_or_raise(raw_result_units(Operation::Quotient, b, a));
-            if (!x) return {};
-            if (binding.rule.rule->units == ResultUnits::QuotientOwn) return attach_all(result, *x, true, binding);
-            std::optional<UnitCollection> residuals = units_or_raise(raw_result_units(Operation::Product, b, b));
-            if (!residuals || !PyTuple_Check(result) || PyTuple_GET_SIZE(result) != 4) {
-                return residuals ? PyRef::steal(raise_unattachable(binding.function(), result)) : PyRef();
-            }
-            PyRef parts[4] = {attach_one(PyTuple_GET_ITEM(result, 0), *x, true, binding),
-                              attach_one(PyTuple_GET_ITEM(result, 1), *residuals, true, binding),
-                              PyRef::borrow(PyTuple_GET_ITEM(result, 2)),
-                              attach_one(PyTuple_GET_ITEM(result, 3), a, false, binding)};
-            for (const PyRef& part : parts) {
-                if (!part) return {};
-            }
-            return PyRef::steal(PyTuple_Pack(4, parts[0].get(), parts[1].get(), parts[2].get(), parts[3].get()));
+        case ResultUnits::Histogram: {
+            PyObject* flag = binding.rule.signature.density ? binding.given[*binding.rule.signature.density].get() : nullptr;
+            if (!flag) return true;
+            const int truth = PyObject_IsTrue(flag);
+            if (truth < 0) return false;
+            in.density = truth != 0;
+            return true;
         }
         case ResultUnits::Norm: {
-            // ord=0 counts the non-zero entries.
             PyObject* order = given_named(binding, "ord");
             if (order && (PyLong_Check(order) || PyFloat_Check(order))) {
                 const double value = PyFloat_AsDouble(order);
-                if (value == -1.0 && PyErr_Occurred()) return {};
-                if (value == 0.0) return PyRef::borrow(result);
+                if (value == -1.0 && PyErr_Occurred()) return false;
+                in.counts_nonzero = value == 0.0;
             }
-            return attach_all(result, value_units, false, binding);
+            return true;
         }
-        case ResultUnits::ReciprocalOwn: {
-            if (own.empty()) return PyRef::borrow(result);
-            std::optional<UnitCollection> units = units_or_raise(raw_result_units(Operation::Quotient, none, own[0]));
-            return units ? attach_all(result, *units, true, binding) : PyRef();
-        }
-        case ResultUnits::Polynomial: {
-            const UnitCollection& coordinate = binding.coordinate_units ? *binding.coordinate_units : none;
-            return polynomial_result(result, binding, value_units, coordinate);
-        }
-        case ResultUnits::PolynomialValue: return attach_all(result, value_units, true, binding);
-        case ResultUnits::EachOwn: {
-            if (own.empty()) return PyRef::borrow(result);
-            const auto own_of = [&](std::size_t i) -> const UnitCollection& {
-                return own[i < own.size() ? i : 0];
-            };
-            return attach(result, own_of, false, binding);
-        }
+        default: return true;
     }
-    throw InternalError("unknown result rule in the array function table");
+}
+
+// The result of NumPy's call with the row's units attached.
+PyRef result_with_units(PyObject* result, const Binding& binding) {
+    if (binding.rule.rule->units == ResultUnits::Plain) return PyRef::borrow(result);
+    arrays::ResultOperands in;
+    in.function = binding.function();
+    in.value = binding.value_units ? &*binding.value_units : nullptr;
+    in.coordinate = binding.coordinate_units ? &*binding.coordinate_units : nullptr;
+    in.own = binding.own_units;
+    if (!read_counts(result, binding, in)) return {};
+    Result<ResultPlan> plan = arrays::result_plan(binding.rule.rule->units, in);
+    if (!plan) return PyRef::steal(raise_error(plan.error()));
+    return attached_as_planned(result, *plan, binding);
 }
 
 // Writes the result into `out` converted into out's units (a plain array is unitless) and returns out.
@@ -1351,8 +819,7 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
         // An array method: called on the first argument's magnitudes, which may be lazy.
         if (nargs == 0) return raise_no_rule_named(rule.rule->function, "");
         PyObject* self = PyTuple_GET_ITEM(new_args.get(), 0);
-        if (is_duck_array(self) && rule.rule->units == ResultUnits::Value &&
-            std::string_view(rule.rule->function) == "ndarray.cumsum" && !given_named(binding, "axis")) {
+        if (is_duck_array(self) && arrays::lazy_needs_axis(rule.rule->function) && !given_named(binding, "axis")) {
             return raise_error(TarvelError::needs_compute("cumsum() without axis="));
         }
         PyRef bound = PyRef::steal(PyObject_GetAttr(self, rule.method_name.get()));
@@ -1361,9 +828,7 @@ PyObject* call_with_rule(const CompiledRule& rule, const NumpyObjects& numpy, Py
         result = PyRef::steal(PyObject_Call(bound.get(), rest.get(), new_kwargs.get()));
     } else if (has_lazy_argument(new_args.get(), new_kwargs.get())) {
         // The lazy library needs an axis for these; without one they would flatten in memory.
-        const std::string_view name = rule.rule->function;
-        if ((name == "cumsum" || name == "nancumsum" || name == "insert" || name == "delete") &&
-            !given_named(binding, "axis")) {
+        if (arrays::lazy_needs_axis(rule.rule->function) && !given_named(binding, "axis")) {
             return raise_error(TarvelError::needs_compute(std::string("numpy.") + rule.rule->function + " without axis="));
         }
         if (rule.lazy_refused) {
@@ -1449,13 +914,13 @@ PyObject* numpy_registry(PyObject*, PyObject*) {
             PyRef key = PyRef::steal(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
             return value && key && PyDict_SetItem(listing.get(), key.get(), value.get()) == 0;
         };
-        for (const Rule& rule : RULES) {
+        for (const Rule& rule : arrays::function_rules()) {
             if (!add(rule.function, "rule", rule.signature)) return nullptr;
         }
-        for (const std::string_view name : ufunc_rule_names()) {
+        for (const std::string_view name : arrays::ufunc_rule_names()) {
             if (!add(name, "rule", "ufunc")) return nullptr;
         }
-        for (const NumpyRefusal& refusal : numpy_refusals()) {
+        for (const arrays::Refusal& refusal : arrays::refusals()) {
             if (!add(refusal.name, "refused", refusal.reason)) return nullptr;
         }
         return listing.release();

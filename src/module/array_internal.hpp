@@ -4,14 +4,14 @@
 
 #include <Python.h>
 
+#include "array/ufunc_rules.hpp"
 #include "module/tarvel_array.hpp"
 #include "quantity/quantity.hpp"
 
 namespace tarvel::py {
 
-// s op o: the instance s and the other operand o, as the scalar operations take them.
-enum class ArrayBinary { Add, Subtract, SubtractFrom, Multiply, Divide, DivideInto, Power, PowerOf };
-enum class ArrayUnary { Negate, Positive, Absolute };
+using arrays::ArrayBinary;
+using arrays::ArrayUnary;
 
 // True when the operand's magnitudes are an array (not a scalar float).
 inline bool operand_is_array(const ArrayOperand& operand) noexcept {

@@ -2,9 +2,9 @@
 // magnitude plans, then runs the scalar formula over the elements.
 
 #include <cmath>
-#include <functional>
 #include <utility>
 
+#include "array/planned_loops.hpp"
 #include "module/array_internal.hpp"
 #include "module/array_loops.hpp"
 #include "module/boundary.hpp"
@@ -33,12 +33,11 @@ PyObject* tarvel_or_raise(Result<Quantity>&& result) {
     return new_tarvel(std::move(*result));
 }
 
-// Runs a two-input kernel and wraps the magnitudes in `units`.
-template <class Kernel>
-PyObject* binary_loop(const ArrayOperand& s, const ArrayOperand& o, const SharedUnits& units,
-                      Kernel kernel) {
+// Runs a core loop over (s, o) and wraps the magnitudes in `units`.
+template <class Loop>
+PyObject* binary_loop(const ArrayOperand& s, const ArrayOperand& o, const SharedUnits& units, Loop loop) {
     const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
-    PyObject* magnitudes = run_elementwise(inputs, LoopOutput::Float64, kernel);
+    PyObject* magnitudes = run_prepared(inputs, LoopOutput::Float64, loop);
     if (!magnitudes) return nullptr;
     PyObject* result = new_tarvel_array(magnitudes, units);
     Py_DECREF(magnitudes);
@@ -125,18 +124,13 @@ PyObject* power_loop(const ArrayOperand& s, const ArrayOperand& o, bool s_is_bas
     OperationPlan plan;
     if (!plan_or_raise(plan_power(base.units, p), plan)) return nullptr;
     const MagnitudePlan n = plan.result;
-    if (s_is_base) {
-        return binary_loop(s, o, plan.units,
-                           [n, r](double b, double e) noexcept { return n.apply(std::pow(b, r.apply(e))); });
-    }
     return binary_loop(s, o, plan.units,
-                       [n, r](double e, double b) noexcept { return n.apply(std::pow(b, r.apply(e))); });
+                       [&](const arrays::LoopLayout& layout) { arrays::power_loop(r, n, s_is_base, layout); });
 }
 
-// The planned binary operation over the elements: result(formula(left(a), right(b))), one loop per plan
-// kind so that each is a plain loop the compiler can vectorise. `swap` hands the planner (o, s).
-template <class Formula>
-PyObject* planned_loop(Operation op, const ArrayOperand& s, const ArrayOperand& o, Formula formula,
+// The planned binary operation over the elements: result(formula(left(a), right(b))). `swap` hands the
+// planner (o, s).
+PyObject* planned_loop(Operation op, const ArrayOperand& s, const ArrayOperand& o, arrays::Formula formula,
                        bool swap = false) {
     OperationPlan plan;
     if (!plan_or_raise(swap ? plan_operation(op, o.units, s.units) : plan_operation(op, s.units, o.units), plan)) {
@@ -144,39 +138,9 @@ PyObject* planned_loop(Operation op, const ArrayOperand& s, const ArrayOperand& 
     }
     const MagnitudePlan& on_s = swap ? plan.right : plan.left;
     const MagnitudePlan& on_o = swap ? plan.left : plan.right;
-    if (on_s.kind != MagnitudePlan::Kind::Identity) {
-        // Only a difference of temperatures in mixed units converts both sides: rare enough for one loop.
-        return binary_loop(s, o, plan.units, [plan = plan.result, on_s, on_o, formula](double a, double b) noexcept {
-            return plan.apply(formula(on_s.apply(a), on_o.apply(b)));
-        });
-    }
-    return visit_plan(plan.result, [&](auto n) {
-        return visit_plan(on_o, [&](auto convert) {
-            return binary_loop(s, o, plan.units, [n, convert, formula](double a, double b) noexcept {
-                return n(formula(a, convert(b)));
-            });
-        });
+    return binary_loop(s, o, plan.units, [&](const arrays::LoopLayout& layout) {
+        arrays::planned_binary_loop(formula, on_s, on_o, plan.result, layout);
     });
-}
-
-// Calls body(relation) with the comparison as a function object: the same tests compare_values makes.
-template <class Body>
-PyObject* visit_compare(CompareOp op, Body&& body) {
-    switch (op) {
-        case CompareOp::Less:
-            return body(std::less<double>{});
-        case CompareOp::LessEqual:
-            return body(std::less_equal<double>{});
-        case CompareOp::Equal:
-            return body(std::equal_to<double>{});
-        case CompareOp::NotEqual:
-            return body(std::not_equal_to<double>{});
-        case CompareOp::Greater:
-            return body(std::greater<double>{});
-        case CompareOp::GreaterEqual:
-            return body(std::greater_equal<double>{});
-    }
-    throw InternalError("unknown comparison operator");
 }
 
 bool extract_operand(PyObject* object, ArrayOperand& out, bool for_slot) {
@@ -265,9 +229,8 @@ PyObject* magnitudes_through(const ArrayOperand& operand, const MagnitudePlan& p
     if (!operand_is_array(operand)) return PyFloat_FromDouble(plan.apply(scalar_of(operand)));
     if (operand_is_duck(operand)) return duck_apply(plan, operand.magnitudes.get());
     const std::array<LoopInput, 1> inputs{loop_input(operand)};
-    return visit_plan(plan, [&](auto apply) {
-        return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
-    });
+    return run_prepared(inputs, LoopOutput::Float64,
+                        [&](const arrays::LoopLayout& layout) { arrays::plan_loop(plan, layout); });
 }
 
 }  // namespace
@@ -301,19 +264,14 @@ PyObject* array_binary(ArrayBinary op, const ArrayOperand& s, const ArrayOperand
     }
     if (operand_is_duck(s) || operand_is_duck(o)) return duck_binary(op, s, o);
     switch (op) {
-        case ArrayBinary::Add:
-            return planned_loop(Operation::Sum, s, o, [](double a, double b) noexcept { return a + b; });
-        case ArrayBinary::Subtract:
-            return planned_loop(Operation::Difference, s, o, [](double a, double b) noexcept { return a - b; });
+        case ArrayBinary::Add: return planned_loop(Operation::Sum, s, o, arrays::Formula::Add);
+        case ArrayBinary::Subtract: return planned_loop(Operation::Difference, s, o, arrays::Formula::Subtract);
         case ArrayBinary::SubtractFrom:
-            return planned_loop(Operation::Difference, s, o, [](double a, double b) noexcept { return b - a; });
-        case ArrayBinary::Multiply:
-            return planned_loop(Operation::Product, s, o, [](double a, double b) noexcept { return a * b; });
-        case ArrayBinary::Divide:
-            return planned_loop(Operation::Quotient, s, o, [](double a, double b) noexcept { return a / b; });
+            return planned_loop(Operation::Difference, s, o, arrays::Formula::SubtractFrom);
+        case ArrayBinary::Multiply: return planned_loop(Operation::Product, s, o, arrays::Formula::Multiply);
+        case ArrayBinary::Divide: return planned_loop(Operation::Quotient, s, o, arrays::Formula::Divide);
         case ArrayBinary::DivideInto:
-            return planned_loop(Operation::Quotient, s, o, [](double a, double b) noexcept { return b / a; },
-                                true);
+            return planned_loop(Operation::Quotient, s, o, arrays::Formula::DivideInto, true);
         case ArrayBinary::Power:
             return power_loop(s, o, true);
         case ArrayBinary::PowerOf:
@@ -332,13 +290,8 @@ PyObject* array_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp 
     OperationPlan plan;
     if (!plan_or_raise(plan_operation(Operation::Comparison, s.units, o.units), plan)) return nullptr;
     const std::array<LoopInput, 2> inputs{loop_input(s), loop_input(o)};
-    return visit_plan(plan.right, [&](auto apply) {
-        return visit_compare(op, [&](auto holds) {
-            return run_elementwise(inputs, LoopOutput::Bool, [apply, holds](double a, double b) noexcept {
-                return holds(a, apply(b));
-            });
-        });
-    });
+    return run_prepared(inputs, LoopOutput::Bool,
+                        [&](const arrays::LoopLayout& layout) { arrays::compare_loop(op, plan.right, layout); });
 }
 
 PyObject* array_unary(ArrayUnary op, const ArrayOperand& s) {
@@ -357,15 +310,14 @@ PyObject* array_unary(ArrayUnary op, const ArrayOperand& s) {
     const std::array<LoopInput, 1> inputs{loop_input(s)};
     if (op == ArrayUnary::Absolute) {
         PyObject* magnitudes =
-            run_elementwise(inputs, LoopOutput::Float64, [](double a) noexcept { return std::fabs(a); });
+            run_prepared(inputs, LoopOutput::Float64, [](const arrays::LoopLayout& layout) { arrays::absolute_loop(layout); });
         return magnitudes ? wrap_magnitudes(magnitudes, s.units) : nullptr;
     }
     OperationPlan plan;
     if (!plan_or_raise(plan_operation(Operation::Normalise, s.units), plan)) return nullptr;
     const bool negate_it = op == ArrayUnary::Negate;
-    PyObject* magnitudes = visit_plan(plan.result, [&](auto n) {
-        return run_elementwise(inputs, LoopOutput::Float64,
-                               [n, negate_it](double a) noexcept { return n(negate_it ? -a : a); });
+    PyObject* magnitudes = run_prepared(inputs, LoopOutput::Float64, [&](const arrays::LoopLayout& layout) {
+        arrays::sign_loop(negate_it, plan.result, layout);
     });
     return magnitudes ? wrap_magnitudes(magnitudes, plan.units) : nullptr;
 }

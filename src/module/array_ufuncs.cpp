@@ -1,14 +1,15 @@
-// __array_ufunc__ of both quantity classes: one row per NumPy ufunc name, saying how units go in and
-// come out. The arithmetic and comparison ufuncs run the operators' own element loops; the others call
-// the ufunc on magnitudes the row has converted. A name without a row raises TypeError naming it.
+// __array_ufunc__ of both quantity classes through the ufunc rows of the registry (array/ufunc_rules.hpp).
+// A name without a row raises TypeError naming it.
 
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "array/planned_loops.hpp"
+#include "array/registry.hpp"
+#include "array/ufunc_rules.hpp"
 #include "module/array_internal.hpp"
 #include "module/array_loops.hpp"
 #include "module/array_registry.hpp"
@@ -21,137 +22,20 @@ namespace tarvel::py {
 
 namespace {
 
-enum class Kind {
-    Operator,    // + - * / ** : the operators' loops (forward or reflected as the operands stand)
-    Compare,     // comparisons: the operators' loops, plain bool arrays
-    Unary,       // negative, positive, absolute: the unary operators
-    Algebra,     // sqrt, cbrt, square, reciprocal: planned as the power, product or quotient they are
-    SameUnits,   // the others converted into the first operand's units (as + does); result in them
-    Extremum,    // maximum, minimum: the others converted as for a comparison (with offsets)
-    Keeping,     // on the magnitudes, result in the same units
-    PureNumber,  // dimensionless input as a plain ratio; plain result
-    Angle,       // dimensionless input as a plain ratio; result in radians (inverse trigonometry)
-    Arctan2,     // the second operand converted into the first's units; result in radians
-    Predicate,   // on the magnitudes; plain bool result
-    Product,     // matrix and vector products: on the magnitudes, then normalised as a product's units
-};
-
-enum class Algebra { Sqrt, Cbrt, Square, Reciprocal };
-
-struct Row {
-    Kind kind;
-    ArrayBinary forward = ArrayBinary::Add;
-    ArrayBinary reflected = ArrayBinary::Add;
-    CompareOp compare = CompareOp::Equal;
-    ArrayUnary unary = ArrayUnary::Positive;
-    Algebra algebra = Algebra::Sqrt;
-    bool reduces = false;  // reduce / accumulate / reduceat keep the units
-};
-
-Row op(ArrayBinary forward, ArrayBinary reflected, bool reduces = false) {
-    Row row{Kind::Operator};
-    row.forward = forward;
-    row.reflected = reflected;
-    row.reduces = reduces;
-    return row;
-}
-Row cmp(CompareOp compare) {
-    Row row{Kind::Compare};
-    row.compare = compare;
-    return row;
-}
-Row unary(ArrayUnary u) {
-    Row row{Kind::Unary};
-    row.unary = u;
-    return row;
-}
-Row algebra(Algebra a) {
-    Row row{Kind::Algebra};
-    row.algebra = a;
-    return row;
-}
-Row kind(Kind k, bool reduces = false) {
-    Row row{k};
-    row.reduces = reduces;
-    return row;
-}
-
-const std::unordered_map<std::string_view, Row>& table() {
-    static const std::unordered_map<std::string_view, Row> rows = {
-        {"add", op(ArrayBinary::Add, ArrayBinary::Add, true)},
-        {"subtract", op(ArrayBinary::Subtract, ArrayBinary::SubtractFrom)},
-        {"multiply", op(ArrayBinary::Multiply, ArrayBinary::Multiply)},
-        {"divide", op(ArrayBinary::Divide, ArrayBinary::DivideInto)},
-        {"true_divide", op(ArrayBinary::Divide, ArrayBinary::DivideInto)},
-        {"power", op(ArrayBinary::Power, ArrayBinary::PowerOf)},
-        {"less", cmp(CompareOp::Less)},
-        {"less_equal", cmp(CompareOp::LessEqual)},
-        {"equal", cmp(CompareOp::Equal)},
-        {"not_equal", cmp(CompareOp::NotEqual)},
-        {"greater", cmp(CompareOp::Greater)},
-        {"greater_equal", cmp(CompareOp::GreaterEqual)},
-        {"negative", unary(ArrayUnary::Negate)},
-        {"positive", unary(ArrayUnary::Positive)},
-        {"absolute", unary(ArrayUnary::Absolute)},
-        {"fabs", unary(ArrayUnary::Absolute)},
-        {"sqrt", algebra(Algebra::Sqrt)},
-        {"cbrt", algebra(Algebra::Cbrt)},
-        {"square", algebra(Algebra::Square)},
-        {"reciprocal", algebra(Algebra::Reciprocal)},
-        {"maximum", kind(Kind::Extremum, true)},
-        {"minimum", kind(Kind::Extremum, true)},
-        {"fmax", kind(Kind::Extremum, true)},
-        {"fmin", kind(Kind::Extremum, true)},
-        {"hypot", kind(Kind::SameUnits)},
-        {"remainder", kind(Kind::SameUnits)},
-        {"fmod", kind(Kind::SameUnits)},
-        {"copysign", kind(Kind::Keeping)},
-        {"rint", kind(Kind::Keeping)},
-        {"floor", kind(Kind::Keeping)},
-        {"ceil", kind(Kind::Keeping)},
-        {"trunc", kind(Kind::Keeping)},
-        {"exp", kind(Kind::PureNumber)},
-        {"exp2", kind(Kind::PureNumber)},
-        {"expm1", kind(Kind::PureNumber)},
-        {"log", kind(Kind::PureNumber)},
-        {"log2", kind(Kind::PureNumber)},
-        {"log10", kind(Kind::PureNumber)},
-        {"log1p", kind(Kind::PureNumber)},
-        {"sin", kind(Kind::PureNumber)},
-        {"cos", kind(Kind::PureNumber)},
-        {"tan", kind(Kind::PureNumber)},
-        {"sinh", kind(Kind::PureNumber)},
-        {"cosh", kind(Kind::PureNumber)},
-        {"tanh", kind(Kind::PureNumber)},
-        {"arcsinh", kind(Kind::PureNumber)},
-        {"arccosh", kind(Kind::PureNumber)},
-        {"arctanh", kind(Kind::PureNumber)},
-        {"arcsin", kind(Kind::Angle)},
-        {"arccos", kind(Kind::Angle)},
-        {"arctan", kind(Kind::Angle)},
-        {"arctan2", kind(Kind::Arctan2)},
-        {"matmul", kind(Kind::Product)},
-        {"vecdot", kind(Kind::Product)},
-        {"matvec", kind(Kind::Product)},
-        {"vecmat", kind(Kind::Product)},
-        {"isfinite", kind(Kind::Predicate)},
-        {"isinf", kind(Kind::Predicate)},
-        {"isnan", kind(Kind::Predicate)},
-        {"signbit", kind(Kind::Predicate)},
-        {"sign", kind(Kind::Predicate)},
-        {"conjugate", kind(Kind::Keeping)},
-    };
-    return rows;
-}
-
-using TableEntry = std::pair<const std::string_view, Row>;
+using arrays::NamedUfuncRule;
+using arrays::UfuncKind;
+using arrays::UfuncRule;
+using arrays::UnitAlgebra;
+using Kind = UfuncKind;
+using Row = UfuncRule;
+using Algebra = UnitAlgebra;
 
 // The row of a ufunc object, found by its name once and then by the object itself (ufuncs live for the
 // whole process; the NumPy state keeps a reference so that an address is never reused). `entry` stays null for
 // a ufunc without a row, whose name is then given in `name`. False with an exception set on failure.
-bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
+bool row_of(PyObject* ufunc, const NamedUfuncRule*& entry, std::string& name) {
     if (const void* known = known_ufunc_row(ufunc)) {
-        entry = static_cast<const TableEntry*>(known);
+        entry = static_cast<const NamedUfuncRule*>(known);
         return true;
     }
     static PyObject* name_key = PyUnicode_InternFromString("__name__");
@@ -163,17 +47,17 @@ bool row_of(PyObject* ufunc, const TableEntry*& entry, std::string& name) {
         if (!PyErr_Occurred()) raise_error(TarvelError::malformed_ufunc_call("a ufunc's __name__ must be text"));
         return false;
     }
-    const auto found = table().find(std::string_view(text));
+    const NamedUfuncRule* found = arrays::find_ufunc_rule(std::string_view(text));
     // A row is NumPy's own ufunc of that name, not any object that calls itself so.
     PyObject* numpy = numpy_module();
     if (!numpy) return false;
     PyRef own = PyRef::steal(PyObject_GetAttrString(numpy, text));
     if (!own) PyErr_Clear();
-    if (found == table().end() || own.get() != ufunc) {
+    if (!found || own.get() != ufunc) {
         name = text;
         return true;
     }
-    entry = &*found;
+    entry = found;
     remember_ufunc_row(ufunc, entry);
     return true;
 }
@@ -209,7 +93,7 @@ std::nullptr_t unsupported(std::string_view name, std::string_view method) {
         text += '.';
         text += method;
     }
-    const char* reason = numpy_refusal_reason(text);
+    const char* reason = arrays::refusal_reason(text);
     if (!reason && method != "__call__") reason = "this method of the ufunc has no unit rule";
     if (!reason) reason = "the ufunc is not classified yet";
     return raise_error(TarvelError::unsupported_numpy(std::move(text), reason));
@@ -245,12 +129,6 @@ PyObject* narrowed(PyObject* result, bool narrow) {
     return PyObject_CallMethod(result, "astype", "s", "float32");
 }
 
-std::vector<std::string_view> ufunc_rule_names_internal() {
-    std::vector<std::string_view> names;
-    for (const auto& [name, row] : table()) names.push_back(name);
-    return names;
-}
-
 // A plain result of scalar operands as a Python float or bool.
 PyObject* plain_scalar(PyObject* result) {
     if (!result) return nullptr;
@@ -277,9 +155,8 @@ PyObject* through_plan(const ArrayOperand& operand, const MagnitudePlan& plan) {
         return PyFloat_FromDouble(plan.apply(PyFloat_AS_DOUBLE(operand.magnitudes.get())));
     if (operand_is_duck(operand)) return duck_apply(plan, operand.magnitudes.get());
     const std::array<LoopInput, 1> inputs{LoopInput{operand.magnitudes.get(), 0.0}};
-    return visit_plan(plan, [&](auto apply) {
-        return run_elementwise(inputs, LoopOutput::Float64, [apply](double a) noexcept { return apply(a); });
-    });
+    return run_prepared(inputs, LoopOutput::Float64,
+                        [&](const arrays::LoopLayout& layout) { arrays::plan_loop(plan, layout); });
 }
 
 // Calls ufunc (or its method) on the given magnitudes with the remaining keyword arguments.
@@ -363,28 +240,9 @@ PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
                                result_units);
     }
     const std::array<LoopInput, 1> inputs{LoopInput{s.magnitudes.get(), 0.0}};
-    // One loop per function and plan kind, so that each is a plain loop the compiler can vectorise.
-    auto run = [&](auto f) {
-        return visit_plan(normalised->result, [&](auto n) {
-            return run_elementwise(inputs, LoopOutput::Float64,
-                                   [f, n](double a) noexcept { return n(f(a)); });
-        });
-    };
-    PyObject* magnitudes = nullptr;
-    switch (which) {
-        case Algebra::Sqrt:
-            magnitudes = run([](double a) noexcept { return std::sqrt(a); });
-            break;
-        case Algebra::Cbrt:
-            magnitudes = run([](double a) noexcept { return std::cbrt(a); });
-            break;
-        case Algebra::Square:
-            magnitudes = run([](double a) noexcept { return a * a; });
-            break;
-        case Algebra::Reciprocal:
-            magnitudes = run([](double a) noexcept { return 1.0 / a; });
-            break;
-    }
+    PyObject* magnitudes = run_prepared(inputs, LoopOutput::Float64, [&](const arrays::LoopLayout& layout) {
+        arrays::algebra_loop(which, normalised->result, layout);
+    });
     return wrap_magnitudes(magnitudes, result_units);
 }
 
@@ -410,23 +268,6 @@ PyObject* with_dtype(PyObject* result, PyObject* dtype) {
     PyRef cast = PyRef::steal(PyObject_CallMethod(array->magnitudes, "astype", "O", wanted.get()));
     if (!cast) return nullptr;
     return new_tarvel_array(cast.get(), array->units);
-}
-
-CompareOp swapped(CompareOp op) noexcept {
-    switch (op) {
-        case CompareOp::Less:
-            return CompareOp::Greater;
-        case CompareOp::LessEqual:
-            return CompareOp::GreaterEqual;
-        case CompareOp::Greater:
-            return CompareOp::Less;
-        case CompareOp::GreaterEqual:
-            return CompareOp::LessEqual;
-        case CompareOp::Equal:
-        case CompareOp::NotEqual:
-            break;
-    }
-    return op;
 }
 
 bool is_quantity_object(PyObject* object) noexcept { return is_tarvel(object) || is_tarvel_array(object); }
@@ -473,7 +314,7 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
             if (call && n == 2 && !extra_kwargs) {
                 if (is_quantity_object(inputs[0]))
                     return array_compare(operands[0], operands[1], row.compare);
-                return array_compare(operands[1], operands[0], swapped(row.compare));
+                return array_compare(operands[1], operands[0], arrays::swapped(row.compare));
             }
             break;
         case Kind::Unary:
@@ -564,8 +405,6 @@ PyObject* ufunc_method(std::string_view name, std::string_view method, PyObject*
 
 }  // namespace
 
-std::vector<std::string_view> ufunc_rule_names() { return ufunc_rule_names_internal(); }
-
 PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs) {
     return guarded(static_cast<PyObject*>(nullptr), [&]() -> PyObject* {
         const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
@@ -578,12 +417,12 @@ PyObject* quantity_array_ufunc(PyObject* self, PyObject* args, PyObject* kwargs)
         const char* method_text = PyUnicode_Check(method_object) ? PyUnicode_AsUTF8(method_object) : nullptr;
         if (!method_text) return nullptr;
         const std::string_view method(method_text);
-        const TableEntry* entry = nullptr;
+        const NamedUfuncRule* entry = nullptr;
         std::string unknown_name;
         if (!row_of(ufunc, entry, unknown_name)) return nullptr;
         if (!entry) return unsupported(unknown_name, method);
-        const std::string_view name = entry->first;
-        const Row& row = entry->second;
+        const std::string_view name = entry->name;
+        const Row& row = entry->rule;
         const bool call = method == "__call__";
         (void)self;
         if (!call) return ufunc_method(name, method, args, kwargs);

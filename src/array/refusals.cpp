@@ -6,9 +6,9 @@
 #include <iterator>
 #include <string_view>
 
-#include "module/array_registry.hpp"
+#include "array/registry.hpp"
 
-namespace tarvel::py {
+namespace tarvel::arrays {
 
 namespace {
 
@@ -33,7 +33,7 @@ constexpr const char* LOG_DOMAIN = "it works in the logarithmic domain of pure n
 constexpr const char* SUBSCRIPTS = "the units of each term depend on the subscripts: use explicit products";
 constexpr const char* POLYNOMIAL = "polynomial coefficients each carry different units";
 
-constexpr NumpyRefusal REFUSALS[] = {
+constexpr Refusal REFUSALS[] = {
     // ufuncs
     {"bitwise_and", BITS}, {"bitwise_or", BITS}, {"bitwise_xor", BITS}, {"bitwise_count", BITS},
     {"invert", BITS}, {"left_shift", BITS}, {"right_shift", BITS},
@@ -108,12 +108,12 @@ constexpr NumpyRefusal REFUSALS[] = {
 
 }  // namespace
 
-std::span<const NumpyRefusal> numpy_refusals() noexcept { return REFUSALS; }
+std::span<const Refusal> refusals() noexcept { return REFUSALS; }
 
-const char* numpy_refusal_reason(std::string_view name) noexcept {
+const char* refusal_reason(std::string_view name) noexcept {
     const auto found = std::find_if(std::begin(REFUSALS), std::end(REFUSALS),
-                                    [&](const NumpyRefusal& row) { return name == row.name; });
+                                    [&](const Refusal& row) { return name == row.name; });
     return found == std::end(REFUSALS) ? nullptr : found->reason;
 }
 
-}  // namespace tarvel::py
+}  // namespace tarvel::arrays
