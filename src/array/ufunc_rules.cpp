@@ -191,6 +191,28 @@ double algebra_value(UnitAlgebra algebra, double a) noexcept {
     return a;
 }
 
+BinaryFormula binary_formula(ArrayBinary op) noexcept {
+    switch (op) {
+        case ArrayBinary::Add: return {Operation::Sum, "add"};
+        case ArrayBinary::Subtract: return {Operation::Difference, "subtract"};
+        case ArrayBinary::SubtractFrom: return {Operation::Difference, "subtract", true, true};
+        case ArrayBinary::Multiply: return {Operation::Product, "multiply"};
+        case ArrayBinary::Divide: return {Operation::Quotient, "divide"};
+        case ArrayBinary::DivideInto: return {Operation::Quotient, "divide", true};
+        case ArrayBinary::Power: return {Operation::Power, "power", false, false, true};
+        case ArrayBinary::PowerOf: return {Operation::Power, "power", true, false, true};
+    }
+    return {Operation::Sum, "add"};
+}
+
+double formula_value(std::string_view ufunc, double x, double y) noexcept {
+    return ufunc == "add"        ? x + y
+           : ufunc == "subtract" ? x - y
+           : ufunc == "multiply" ? x * y
+           : ufunc == "divide"   ? x / y
+                                 : std::pow(x, y);
+}
+
 std::pair<std::string, const char*> ufunc_refusal(std::string_view name, std::string_view method) {
     std::string text(name);
     if (method != "__call__") {

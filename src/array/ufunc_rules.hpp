@@ -75,6 +75,20 @@ const SharedUnits* result_units(const UfuncConversion& conversion, const SharedU
 Result<OperationPlan> algebra_plan(UnitAlgebra algebra, const SharedUnits& units);
 double algebra_value(UnitAlgebra algebra, double a) noexcept;
 
+// A binary operator as ufunc steps on lazy magnitudes a (of s) and b (of o): the planner's operation and
+// the formula's ufunc. `reversed` runs the formula on (b, a), planned for (o, s) unless `swap_plans`,
+// which plans (s, o) and swaps the operands' plans (o - s in s's units). A power plans its exponent.
+struct BinaryFormula {
+    Operation op;
+    const char* ufunc;
+    bool reversed = false;
+    bool swap_plans = false;
+    bool power = false;
+};
+BinaryFormula binary_formula(ArrayBinary op) noexcept;
+// The formula's ufunc (add, subtract, multiply, divide, power) on two plain numbers.
+double formula_value(std::string_view ufunc, double x, double y) noexcept;
+
 // A refused call of ufunc `name`'s `method`: the name to show (name.method but for __call__) and why.
 std::pair<std::string, const char*> ufunc_refusal(std::string_view name, std::string_view method);
 
