@@ -1,5 +1,9 @@
 #include "array/ufunc_rules.hpp"
 
+#include <cmath>
+
+#include "array/registry.hpp"
+
 
 namespace tarvel::arrays {
 
@@ -126,6 +130,99 @@ std::vector<std::string_view> ufunc_rule_names() {
     std::vector<std::string_view> names;
     for (const NamedUfuncRule& row : table()) names.push_back(row.name);
     return names;
+}
+
+UfuncConversion ufunc_conversion(UfuncKind kind) noexcept {
+    using C = UfuncConversion;
+    switch (kind) {
+        case UfuncKind::SameUnits: return {C::Into::FirstBySum, C::Units::First};
+        case UfuncKind::Extremum: return {C::Into::FirstByExtremum, C::Units::First};
+        case UfuncKind::PureNumber: return {C::Into::Ratio, C::Units::Plain, true};
+        case UfuncKind::Predicate: return {C::Into::Raw, C::Units::Plain};
+        case UfuncKind::Angle: return {C::Into::Ratio, C::Units::Radians, true};
+        case UfuncKind::Arctan2: return {C::Into::FirstBySum, C::Units::Radians};
+        default: return {C::Into::Raw, C::Units::First};
+    }
+}
+
+Result<MagnitudePlan> operand_plan(const UfuncConversion& conversion, const SharedUnits& first,
+                                   const SharedUnits& units) {
+    using Into = UfuncConversion::Into;
+    if (conversion.into == Into::Raw) return MagnitudePlan{};
+    if (conversion.into == Into::Ratio) return planned_magnitudes(Operation::Ratio, units);
+    // Into the first operand's units: by factors alone as + converts, or with offsets as a comparison does.
+    const Operation op = conversion.into == Into::FirstByExtremum ? Operation::Extremum : Operation::Sum;
+    Result<const OperationPlan*> planned = plan_operation(op, first, units);
+    if (!planned) return fail(std::move(planned.error()));
+    return (*planned)->right;
+}
+
+const SharedUnits* result_units(const UfuncConversion& conversion, const SharedUnits& first) {
+    static const SharedUnits radians = *shared_units_from_text("rad");
+    switch (conversion.units) {
+        case UfuncConversion::Units::First: return &first;
+        case UfuncConversion::Units::Radians: return &radians;
+        case UfuncConversion::Units::Plain: return nullptr;
+    }
+    return nullptr;
+}
+
+Result<OperationPlan> algebra_plan(UnitAlgebra algebra, const SharedUnits& units) {
+    const Result<const OperationPlan*> planned = [&] {
+        switch (algebra) {
+            case UnitAlgebra::Sqrt: return plan_power(units, 0.5);
+            case UnitAlgebra::Cbrt: return plan_power(units, 1.0 / 3.0);
+            case UnitAlgebra::Square: return plan_operation(Operation::Product, units, units);
+            case UnitAlgebra::Reciprocal: return plan_operation(Operation::Quotient, SharedUnits(), units);
+        }
+        throw InternalError("unknown unit algebra");
+    }();
+    if (!planned) return fail(planned.error());
+    return **planned;
+}
+
+double algebra_value(UnitAlgebra algebra, double a) noexcept {
+    switch (algebra) {
+        case UnitAlgebra::Sqrt: return std::sqrt(a);
+        case UnitAlgebra::Cbrt: return std::cbrt(a);
+        case UnitAlgebra::Square: return a * a;
+        case UnitAlgebra::Reciprocal: return 1.0 / a;
+    }
+    return a;
+}
+
+BinaryFormula binary_formula(ArrayBinary op) noexcept {
+    switch (op) {
+        case ArrayBinary::Add: return {Operation::Sum, "add"};
+        case ArrayBinary::Subtract: return {Operation::Difference, "subtract"};
+        case ArrayBinary::SubtractFrom: return {Operation::Difference, "subtract", true, true};
+        case ArrayBinary::Multiply: return {Operation::Product, "multiply"};
+        case ArrayBinary::Divide: return {Operation::Quotient, "divide"};
+        case ArrayBinary::DivideInto: return {Operation::Quotient, "divide", true};
+        case ArrayBinary::Power: return {Operation::Power, "power", false, false, true};
+        case ArrayBinary::PowerOf: return {Operation::Power, "power", true, false, true};
+    }
+    return {Operation::Sum, "add"};
+}
+
+double formula_value(std::string_view ufunc, double x, double y) noexcept {
+    return ufunc == "add"        ? x + y
+           : ufunc == "subtract" ? x - y
+           : ufunc == "multiply" ? x * y
+           : ufunc == "divide"   ? x / y
+                                 : std::pow(x, y);
+}
+
+std::pair<std::string, const char*> ufunc_refusal(std::string_view name, std::string_view method) {
+    std::string text(name);
+    if (method != "__call__") {
+        text += '.';
+        text += method;
+    }
+    const char* reason = refusal_reason(text);
+    if (!reason && method != "__call__") reason = "this method of the ufunc has no unit rule";
+    if (!reason) reason = "the ufunc is not classified yet";
+    return {std::move(text), reason};
 }
 
 }  // namespace tarvel::arrays

@@ -3,9 +3,12 @@
 // The arithmetic and comparison ufuncs run the operators' own element loops; the others call the ufunc
 // on magnitudes the row has converted.
 
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "quantity/operation_plan.hpp"
 #include "quantity/quantity.hpp"
 
 namespace tarvel::arrays {
@@ -52,5 +55,41 @@ const NamedUfuncRule* find_ufunc_rule(std::string_view name) noexcept;
 CompareOp swapped(CompareOp op) noexcept;
 // Every name with a row, for the registry listing.
 std::vector<std::string_view> ufunc_rule_names();
+
+// How a row that calls the ufunc itself on converted magnitudes treats units (SameUnits, Extremum,
+// Keeping, PureNumber, Predicate, Angle, Arctan2, and a reducing operator's method, which keeps them).
+struct UfuncConversion {
+    enum class Into { Raw, FirstBySum, FirstByExtremum, Ratio } into;  // each operand before the call
+    enum class Units { First, Radians, Plain } units;                  // the result's
+    bool in_double = false;  // float32 magnitudes widened for the call, the result rounded to float32 once
+};
+UfuncConversion ufunc_conversion(UfuncKind kind) noexcept;
+// The plan of an operand's magnitudes in `units` before the call; `first` is the first operand's units.
+Result<MagnitudePlan> operand_plan(const UfuncConversion& conversion, const SharedUnits& first,
+                                   const SharedUnits& units);
+// The units the result carries (the first operand's or radians); nullptr for a plain result.
+const SharedUnits* result_units(const UfuncConversion& conversion, const SharedUnits& first);
+
+// sqrt, cbrt, square, reciprocal: the plan of the power, product or quotient each is, and the function
+// on one magnitude (the element loop's, algebra_loop).
+Result<OperationPlan> algebra_plan(UnitAlgebra algebra, const SharedUnits& units);
+double algebra_value(UnitAlgebra algebra, double a) noexcept;
+
+// A binary operator as ufunc steps on lazy magnitudes a (of s) and b (of o): the planner's operation and
+// the formula's ufunc. `reversed` runs the formula on (b, a), planned for (o, s) unless `swap_plans`,
+// which plans (s, o) and swaps the operands' plans (o - s in s's units). A power plans its exponent.
+struct BinaryFormula {
+    Operation op;
+    const char* ufunc;
+    bool reversed = false;
+    bool swap_plans = false;
+    bool power = false;
+};
+BinaryFormula binary_formula(ArrayBinary op) noexcept;
+// The formula's ufunc (add, subtract, multiply, divide, power) on two plain numbers.
+double formula_value(std::string_view ufunc, double x, double y) noexcept;
+
+// A refused call of ufunc `name`'s `method`: the name to show (name.method but for __call__) and why.
+std::pair<std::string, const char*> ufunc_refusal(std::string_view name, std::string_view method);
 
 }  // namespace tarvel::arrays

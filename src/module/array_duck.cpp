@@ -62,15 +62,7 @@ PyObject* stored(PyObject* result, bool f32);
 // A binary formula step on two values, either of which may be a float.
 PyObject* step(const char* name, PyObject* a, PyObject* b) {
     if (PyFloat_CheckExact(a) && PyFloat_CheckExact(b)) {
-        const double x = PyFloat_AS_DOUBLE(a);
-        const double y = PyFloat_AS_DOUBLE(b);
-        const std::string_view op(name);
-        const double r = op == "add"        ? x + y
-                         : op == "subtract" ? x - y
-                         : op == "multiply" ? x * y
-                         : op == "divide"   ? x / y
-                                            : std::pow(x, y);
-        return PyFloat_FromDouble(r);
+        return PyFloat_FromDouble(arrays::formula_value(name, PyFloat_AS_DOUBLE(a), PyFloat_AS_DOUBLE(b)));
     }
     return ufunc_call(name, a, b);
 }
@@ -99,13 +91,6 @@ PyObject* planned_steps(const OperationPlan& plan, const char* name, PyObject* a
     PyRef raw = y ? PyRef::steal(step(name, x.get(), y.get())) : PyRef();
     if (!raw) return nullptr;
     return wrap_or_raise(plan_steps(plan.result, raw.get()), plan.units);
-}
-
-PyObject* planned(Operation op, const char* name, PyObject* a, PyObject* b, const ArrayOperand& left,
-                  const ArrayOperand& right) {
-    OperationPlan plan;
-    if (!plan_or_raise(plan_operation(op, left.units, right.units), plan)) return nullptr;
-    return planned_steps(plan, name, a, b);
 }
 
 // base ** exponent. With units on the base, the exponent has to be one number known now: reading a
@@ -220,30 +205,18 @@ PyObject* duck_binary_steps(ArrayBinary op, const ArrayOperand& s, const ArrayOp
     PyRef a = PyRef::steal(as_double(s.magnitudes.get()));
     PyRef b = a ? PyRef::steal(as_double(o.magnitudes.get())) : PyRef();
     if (!b) return nullptr;
-    switch (op) {
-        case ArrayBinary::Add:
-            return planned(Operation::Sum, "add", a.get(), b.get(), s, o);
-        case ArrayBinary::Subtract:
-            return planned(Operation::Difference, "subtract", a.get(), b.get(), s, o);
-        case ArrayBinary::SubtractFrom: {
-            // o - s in s's units: the planner's difference of (s, o) with the formula reversed.
-            OperationPlan plan;
-            if (!plan_or_raise(plan_operation(Operation::Difference, s.units, o.units), plan)) return nullptr;
-            std::swap(plan.left, plan.right);
-            return planned_steps(plan, "subtract", b.get(), a.get());
-        }
-        case ArrayBinary::Multiply:
-            return planned(Operation::Product, "multiply", a.get(), b.get(), s, o);
-        case ArrayBinary::Divide:
-            return planned(Operation::Quotient, "divide", a.get(), b.get(), s, o);
-        case ArrayBinary::DivideInto:
-            return planned(Operation::Quotient, "divide", b.get(), a.get(), o, s);
-        case ArrayBinary::Power:
-            return power(s, a.get(), o, b.get());
-        case ArrayBinary::PowerOf:
-            return power(o, b.get(), s, a.get());
+    const arrays::BinaryFormula formula = arrays::binary_formula(op);
+    if (formula.power) return formula.reversed ? power(o, b.get(), s, a.get()) : power(s, a.get(), o, b.get());
+    const bool plans_reversed = formula.reversed && !formula.swap_plans;
+    OperationPlan plan;
+    if (!plan_or_raise(plan_operation(formula.op, plans_reversed ? o.units : s.units,
+                                      plans_reversed ? s.units : o.units),
+                       plan)) {
+        return nullptr;
     }
-    throw InternalError("unknown binary operation");
+    if (formula.swap_plans) std::swap(plan.left, plan.right);
+    if (formula.reversed) return planned_steps(plan, formula.ufunc, b.get(), a.get());
+    return planned_steps(plan, formula.ufunc, a.get(), b.get());
 }
 
 PyObject* duck_compare(const ArrayOperand& s, const ArrayOperand& o, CompareOp op) {

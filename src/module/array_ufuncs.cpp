@@ -1,7 +1,6 @@
 // __array_ufunc__ of both quantity classes through the ufunc rows of the registry (array/ufunc_rules.hpp).
 // A name without a row raises TypeError naming it.
 
-#include <cmath>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -62,40 +61,14 @@ bool row_of(PyObject* ufunc, const NamedUfuncRule*& entry, std::string& name) {
     return true;
 }
 
-const SharedUnits& radians() {
-    static const SharedUnits rad = *shared_units_from_text("rad");
-    return rad;
-}
-
 // One plan of the planner, as a Result of the plan itself (copied out of the memo).
 Result<OperationPlan> plan_of(Result<const OperationPlan*>&& planned) {
     if (!planned) return fail(std::move(planned.error()));
     return **planned;
 }
 
-// The plan of operand `units` into the first operand's: `op` is Sum (factors alone, as + converts) or
-// Extremum (with offsets, as a comparison converts).
-Result<MagnitudePlan> into_first_plan(Operation op, const SharedUnits& first, const SharedUnits& units) {
-    Result<const OperationPlan*> planned = plan_operation(op, first, units);
-    if (!planned) return fail(std::move(planned.error()));
-    return (*planned)->right;
-}
-
-Result<MagnitudePlan> ratio_plan(const SharedUnits& units) {
-    Result<const OperationPlan*> planned = plan_operation(Operation::Ratio, units);
-    if (!planned) return fail(std::move(planned.error()));
-    return (*planned)->result;
-}
-
 std::nullptr_t unsupported(std::string_view name, std::string_view method) {
-    std::string text(name);
-    if (method != "__call__") {
-        text += '.';
-        text += method;
-    }
-    const char* reason = arrays::refusal_reason(text);
-    if (!reason && method != "__call__") reason = "this method of the ufunc has no unit rule";
-    if (!reason) reason = "the ufunc is not classified yet";
+    auto [text, reason] = arrays::ufunc_refusal(name, method);
     return raise_error(TarvelError::unsupported_numpy(std::move(text), reason));
 }
 
@@ -192,7 +165,7 @@ PyObject* store_in_out(PyObject* result, PyObject* out, PyObject* where) {
     } else {
         target = PyRef::borrow(out);
         if (is_tarvel_array(result) || is_tarvel(result)) {
-            Result<MagnitudePlan> ratio = ratio_plan(value.units);
+            Result<MagnitudePlan> ratio = planned_magnitudes(Operation::Ratio, value.units);
             if (!ratio) return raise_error(TarvelError::units_would_be_dropped(as_string(value.units)));
             magnitudes = PyRef::steal(through_plan(value, *ratio));
         } else {
@@ -211,27 +184,11 @@ PyObject* store_in_out(PyObject* result, PyObject* out, PyObject* where) {
 }
 
 PyObject* algebra_result(Algebra which, const ArrayOperand& s) {
-    Result<OperationPlan> normalised = [&]() -> Result<OperationPlan> {
-        switch (which) {
-            case Algebra::Sqrt:
-                return plan_of(plan_power(s.units, 0.5));
-            case Algebra::Cbrt:
-                return plan_of(plan_power(s.units, 1.0 / 3.0));
-            case Algebra::Square:
-                return plan_of(plan_operation(Operation::Product, s.units, s.units));
-            case Algebra::Reciprocal:
-                return plan_of(plan_operation(Operation::Quotient, SharedUnits(), s.units));
-        }
-        throw InternalError("unknown unit algebra");
-    }();
+    Result<OperationPlan> normalised = arrays::algebra_plan(which, s.units);
     if (!normalised) return raise_error(normalised.error());
     const SharedUnits& result_units = normalised->units;
     if (!operand_is_array(s)) {
-        const double a = PyFloat_AS_DOUBLE(s.magnitudes.get());
-        const double v = which == Algebra::Sqrt     ? std::sqrt(a)
-                         : which == Algebra::Cbrt   ? std::cbrt(a)
-                         : which == Algebra::Square ? a * a
-                                                    : 1.0 / a;
+        const double v = arrays::algebra_value(which, PyFloat_AS_DOUBLE(s.magnitudes.get()));
         return new_tarvel(Quantity{result_units, normalised->result.apply(v)});
     }
     if (operand_is_duck(s)) {
@@ -288,6 +245,19 @@ bool converted_all(const std::vector<ArrayOperand>& operands, std::vector<PyRef>
     return true;
 }
 
+// NumPy's ufunc on the operands converted as `conversion` says, with its units on the result.
+PyObject* converted_call(const arrays::UfuncConversion& conversion, PyObject* ufunc, std::string_view method,
+                         const std::vector<ArrayOperand>& operands, PyObject* rest, bool any_array) {
+    const SharedUnits& first = operands[0].units;
+    std::vector<PyRef> magnitudes;
+    auto plan = [&](const SharedUnits& units) { return arrays::operand_plan(conversion, first, units); };
+    if (!converted_all(operands, magnitudes, plan)) return nullptr;
+    const bool narrow = conversion.in_double && widen_float32(magnitudes);
+    PyObject* result = narrowed(call_numpy(ufunc, method, magnitudes, rest), narrow);
+    if (const SharedUnits* units = arrays::result_units(conversion, first)) return wrap_magnitudes(result, *units);
+    return any_array ? result : plain_scalar(result);
+}
+
 PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::string_view method,
                   PyObject* const* inputs, const std::vector<ArrayOperand>& operands, PyObject* rest) {
     const bool call = method == "__call__";
@@ -297,7 +267,6 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
     const bool extra_kwargs = rest && PyDict_GET_SIZE(rest) > 0;
     std::vector<PyRef> magnitudes;
     auto raw = [](const SharedUnits&) -> Result<MagnitudePlan> { return MagnitudePlan{}; };
-    auto ratio = [](const SharedUnits& units) { return ratio_plan(units); };
     switch (row.kind) {
         case Kind::Operator:
             if (call && n == 2 && !extra_kwargs) {
@@ -306,8 +275,8 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
                 return array_binary(row.reflected, operands[1], operands[0]);
             }
             if (!call && n == 1 && row.reduces) {
-                if (!converted_all(operands, magnitudes, raw)) return nullptr;
-                return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), operands[0].units);
+                return converted_call(arrays::ufunc_conversion(Kind::Keeping), ufunc, method, operands, rest,
+                                      any_array);
             }
             break;
         case Kind::Compare:
@@ -324,38 +293,13 @@ PyObject* compute(const Row& row, PyObject* ufunc, std::string_view name, std::s
             if (call && n == 1 && !extra_kwargs) return algebra_result(row.algebra, operands[0]);
             break;
         case Kind::SameUnits:
-        case Kind::Extremum: {
-            const SharedUnits& target = operands[0].units;
-            const Operation conversion = row.kind == Kind::Extremum ? Operation::Extremum : Operation::Sum;
-            auto into_first = [&](const SharedUnits& units) { return into_first_plan(conversion, target, units); };
-            if (!converted_all(operands, magnitudes, into_first)) return nullptr;
-            return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), target);
-        }
+        case Kind::Extremum:
         case Kind::Keeping:
-            if (!converted_all(operands, magnitudes, raw)) return nullptr;
-            return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), operands[0].units);
         case Kind::PureNumber:
-        case Kind::Predicate: {
-            const bool pure = row.kind == Kind::PureNumber;
-            if (pure ? !converted_all(operands, magnitudes, ratio)
-                     : !converted_all(operands, magnitudes, raw)) {
-                return nullptr;
-            }
-            const bool narrow = pure && widen_float32(magnitudes);
-            PyObject* result = narrowed(call_numpy(ufunc, method, magnitudes, rest), narrow);
-            return any_array ? result : plain_scalar(result);
-        }
-        case Kind::Angle: {
-            if (!converted_all(operands, magnitudes, ratio)) return nullptr;
-            const bool narrow = widen_float32(magnitudes);
-            return wrap_magnitudes(narrowed(call_numpy(ufunc, method, magnitudes, rest), narrow), radians());
-        }
-        case Kind::Arctan2: {
-            const SharedUnits& target = operands[0].units;
-            auto into_first = [&](const SharedUnits& units) { return into_first_plan(Operation::Sum, target, units); };
-            if (!converted_all(operands, magnitudes, into_first)) return nullptr;
-            return wrap_magnitudes(call_numpy(ufunc, method, magnitudes, rest), radians());
-        }
+        case Kind::Predicate:
+        case Kind::Angle:
+        case Kind::Arctan2:
+            return converted_call(arrays::ufunc_conversion(row.kind), ufunc, method, operands, rest, any_array);
         case Kind::Product: {
             if (!call || n != 2) break;
             if (!converted_all(operands, magnitudes, raw)) return nullptr;

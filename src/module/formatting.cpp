@@ -14,6 +14,7 @@
 
 #include "module/class_kit.hpp"
 #include "module/ecosystem.hpp"
+#include "quantity/quantity_text.hpp"
 #include "unit/number_format.hpp"
 
 namespace tarvel::py {
@@ -45,8 +46,6 @@ PyObject* formatted_number(double value, PyObject* spec, std::string_view tail) 
     return PyUnicode_Concat(text.get(), rest.get());
 }
 
-enum class Form { Display, Latex, Descriptive };
-
 }  // namespace
 
 PyObject* tarvel_format(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -61,37 +60,17 @@ PyObject* tarvel_format(PyObject* self, PyObject* const* args, Py_ssize_t nargsf
                 return to_py_str(*text);
             }
 
-            Form form = Form::Display;
-            const Py_UCS4 last = PyUnicode_READ_CHAR(spec, length - 1);
-            if (last == 'L') form = Form::Latex;
-            if (last == 'D') form = Form::Descriptive;
-            PyRef number_spec =
-                form == Form::Display ? PyRef::borrow(spec) : PyRef::steal(PyUnicode_Substring(spec, 0, length - 1));
+            const TextForm form = text_form_of(PyUnicode_READ_CHAR(spec, length - 1));
+            PyRef number_spec = form == TextForm::Display ? PyRef::borrow(spec)
+                                                          : PyRef::steal(PyUnicode_Substring(spec, 0, length - 1));
             if (!number_spec) return nullptr;
 
             Result<Quantity> simple = normalise(q);
             if (!simple) return raise_error(simple.error());
-
-            // The display form shows a fully simplified copy; the other two the quick-simplified units.
-            double value = simple->value;
-            std::string units;
-            const char* separator = " ";
-            switch (form) {
-                case Form::Display: {
-                    Result<Quantity> shown = simplified(*simple);
-                    if (!shown) return raise_error(shown.error());
-                    value = shown->value;
-                    units = as_string(shown->units);
-                    break;
-                }
-                case Form::Latex:
-                    separator = "~";
-                    units = as_latex(simple->units);
-                    break;
-                case Form::Descriptive: units = as_descriptive_string(simple->units); break;
-            }
-
-            std::string tail = separator + units;
+            Result<FormattedParts> parts = formatted_parts(*simple, form);
+            if (!parts) return raise_error(parts.error());
+            const double value = parts->value;
+            const std::string& tail = parts->tail;
             PyObject* result = nullptr;
             if (PyUnicode_GET_LENGTH(number_spec.get()) == 0) {
                 // "L" or "D" alone: the number as latex() and descriptive() write it.

@@ -7,24 +7,11 @@
 // and a LogTarvel as (LogTarvel._from_state, ((1, scale name, power),)). The leading 1 is the state's
 // version.
 //
-// The cached dimension vector and factor are stored as they are, not recomputed: they were summed and
-// multiplied along the path of operations that made the quantity, so with fractional exponents they can
-// differ from a recomputation from the map in the last bits, and the comparisons of the library are
-// exact. Loading checks them against a recomputation from the map:
-// - a dimension component must match what the map carries (its exact sum, rounded once) to within a
-//   relative 1e-13, the rule every collection of the algebra keeps, and exactly when that is 0;
-// - the factor must match the product of the units' factors raised to their exponents to within a
-//   relative 1e-9 (scaled by the size of that product's logarithm), overflow to inf and underflow to 0
-//   included. Units whose own factor is 0, negative or not finite (only custom units can be) leave
-//   nothing to compare logarithms of: there the factor must equal the recomputed product to a relative
-//   1e-9 (both NaN counts as equal).
-// Catalogue and prefixed units come back as the catalogue's own records when their name (or symbol)
-// resolves to a unit with every field equal; any other unit becomes a unit of its own.
+// What a state must hold to be read back, and how its parts are checked, is quantity/quantity_state.hpp.
 
 #include <Python.h>
 
 #include <array>
-#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -32,14 +19,11 @@
 #include <utility>
 
 #include "module/class_kit.hpp"
-#include "unit/unit_defs/unit_defs.hpp"
+#include "quantity/quantity_state.hpp"
 
 namespace tarvel::py {
 
 namespace {
-
-constexpr long STATE_VERSION = 1;
-constexpr std::size_t UNIT_FIELDS = 6;
 
 // --- Writing --------------------------------------------------------------------------------------------
 
@@ -72,7 +56,7 @@ PyRef tarvel_state(const Quantity& q) {
     if (!units) return units;
     for (std::size_t i = 0; i < map.size(); ++i) {
         const SingleUnit& unit = map[i].unit;
-        PyRef entry = tuple_of<UNIT_FIELDS>({str_ref(unit.name()), str_ref(unit.symbol()), float_ref(unit.offset()),
+        PyRef entry = tuple_of<STATE_UNIT_FIELDS>({str_ref(unit.name()), str_ref(unit.symbol()), float_ref(unit.offset()),
                                              float_ref(unit.factor()), dimensions_tuple(unit.dimensions()),
                                              float_ref(map[i].exponent)});
         if (!entry) return PyRef();
@@ -176,63 +160,9 @@ private:
     const char* class_name_;
 };
 
-// The catalogue's record when the name or the symbol resolves to a unit with all fields equal.
-SingleUnit shared_record_if_catalogued(SingleUnit own) {
-    for (const std::string& text : {own.name(), own.symbol()}) {
-        if (text.empty()) continue;
-        std::optional<SingleUnit> found = search_for_unit_name(text);
-        if (found && unit_fields_equal(*found->record(), *own.record())) return std::move(*found);
-    }
-    return own;
-}
-
-// Which component of the cached vector disagrees with the map beyond rounding; DIMENSION_COUNT if none.
-// The same rule as for every collection the algebra makes.
-std::size_t dimension_mismatch(const UnitMap& map, const Dimensions& cached) {
-    return first_inconsistent_dimension(map, cached);
-}
-
-bool factor_consistent(const UnitMap& map, double cached) {
-    bool positive_finite = true;
-    for (const UnitEntry& entry : map) {
-        const double f = entry.unit.factor();
-        positive_finite = positive_finite && std::isfinite(f) && f > 0.0;
-    }
-    if (!positive_finite) {
-        double rebuilt = 1.0;
-        for (const UnitEntry& entry : map) rebuilt *= std::pow(entry.unit.factor(), entry.exponent);
-        if (cached == rebuilt || (std::isnan(cached) && std::isnan(rebuilt))) return true;
-        return std::isfinite(cached) && std::isfinite(rebuilt) &&
-               std::fabs(cached - rebuilt) <= 1e-9 * std::fmax(std::fabs(cached), std::fabs(rebuilt));
-    }
-    // Compared through logarithms, which neither overflow nor underflow.
-    double log_rebuilt = 0.0;
-    double scale = 0.0;
-    for (const UnitEntry& entry : map) {
-        const double term = entry.exponent * std::log(entry.unit.factor());
-        log_rebuilt += term;
-        scale += std::fabs(term);
-    }
-    if (!std::isfinite(log_rebuilt)) {
-        // Terms beyond the largest double (1e308 x log 3600): summed again scaled down, which keeps the
-        // sign and size of a factor that overflowed or underflowed.
-        constexpr int SHIFT = 64;
-        double scaled = 0.0;
-        for (const UnitEntry& entry : map) {
-            scaled += std::ldexp(entry.exponent, -SHIFT) * std::log(entry.unit.factor());
-        }
-        log_rebuilt = std::ldexp(scaled, SHIFT);
-    }
-    const double tolerance = 1e-9 * (1.0 + scale);
-    if (std::isnan(log_rebuilt) || !(cached >= 0.0)) return false;
-    if (std::isinf(cached)) return log_rebuilt >= std::log(DBL_MAX) - tolerance;
-    if (cached < DBL_MIN) return log_rebuilt <= std::log(DBL_MIN) + tolerance;  // underflowed (0 or subnormal)
-    return std::fabs(std::log(cached) - log_rebuilt) <= tolerance;
-}
-
 bool read_unit(const StateReader& reader, PyObject* item, std::size_t index, UnitMap& map) {
     const std::string what = "unit " + std::to_string(index);
-    if (!reader.tuple(item, what, static_cast<Py_ssize_t>(UNIT_FIELDS))) return false;
+    if (!reader.tuple(item, what, static_cast<Py_ssize_t>(STATE_UNIT_FIELDS))) return false;
     std::string name;
     std::string symbol;
     double offset = 0.0;
@@ -247,14 +177,10 @@ bool read_unit(const StateReader& reader, PyObject* item, std::size_t index, Uni
         !reader.finite(PyTuple_GET_ITEM(item, 5), "the exponent of " + what, exponent)) {
         return false;
     }
-    SingleUnit unit = shared_record_if_catalogued(
-        SingleUnit::make(std::move(name), std::move(symbol), offset, factor, dimensions));
-    if (map.find(unit) != UnitMap::npos) {
-        reader.value_error(what + " (" + unit.name() + ") appears twice");
-        return false;
-    }
-    map.push_back(std::move(unit), exponent);
-    return true;
+    const SingleUnit unit = restored_unit(std::move(name), std::move(symbol), offset, factor, dimensions);
+    if (add_state_unit(map, unit, exponent)) return true;
+    reader.value_error(what + " (" + unit.name() + ") appears twice");
+    return false;
 }
 
 PyObject* read_tarvel_state(PyObject* state) {
@@ -275,12 +201,12 @@ PyObject* read_tarvel_state(PyObject* state) {
     double factor = 0.0;
     if (!reader.number(PyTuple_GET_ITEM(state, 4), "the factor", factor)) return nullptr;
 
-    const std::size_t mismatch = dimension_mismatch(map, dimensions);
-    if (mismatch != DIMENSION_COUNT) {
-        return reader.value_error("dimension " + std::to_string(mismatch) + " does not match the units");
+    std::expected<UnitCollection, StateFault> units_read = restored_collection(std::move(map), dimensions, factor);
+    if (units_read) return new_tarvel(Quantity{std::move(*units_read), value});
+    if (units_read.error().kind == StateFault::Kind::Factor) {
+        return reader.value_error("the factor does not match the units");
     }
-    if (!factor_consistent(map, factor)) return reader.value_error("the factor does not match the units");
-    return new_tarvel(Quantity{UnitCollection{std::move(map), dimensions, factor}, value});
+    return reader.value_error("dimension " + std::to_string(units_read.error().dimension) + " does not match the units");
 }
 
 PyObject* read_log_tarvel_state(PyObject* state) {
@@ -291,10 +217,8 @@ PyObject* read_log_tarvel_state(PyObject* state) {
     if (!reader.text(PyTuple_GET_ITEM(state, 1), "the scale", name)) return nullptr;
     double power = 0.0;
     if (!reader.number(PyTuple_GET_ITEM(state, 2), "the power", power)) return nullptr;
-    // Scales are stored by name; a symbol is not a name.
-    Result<LogQuantity> log = log_quantity_from_unit_text(name);
-    if (!log || log->scale->name != name) return reader.value_error("unknown scale " + quoted(name));
-    log->power = power;
+    const std::optional<LogQuantity> log = restored_log_quantity(name, power);
+    if (!log) return reader.value_error("unknown scale " + quoted(name));
     return new_log_tarvel(*log);
 }
 

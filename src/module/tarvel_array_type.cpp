@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "module/class_kit.hpp"
 #include "module/array_internal.hpp"
@@ -24,6 +25,7 @@
 #include "module/objects.hpp"
 #include "module/py_ref.hpp"
 #include "module/readable_methods.hpp"
+#include "quantity/quantity_text.hpp"
 #include "module/tarvel_array.hpp"
 #include "quantity/operation_plan.hpp"
 #include "unit/number_format.hpp"
@@ -81,13 +83,6 @@ bool take_unit_like(PyObject* value, const char* parameter, QuantityOperand& out
     if (extract_unit_coercible(value, out, false) == Extraction::Ok) return true;
     add_argument_note(parameter);
     return false;
-}
-
-// The unit text without its brackets, for repr.
-std::string bare_unit_text(const UnitCollection& units) {
-    std::string text = as_string(units);
-    if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
-    return text;
 }
 
 // Replaces every float in a nested list (from ndarray.tolist()) by make(value); new reference.
@@ -256,11 +251,9 @@ PyObject* slot_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
 // "TarvelArray(<body>, '<units>'<suffix>", the units left out when there are none.
 PyObject* array_repr(PyObject* self, const PyRef& body, const char* suffix) {
     if (!body) return nullptr;
-    const UnitCollection& units = units_of(self);
-    if (units.unit_map.size() == 0 && units.factor == 1.0) {
-        return PyUnicode_FromFormat("TarvelArray(%U%s", body.get(), suffix);
-    }
-    PyRef text = PyRef::steal(to_py_str(bare_unit_text(units)));
+    const std::optional<std::string> units = repr_unit_text(units_of(self));
+    if (!units) return PyUnicode_FromFormat("TarvelArray(%U%s", body.get(), suffix);
+    PyRef text = PyRef::steal(to_py_str(*units));
     if (!text) return nullptr;
     return PyUnicode_FromFormat("TarvelArray(%U, %R%s", body.get(), text.get(), suffix);
 }
@@ -543,8 +536,7 @@ constexpr Py_ssize_t LATEX_ELEMENT_LIMIT = 400;
 PyObject* method_repr_latex(PyObject* self) {
     Result<const OperationPlan*> normalised = plan_operation(Operation::Normalise, units_of(self));
     if (!normalised) return raise_error(normalised.error());
-    const MagnitudePlan plan = (*normalised)->result;
-    const SharedUnits simple_units = (*normalised)->units;
+    const OperationPlan plan = **normalised;
     PyRef ndim_object = PyRef::steal(PyObject_GetAttrString(magnitudes_of(self), "ndim"));
     if (!ndim_object) return nullptr;
     const long ndim = PyLong_AsLong(ndim_object.get());
@@ -560,42 +552,32 @@ PyObject* method_repr_latex(PyObject* self) {
     if (size < 0) return nullptr;
     PyRef list = PyRef::steal(PyObject_CallMethod(magnitudes_of(self), "tolist", nullptr));
     if (!list) return nullptr;
-    std::string out = "$";
-    auto number = [&](PyObject* element) {
+    std::vector<double> values;
+    auto read = [&](PyObject* element) {
         const double value = PyFloat_AsDouble(element);
-        if (value == -1.0 && PyErr_Occurred()) return false;
-        append_number(out, plan.apply(value));
-        return true;
+        values.push_back(value);
+        return !(value == -1.0 && PyErr_Occurred());
     };
+    Py_ssize_t rows = 0;
+    Py_ssize_t columns = 0;
     if (ndim == 0) {
-        if (!number(list.get())) return nullptr;
+        if (!read(list.get())) return nullptr;
     } else if (ndim == 1) {
         if (size > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
-        out += "\\left[";
         for (Py_ssize_t i = 0; i < size; ++i) {
-            if (i > 0) out += ",\\ ";
-            if (!number(PyList_GET_ITEM(list.get(), i))) return nullptr;
+            if (!read(PyList_GET_ITEM(list.get(), i))) return nullptr;
         }
-        out += "\\right]";
     } else {
-        const Py_ssize_t rows = PyList_GET_SIZE(list.get());
-        const Py_ssize_t columns = rows > 0 ? PyList_GET_SIZE(PyList_GET_ITEM(list.get(), 0)) : 0;
+        rows = PyList_GET_SIZE(list.get());
+        columns = rows > 0 ? PyList_GET_SIZE(PyList_GET_ITEM(list.get(), 0)) : 0;
         if (rows * columns > LATEX_ELEMENT_LIMIT) Py_RETURN_NONE;
-        out += "\\begin{bmatrix}";
         for (Py_ssize_t r = 0; r < rows; ++r) {
-            if (r > 0) out += " \\\\ ";
-            PyObject* row = PyList_GET_ITEM(list.get(), r);
             for (Py_ssize_t c = 0; c < columns; ++c) {
-                if (c > 0) out += " & ";
-                if (!number(PyList_GET_ITEM(row, c))) return nullptr;
+                if (!read(PyList_GET_ITEM(PyList_GET_ITEM(list.get(), r), c))) return nullptr;
             }
         }
-        out += "\\end{bmatrix}";
     }
-    out += '~';
-    out += as_latex(simple_units);
-    out += '$';
-    return to_py_str(out);
+    return to_py_str(array_latex(values, ndim, static_cast<std::size_t>(rows), static_cast<std::size_t>(columns), plan));
 }
 
 PyObject* method_tolist(PyObject* self) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "quantity/operation_plan.hpp"
+#include "unit/number_format.hpp"
 #include "unit/simplify.hpp"
 #include "unit/white_space.hpp"
 
@@ -235,6 +236,65 @@ Result<std::string> unit_descriptive_of(const Quantity& q) {
     Result<Quantity> simple = normalise(q);
     if (!simple) return fail(std::move(simple.error()));
     return as_descriptive_string(simple->units);
+}
+
+TextForm text_form_of(char32_t last) noexcept {
+    if (last == 'L') return TextForm::Latex;
+    if (last == 'D') return TextForm::Descriptive;
+    return TextForm::Display;
+}
+
+Result<FormattedParts> formatted_parts(const Quantity& simple, TextForm form) {
+    FormattedParts parts{simple.value, std::string(1, form == TextForm::Latex ? '~' : ' ')};
+    switch (form) {
+        case TextForm::Display: {
+            Result<Quantity> shown = simplified(simple);
+            if (!shown) return fail(std::move(shown.error()));
+            parts.value = shown->value;
+            parts.tail += as_string(shown->units);
+            break;
+        }
+        case TextForm::Latex: parts.tail += as_latex(simple.units); break;
+        case TextForm::Descriptive: parts.tail += as_descriptive_string(simple.units); break;
+    }
+    return parts;
+}
+
+std::string array_latex(std::span<const double> magnitudes, long ndim, std::size_t rows, std::size_t columns,
+                        const OperationPlan& normalised) {
+    std::string out = "$";
+    const auto number = [&](std::size_t i) { append_number(out, normalised.result.apply(magnitudes[i])); };
+    if (ndim == 0) {
+        number(0);
+    } else if (ndim == 1) {
+        out += "\\left[";
+        for (std::size_t i = 0; i < magnitudes.size(); ++i) {
+            if (i > 0) out += ",\\ ";
+            number(i);
+        }
+        out += "\\right]";
+    } else {
+        out += "\\begin{bmatrix}";
+        for (std::size_t r = 0; r < rows; ++r) {
+            if (r > 0) out += " \\\\ ";
+            for (std::size_t c = 0; c < columns; ++c) {
+                if (c > 0) out += " & ";
+                number(r * columns + c);
+            }
+        }
+        out += "\\end{bmatrix}";
+    }
+    out += '~';
+    out += as_latex(normalised.units);
+    out += '$';
+    return out;
+}
+
+std::optional<std::string> repr_unit_text(const UnitCollection& units) {
+    if (units.unit_map.size() == 0 && units.factor == 1.0) return std::nullopt;
+    std::string text = as_string(units);
+    if (text.size() < 2 || text.front() != '[' || text.back() != ']') return text;
+    return text.substr(1, text.size() - 2);
 }
 
 }  // namespace tarvel

@@ -10,6 +10,7 @@
 
 #include "error/tarvel_error.hpp"
 #include "quantity/log_quantity.hpp"
+#include "quantity/operation_plan.hpp"
 #include "quantity/quantity.hpp"
 #include "unit/common_notation.hpp"
 
@@ -55,5 +56,23 @@ namespace tarvel {
 Result<std::string> unit_text_of(const Quantity& q);
 Result<std::string> unit_latex_of(const Quantity& q);
 Result<std::string> unit_descriptive_of(const Quantity& q);
+
+// format(): a spec ending in 'L' or 'D' asks for the LaTeX or the descriptive form, any other str()'s.
+enum class TextForm { Display, Latex, Descriptive };
+TextForm text_form_of(char32_t last) noexcept;
+// The number format() writes and the text that follows it, for q quick-simplified (`simple`): the
+// display form shows a fully simplified copy, the other two the quick-simplified units.
+struct FormattedParts {
+    double value;
+    std::string tail;
+};
+Result<FormattedParts> formatted_parts(const Quantity& simple, TextForm form);
+
+// The notebook form of an array: its magnitudes (a scalar, a row, or `rows` of `columns` for ndim 2,
+// read row by row) through the Normalise plan `normalised`, the units once.
+std::string array_latex(std::span<const double> magnitudes, long ndim, std::size_t rows, std::size_t columns,
+                        const OperationPlan& normalised);
+// The units as an array's repr shows them: the text without its brackets; nothing for a plain number.
+std::optional<std::string> repr_unit_text(const UnitCollection& units);
 
 }  // namespace tarvel
